@@ -1,0 +1,27 @@
+// Turning the bytes of a file's text or name into text for display.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace orvalis {
+
+bool isValidUtf8(std::string_view bytes);
+
+// Each byte as its Windows-1252 character, in UTF-8. The five bytes that
+// Windows-1252 leaves undefined become the C1 controls of the same value.
+std::string windows1252ToUtf8(std::string_view bytes);
+
+// The bytes themselves when they are UTF-8, otherwise their Windows-1252 reading.
+std::string decodeForDisplay(std::string_view bytes);
+
+// Bytes of a text whose encoding was decided for the whole file: kept when the
+// file is UTF-8 (invalid sequences, possible only in a piece cut from a changed
+// file, become U+FFFD), read as Windows-1252 otherwise.
+std::string decodeTextPiece(std::string_view bytes, bool fileIsUtf8);
+
+// A path or file name for display, always valid UTF-8.
+std::string displayText(const std::filesystem::path& path);
+
+}  // namespace orvalis

@@ -1,0 +1,127 @@
+// The records of one scan: the engine with its settings, files, word groups,
+// words and results.
+//
+// Ownership is a strict tree: the engine owns its FileEntry records, each entry
+// owns its WordGroup objects, each group owns its WordEntry values. PairResult
+// values sit in the engine's results and point, without owning, at two groups of
+// the same scan, so the file table and the results are always discarded together.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/align_workspace.h"
+
+namespace orvalis {
+
+class ScanTarget;
+struct FileEntry;
+
+// Built-in settings; a freshly created settings store holds the same values.
+inline constexpr float kDefaultMismatchScore = -0.33f;
+inline constexpr float kDefaultGapScore = -0.5f;
+inline constexpr std::int32_t kDefaultGroupSize = 1000;
+
+// One word: a maximal run of bytes other than blank and line feed.
+struct WordEntry {
+  std::string text;  // the word's bytes exactly as they stand in the text
+  // Offset just past the word's last byte: in the whole text while splitting,
+  // relative to the group's first word once grouped.
+  std::int32_t endOffset = 0;
+
+  std::int32_t startOffset() const { return endOffset - static_cast<std::int32_t>(text.size()); }
+};
+
+// A run of consecutive words of one file that the alignment compares as a unit.
+struct WordGroup {
+  FileEntry* file = nullptr;     // not owning
+  std::vector<WordEntry> words;  // in text order; offsets relative to startOffset
+  // Span in the file's text: from the first word's first byte to the last word's
+  // end, plus the one separator after it for every group but the file's last.
+  std::int32_t length = 0;
+  // Offset in the file's text of the group's first byte. Adding it to a word's
+  // relative offset gives the word's offset in the file.
+  std::int32_t startOffset = 0;
+};
+
+// One file of a scan.
+struct FileEntry {
+  std::filesystem::path path;         // exactly as passed to startScan
+  std::filesystem::path displayName;  // the last component of path
+  // The file's word groups, keyed 0, 1, 2, ... in text order; empty until loaded.
+  std::map<std::int32_t, std::unique_ptr<WordGroup>> groups;
+  std::int32_t index = 0;  // position in the scan's path list; key in fileTable
+  // Whether the text read is valid UTF-8; otherwise its bytes are shown as
+  // Windows-1252 characters.
+  bool textIsUtf8 = true;
+};
+
+// The outcome of aligning two word groups. Offsets count bytes of each file's
+// text as read in text mode (a CR LF pair counts once).
+struct PairResult {
+  const WordGroup* groupA = nullptr;  // the first file's group: the higher file index
+  const WordGroup* groupB = nullptr;
+  std::int32_t startA = 0;
+  std::int32_t endA = 0;
+  std::int32_t startB = 0;
+  std::int32_t endB = 0;
+  float score = 0.0f;
+  // Each side of the alignment, one item per step: a word and a blank, or " * "
+  // for a gap. UTF-8.
+  std::string consensusA;
+  std::string consensusB;
+};
+
+// Everything about a scan: settings, files, results, the work space of the
+// alignment, and the worker thread with its running flag.
+//
+// The user-interface thread calls startScan, clearScan and the destructor only
+// while no worker runs. While a worker runs it alone touches the file table,
+// the results and the work space; `running` is the one field both threads use.
+class CompareEngine {
+ public:
+  CompareEngine() = default;
+  ~CompareEngine();
+  CompareEngine(const CompareEngine&) = delete;
+  CompareEngine& operator=(const CompareEngine&) = delete;
+
+  // Discards the previous scan, builds one FileEntry per path and starts the
+  // worker, which posts its progress to `target` (may be null). The caller sets
+  // `running` first. Returns false, with `running` cleared, when the worker
+  // thread cannot be started.
+  bool startScan(ScanTarget* target, std::vector<std::filesystem::path> paths);
+
+  // Releases every file, group, word and result of the current scan.
+  void clearScan();
+
+  // Blocks until the worker of the latest scan has ended; returns at once when
+  // there is none.
+  void waitForWorker();
+
+  std::int32_t moveCode = 0;                    // the move of the last cell the alignment computed
+  float mismatchScore = kDefaultMismatchScore;  // MU: score of two different words
+  float gapScore = kDefaultGapScore;            // DELTA: score of a word against a gap
+  std::int32_t groupSize = kDefaultGroupSize;   // NUM_WORDS_PER_GROUPING
+  std::thread workerThread;
+  std::map<std::int32_t, std::unique_ptr<FileEntry>> fileTable;
+  std::map<std::int32_t, PairResult> pairResults;  // keyed by comparison number
+  ScanTarget* notifyWindow = nullptr;
+  std::atomic<bool> running{false};
+  AlignWorkspace workspace;  // the alignment's matrices, sized once per scan
+
+  // Pause after each comparison, which keeps a desktop scan from taking a whole
+  // core; a front end without a window may set it to zero.
+  std::chrono::milliseconds comparisonPause{1};
+  // Number of threads that compute comparisons. Results and messages are the
+  // same for any count.
+  int comparisonThreads = 1;
+};
+
+}  // namespace orvalis

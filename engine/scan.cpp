@@ -1,0 +1,270 @@
+#include "engine/scan.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "engine/align.h"
+#include "engine/text.h"
+
+namespace orvalis {
+namespace {
+
+// Stands in for a missing target, so the worker never tests for one.
+class NullTarget final : public ScanTarget {
+ public:
+  void post(std::uint32_t, std::int64_t, std::int64_t) override {}
+  void filesUnreadable(const std::vector<UnreadableFile>&) override {}
+  void scanFailed(const std::string&) override {}
+  void showNotice(const std::string&) override {}
+};
+
+// One comparison: two groups and where each begins in its file's text.
+struct ComparisonTask {
+  const WordGroup* groupA = nullptr;
+  const WordGroup* groupB = nullptr;
+  std::int32_t baseA = 0;
+  std::int32_t baseB = 0;
+};
+
+// Every comparison of a scan in the order of their numbers: file pairs (1, 0),
+// (2, 0), (2, 1), (3, 0), ...; within a pair every group of the first file, in
+// order, against every group of the second. pairSizes holds the number of
+// comparisons of each file pair, which is 0 when either file has no words.
+struct ScanPlan {
+  std::vector<ComparisonTask> tasks;
+  std::vector<std::int64_t> pairSizes;
+  std::size_t longestGroup = 0;
+};
+
+ScanPlan planScan(const CompareEngine& engine) {
+  ScanPlan plan;
+  for (const auto& [index, entry] : engine.fileTable) {
+    for (const auto& [number, group] : entry->groups) {
+      plan.longestGroup = std::max(plan.longestGroup, group->words.size());
+    }
+  }
+  for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
+    for (auto b = engine.fileTable.begin(); b != a; ++b) {
+      const auto& groupsA = a->second->groups;
+      const auto& groupsB = b->second->groups;
+      plan.pairSizes.push_back(static_cast<std::int64_t>(groupsA.size() * groupsB.size()));
+      for (const auto& [numberA, groupA] : groupsA) {
+        for (const auto& [numberB, groupB] : groupsB) {
+          plan.tasks.push_back(
+              {groupA.get(), groupB.get(), groupA->startOffset, groupB->startOffset});
+        }
+      }
+    }
+  }
+  return plan;
+}
+
+// Computes the comparisons of a plan on several threads, each with its own work
+// space, and hands the results out in the order of their numbers. Threads run
+// at most a few comparisons ahead of the one taken last, which bounds the
+// results held here.
+class ComparisonPool {
+ public:
+  ComparisonPool(const std::vector<ComparisonTask>& tasks, const CompareEngine& engine,
+                 std::size_t longestGroup, int threadCount)
+      : tasks_(tasks),
+        scores_{engine.mismatchScore, engine.gapScore},
+        pause_(engine.comparisonPause),
+        window_(static_cast<std::size_t>(threadCount) * 4) {
+    workspaces_.resize(static_cast<std::size_t>(threadCount));
+    for (auto& workspace : workspaces_)
+      workspace.reserve(longestGroup);
+    for (auto& workspace : workspaces_) {
+      try {
+        threads_.emplace_back([this, &workspace] { run(workspace); });
+      } catch (const std::system_error&) {
+        break;  // go on with the threads that did start
+      }
+    }
+  }
+
+  ~ComparisonPool() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    for (auto& thread : threads_)
+      thread.join();
+  }
+
+  bool running() const { return !threads_.empty(); }
+
+  // The result of comparison `number`, which must be the next in order. Throws
+  // what a thread threw while computing.
+  PairResult take(std::size_t number) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return failure_ || finished_.contains(number); });
+    if (failure_) std::rethrow_exception(failure_);
+    auto node = finished_.extract(number);
+    taken_ = number + 1;
+    lock.unlock();
+    changed_.notify_all();
+    return std::move(node.mapped());
+  }
+
+ private:
+  void run(AlignWorkspace& workspace) {
+    for (;;) {
+      std::size_t number = 0;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return stopping_ || next_ < taken_ + window_; });
+        if (stopping_ || next_ >= tasks_.size()) return;
+        number = next_++;
+      }
+      try {
+        const ComparisonTask& task = tasks_[number];
+        PairResult result;
+        result.groupA = task.groupA;
+        result.groupB = task.groupB;
+        alignGroups(scores_, workspace, result, task.baseA, task.baseB);
+        if (pause_.count() > 0) std::this_thread::sleep_for(pause_);
+        std::lock_guard lock(mutex_);
+        finished_.emplace(number, std::move(result));
+      } catch (...) {
+        std::lock_guard lock(mutex_);
+        if (!failure_) failure_ = std::current_exception();
+      }
+      changed_.notify_all();
+    }
+  }
+
+  const std::vector<ComparisonTask>& tasks_;
+  const AlignScores scores_;
+  const std::chrono::milliseconds pause_;
+  const std::size_t window_;
+  std::vector<AlignWorkspace> workspaces_;
+  std::vector<std::thread> threads_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::map<std::size_t, PairResult> finished_;
+  std::size_t next_ = 0;   // the next comparison a thread takes up
+  std::size_t taken_ = 0;  // the next comparison to be handed out
+  bool stopping_ = false;
+  std::exception_ptr failure_;
+};
+
+std::vector<UnreadableFile> loadFiles(CompareEngine& engine) {
+  const std::int32_t groupSize = effectiveGroupSize(engine.groupSize);
+  std::vector<UnreadableFile> unreadable;
+  for (auto& [index, entry] : engine.fileTable) {
+    std::string reason;
+    try {
+      reason = loadFileEntry(*entry, groupSize).message;
+    } catch (const std::bad_alloc&) {
+      entry->groups.clear();
+      reason = "not enough memory to read it";
+    }
+    if (!reason.empty()) unreadable.push_back({index, entry->path, std::move(reason)});
+  }
+  return unreadable;
+}
+
+enum class CompareOutcome { kComplete, kCancelled };
+
+// Runs every comparison of the plan in order, storing each result under its
+// number and posting progress, until done or `running` is found false after a
+// comparison.
+CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanPlan& plan) {
+  const auto fileCount = static_cast<std::int64_t>(engine.fileTable.size());
+  const std::int64_t filePairs = fileCount * (fileCount - 1) / 2;
+
+  std::unique_ptr<ComparisonPool> pool;
+  if (engine.comparisonThreads > 1 && plan.tasks.size() > 1) {
+    pool = std::make_unique<ComparisonPool>(plan.tasks, engine, plan.longestGroup,
+                                            engine.comparisonThreads);
+    if (!pool->running()) pool.reset();
+  }
+
+  target.post(WM_SCAN_STARTED, 0, filePairs);
+  std::int32_t comparisonNumber = 0;
+  std::int64_t filePairsDone = 0;
+  for (const std::int64_t pairSize : plan.pairSizes) {
+    target.post(WM_SCAN_SET_RANGE, 0, pairSize);
+    target.post(WM_SCAN_SET_POS, 0, 0);
+    for (std::int64_t done = 1; done <= pairSize; ++done) {
+      const auto number = static_cast<std::size_t>(comparisonNumber);
+      PairResult result;
+      if (pool) {
+        result = pool->take(number);
+      } else {
+        const ComparisonTask& task = plan.tasks[number];
+        result.groupA = task.groupA;
+        result.groupB = task.groupB;
+        alignGroups(engine, result, task.baseA, task.baseB);
+      }
+      engine.pairResults.emplace(comparisonNumber, std::move(result));
+      ++comparisonNumber;
+      target.post(WM_SCAN_SET_POS, 0, done);
+      if (!engine.running) return CompareOutcome::kCancelled;
+    }
+    ++filePairsDone;
+    target.post(WM_SCAN_PROGRESS, filePairsDone, filePairs);
+  }
+  return CompareOutcome::kComplete;
+}
+
+}  // namespace
+
+bool CompareEngine::startScan(ScanTarget* target, std::vector<std::filesystem::path> paths) {
+  waitForWorker();
+  notifyWindow = target;
+  clearScan();
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    auto entry = std::make_unique<FileEntry>();
+    entry->path = std::move(paths[i]);
+    entry->displayName = entry->path.filename();
+    entry->index = static_cast<std::int32_t>(i);
+    fileTable.emplace(entry->index, std::move(entry));
+  }
+  try {
+    workerThread = std::thread([this] { scanWorker(*this); });
+  } catch (const std::system_error&) {
+    running = false;
+    return false;
+  }
+  return true;
+}
+
+int scanWorker(CompareEngine& engine) {
+  NullTarget nullTarget;
+  ScanTarget& target = engine.notifyWindow ? *engine.notifyWindow : nullTarget;
+
+  const std::vector<UnreadableFile> unreadable = loadFiles(engine);
+  if (!engine.running) return 0;
+  if (!unreadable.empty()) target.filesUnreadable(unreadable);
+
+  CompareOutcome outcome;
+  try {
+    const ScanPlan plan = planScan(engine);
+    engine.workspace.reserve(plan.longestGroup);
+    outcome = compareAll(engine, target, plan);
+  } catch (const std::bad_alloc&) {
+    engine.workspace.release();
+    engine.running = false;
+    target.scanFailed(kOutOfMemoryMessage);
+    return 0;
+  }
+  engine.workspace.release();
+  if (outcome == CompareOutcome::kCancelled) return 0;
+
+  target.post(WM_SCAN_SET_POS, 0, 0);
+  target.showNotice(kFinishedNotice);
+  engine.running = false;
+  return 1;
+}
+
+}  // namespace orvalis

@@ -1,0 +1,113 @@
+#include "engine/text.h"
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <system_error>
+
+#include "engine/encoding.h"
+
+namespace orvalis {
+
+std::string applyTextMode(std::string raw) {
+  constexpr char kEndOfInput = '\x1A';
+  std::size_t out = 0;
+  for (std::size_t in = 0; in < raw.size(); ++in) {
+    const char c = raw[in];
+    if (c == kEndOfInput) break;
+    if (c == '\r' && in + 1 < raw.size() && raw[in + 1] == '\n') continue;
+    raw[out++] = c;
+  }
+  raw.resize(out);
+  return raw;
+}
+
+std::string readWholeText(std::istream& in) {
+  std::string raw;
+  char buffer[1 << 16];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    raw.append(buffer, static_cast<std::size_t>(in.gcount()));
+  }
+  return applyTextMode(std::move(raw));
+}
+
+std::vector<WordEntry> splitWords(std::string_view text) {
+  std::vector<WordEntry> words;
+  std::size_t wordStart = 0;
+  bool inWord = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == ' ' || c == '\n') {
+      if (inWord) {
+        words.push_back(
+            {std::string(text.substr(wordStart, i - wordStart)), static_cast<std::int32_t>(i)});
+        inWord = false;
+      }
+    } else if (!inWord) {
+      wordStart = i;
+      inWord = true;
+    }
+  }
+  if (inWord) {
+    words.push_back({std::string(text.substr(wordStart)), static_cast<std::int32_t>(text.size())});
+  }
+  return words;
+}
+
+void groupWords(FileEntry& entry, std::vector<WordEntry> words, std::int32_t groupSize) {
+  const auto wordCount = static_cast<std::int32_t>(words.size());
+  if (wordCount == 0) return;
+  // The counts are worked out in single precision, so that very long files are
+  // cut exactly where they always were.
+  const float wordCountF = static_cast<float>(wordCount);
+  const float groupCountF = std::ceil(wordCountF / static_cast<float>(groupSize - 1));
+  const auto groupCount = static_cast<std::int32_t>(groupCountF);
+  const auto groupLength = static_cast<std::int32_t>(std::ceil(wordCountF / groupCountF));
+
+  for (std::int32_t k = 0; k < groupCount; ++k) {
+    const std::int64_t first = static_cast<std::int64_t>(k) * groupLength;
+    if (first >= wordCount) break;  // rounding in single precision cannot leave a group empty
+    const auto s = static_cast<std::int32_t>(first);
+    const std::int32_t e = std::min(wordCount, s + groupLength);
+
+    auto group = std::make_unique<WordGroup>();
+    group->file = &entry;
+    group->startOffset = words[s].startOffset();
+    const bool isLast = (k == groupCount - 1) || e == wordCount;
+    group->length = words[e - 1].endOffset - group->startOffset + (isLast ? 0 : 1);
+    group->words.reserve(static_cast<std::size_t>(e - s));
+    for (std::int32_t w = s; w < e; ++w) {
+      WordEntry& word = words[w];
+      word.endOffset -= group->startOffset;
+      group->words.push_back(std::move(word));
+    }
+    entry.groups.emplace(k, std::move(group));
+  }
+}
+
+std::int32_t effectiveGroupSize(std::int32_t groupSize) {
+  return groupSize < 2 ? kDefaultGroupSize : groupSize;
+}
+
+LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize) {
+  std::error_code error;
+  if (std::filesystem::is_directory(entry.path, error)) return {"is a folder"};
+  std::ifstream in(entry.path, std::ios::binary);
+  if (!in) {
+    error = std::error_code(errno, std::generic_category());
+    return {error ? error.message() : std::string("cannot be opened")};
+  }
+  std::string text = readWholeText(in);
+  if (in.bad()) return {"read error"};
+  // Offsets are 32-bit throughout the engine and its stored results.
+  if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    return {"too large (more than 2 GiB of text)"};
+  }
+  entry.textIsUtf8 = isValidUtf8(text);
+  auto words = splitWords(text);
+  text = std::string();
+  groupWords(entry, std::move(words), effectiveGroupSize(groupSize));
+  return {};
+}
+
+}  // namespace orvalis

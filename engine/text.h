@@ -1,0 +1,47 @@
+// Reading a file's text, splitting it into words and cutting the words into
+// word groups.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/records.h"
+
+namespace orvalis {
+
+// Applies Windows text mode to raw file bytes: a carriage return followed by a
+// line feed becomes one line feed, and a byte 0x1A ends the input. Every
+// offset of the engine counts bytes of the result, on every platform.
+std::string applyTextMode(std::string raw);
+
+// Reads everything that a binary stream delivers and applies text mode.
+std::string readWholeText(std::istream& in);
+
+// Splits a text into words at blanks (0x20) and line feeds (0x0A). Each word's
+// endOffset is the offset just past its last byte.
+std::vector<WordEntry> splitWords(std::string_view text);
+
+// Cuts the words into groups of at most groupSize - 1 words (groupSize is 2 or
+// more) and stores them in entry.groups, with each word's offset made relative
+// to its group's first word.
+void groupWords(FileEntry& entry, std::vector<WordEntry> words, std::int32_t groupSize);
+
+// The group size a scan uses: the setting, or the default when the setting is
+// below 2 and so cannot group words.
+std::int32_t effectiveGroupSize(std::int32_t groupSize);
+
+// Why a file could not be read; empty when it was.
+struct LoadError {
+  std::string message;
+  explicit operator bool() const { return !message.empty(); }
+};
+
+// Reads the file named by entry.path and fills its groups. A file that cannot
+// be read gets no groups and the reason is returned.
+LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize);
+
+}  // namespace orvalis

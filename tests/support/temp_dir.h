@@ -1,0 +1,25 @@
+// A folder of its own for one test, removed with everything in it at the end.
+#pragma once
+
+#include <filesystem>
+#include <string_view>
+
+namespace orvalis::testing {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // Writes `bytes` exactly to the file `name` (folders created as needed) and
+  // returns its full path.
+  std::filesystem::path write(const std::filesystem::path& name, std::string_view bytes) const;
+
+ private:
+  std::filesystem::path path_;
+};
+
+}  // namespace orvalis::testing

@@ -1,0 +1,40 @@
+// Which results the results window lists, and how: the score threshold, the
+// listing rules and the text of a line. Shared by the results dialog and
+// orvalis-scan.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/records.h"
+
+namespace orvalis {
+
+using ResultMap = std::map<std::int32_t, PairResult>;
+
+inline constexpr int kMaxListedResults = 200;
+inline constexpr const char* kNoSuspiciousFilesLine = "No suspicious files found.";
+
+// Mean plus one population standard deviation of all scores, each step rounded
+// to single precision. Not a number when there are no results.
+float computeThreshold(const ResultMap& results);
+
+struct ListedResult {
+  std::string text;                    // the line shown for the result
+  std::int32_t comparison = 0;         // the result's key
+  const PairResult* result = nullptr;  // points into the listed map
+};
+
+// The results to list, in key order, at most kMaxListedResults: every result
+// when showAll is set; otherwise those scoring above the threshold and, in a scan
+// of fewer than four results, those whose stretch in the second file spans more
+// than 15 characters. When nothing is listed, callers show kNoSuspiciousFilesLine,
+// which stands for no result.
+std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll);
+
+// "first & second (score)", the score with two decimals: "a.c & b.c (7.50)".
+std::string resultLineText(const PairResult& result);
+
+}  // namespace orvalis
