@@ -1,5 +1,6 @@
 #include "engine/encoding.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -66,6 +67,16 @@ bool isValidUtf8(std::string_view bytes) {
     bytes.remove_prefix(length);
   }
   return true;
+}
+
+std::size_t utf16Length(std::string_view bytes) {
+  std::size_t units = 0;
+  while (!bytes.empty()) {
+    const std::size_t length = std::max<std::size_t>(1, validSequenceLength(bytes));
+    units += length == 4 ? 2 : 1;
+    bytes.remove_prefix(length);
+  }
+  return units;
 }
 
 std::string windows1252ToUtf8(std::string_view bytes) {

@@ -9,6 +9,10 @@ namespace orvalis {
 
 bool isValidUtf8(std::string_view bytes);
 
+// The number of UTF-16 code units of a UTF-8 text: one per character, two
+// above U+FFFF, and one for each byte outside a valid sequence.
+std::size_t utf16Length(std::string_view bytes);
+
 // Each byte as its Windows-1252 character, in UTF-8. The five bytes that
 // Windows-1252 leaves undefined become the C1 controls of the same value.
 std::string windows1252ToUtf8(std::string_view bytes);

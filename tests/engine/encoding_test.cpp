@@ -32,5 +32,12 @@ TEST(Encoding, DisplayDecodingKeepsUtf8AndReadsTheRestAsWindows1252) {
   EXPECT_EQ(decodeTextPiece("\xC3\xA9", false), "\xC3\x83\xC2\xA9");
 }
 
+TEST(Encoding, Utf16LengthCountsUnitsAndStrayBytes) {
+  EXPECT_EQ(utf16Length(""), 0u);
+  EXPECT_EQ(utf16Length("caf\xC3\xA9"), 4u);
+  EXPECT_EQ(utf16Length("\xF0\x9F\x98\x80"), 2u);  // above U+FFFF: a surrogate pair
+  EXPECT_EQ(utf16Length("\xE2\x80"), 2u);          // a cut sequence: one per byte
+}
+
 }  // namespace
 }  // namespace orvalis
