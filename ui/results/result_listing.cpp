@@ -1,0 +1,82 @@
+#include "ui/results/result_listing.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "engine/encoding.h"
+
+namespace orvalis {
+namespace {
+
+std::string fileNameOf(const WordGroup* group) {
+  if (group == nullptr || group->file == nullptr) return {};
+  return displayText(group->file->displayName);
+}
+
+}  // namespace
+
+float computeThreshold(const ResultMap& results) {
+  // An empty scan has no mean; say so without dividing zero by zero, which
+  // would trap where floating-point exceptions are enabled.
+  if (results.empty()) return std::numeric_limits<float>::quiet_NaN();
+  // Every step is stored as a float so that the threshold, and with it the
+  // listing, is the same on every platform.
+  float sum = 0.0f;
+  float sumOfSquares = 0.0f;
+  for (const auto& [key, result] : results) {
+    sum += result.score;
+    const float square = result.score * result.score;
+    sumOfSquares += square;
+  }
+  const float count = static_cast<float>(results.size());
+  const float mean = sum / count;
+  const float meanOfSquares = sumOfSquares / count;
+  const float squaredMean = mean * mean;
+  // Rounding can leave scores that are all but equal with a variance just below
+  // zero, whose root is not a number and would hide every result; the spread
+  // of such scores is zero.
+  const float variance = std::max(0.0f, meanOfSquares - squaredMean);
+  const float deviation = std::sqrt(variance);
+  return mean + deviation;
+}
+
+std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll) {
+  std::vector<ListedResult> listed;
+  const bool smallScan = results.size() < 4;
+  for (const auto& [key, result] : results) {
+    // Widened so that no pair of offsets can overflow the difference.
+    const std::int64_t spanB = std::int64_t{result.endB} - std::int64_t{result.startB};
+    // A threshold that is not a number fails the comparison for every score.
+    if (showAll || threshold < result.score || (smallScan && spanB > 15)) {
+      listed.push_back(ListedResult{resultLineText(result), key, &result});
+    }
+    if (listed.size() >= static_cast<std::size_t>(kMaxListedResults)) break;
+  }
+  return listed;
+}
+
+std::string resultLineText(const PairResult& result) {
+  // Independent of the process's locale: always a dot before the two decimals,
+  // rounded as "%.2f" rounds the score widened to double.
+  std::array<char, 64> score{};
+  const auto [end, error] =
+      std::to_chars(score.data(), score.data() + score.size(), static_cast<double>(result.score),
+                    std::chars_format::fixed, 2);
+  std::string line = fileNameOf(result.groupA);
+  line += " & ";
+  line += fileNameOf(result.groupB);
+  line += " (";
+  if (error == std::errc()) line.append(score.data(), end);
+  line += ')';
+  return line;
+}
+
+}  // namespace orvalis
