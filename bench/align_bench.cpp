@@ -3,12 +3,15 @@
 //   build/dev/bench/orvalis_bench
 #include <benchmark/benchmark.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "engine/align.h"
 #include "engine/records.h"
+#include "engine/scan.h"
 #include "engine/text.h"
 
 namespace orvalis {
@@ -55,6 +58,29 @@ void BM_AlignFullGroups(benchmark::State& state) {
       benchmark::Counter(cells, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_AlignFullGroups)->Arg(50)->Arg(5000)->Unit(benchmark::kMillisecond);
+
+// A whole scan without pauses: 12 essays of 1500 words (two groups each), on
+// one or more comparison threads.
+void BM_ScanFolder(benchmark::State& state) {
+  const auto folder = std::filesystem::temp_directory_path() / "orvalis-bench-scan";
+  std::filesystem::create_directories(folder);
+  std::vector<std::filesystem::path> paths;
+  for (std::uint32_t i = 0; i < 12; ++i) {
+    paths.push_back(folder / ("essay" + std::to_string(i) + ".txt"));
+    std::ofstream(paths.back(), std::ios::binary) << randomText(1500, 3000, 100 + i);
+  }
+  for (auto _ : state) {
+    CompareEngine engine;
+    engine.comparisonPause = std::chrono::milliseconds(0);
+    engine.comparisonThreads = static_cast<int>(state.range(0));
+    engine.running = true;
+    engine.startScan(nullptr, paths);
+    engine.waitForWorker();
+    benchmark::DoNotOptimize(engine.pairResults.size());
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_ScanFolder)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace orvalis

@@ -1,0 +1,106 @@
+#include "cli/json_report.h"
+
+#include <string>
+
+#include "cli/json_writer.h"
+#include "engine/encoding.h"
+
+namespace orvalis::cli {
+namespace {
+
+std::int32_t fileIndexOf(const WordGroup* group) {
+  return group != nullptr && group->file != nullptr ? group->file->index : -1;
+}
+
+void appendResult(std::string& out, std::int32_t comparison, const PairResult& result) {
+  out += "{\"comparison\": ";
+  appendJsonInteger(out, comparison);
+  out += ", \"indexA\": ";
+  appendJsonInteger(out, fileIndexOf(result.groupA));
+  out += ", \"indexB\": ";
+  appendJsonInteger(out, fileIndexOf(result.groupB));
+  out += ", \"startA\": ";
+  appendJsonInteger(out, result.startA);
+  out += ", \"endA\": ";
+  appendJsonInteger(out, result.endA);
+  out += ", \"startB\": ";
+  appendJsonInteger(out, result.startB);
+  out += ", \"endB\": ";
+  appendJsonInteger(out, result.endB);
+  out += ", \"score\": ";
+  appendJsonFloat(out, result.score);
+  out += ", \"consensusA\": ";
+  appendJsonString(out, result.consensusA);
+  out += ", \"consensusB\": ";
+  appendJsonString(out, result.consensusB);
+  out += '}';
+}
+
+// Writes the items of an array, one per line, each made by `append`.
+template <typename Range, typename Append>
+void writeArrayLines(std::ostream& out, const Range& items, Append append) {
+  if (items.empty()) {
+    out << "[]";
+    return;
+  }
+  out << "[\n";
+  std::string line;
+  bool first = true;
+  for (const auto& item : items) {
+    line.assign(first ? "    " : ",\n    ");
+    first = false;
+    append(line, item);
+    out << line;
+  }
+  out << "\n  ]";
+}
+
+}  // namespace
+
+void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
+                     const std::vector<ListedResult>& listed, bool allResults) {
+  std::string text = "{\n  \"settings\": {\"MU\": ";
+  appendJsonFloat(text, engine.mismatchScore);
+  text += ", \"DELTA\": ";
+  appendJsonFloat(text, engine.gapScore);
+  text += ", \"NUM_WORDS_PER_GROUPING\": ";
+  appendJsonInteger(text, engine.groupSize);
+  text += "},\n  \"files\": ";
+  out << text;
+
+  writeArrayLines(out, engine.fileTable, [](std::string& line, const auto& item) {
+    const FileEntry& file = *item.second;
+    line += "{\"index\": ";
+    appendJsonInteger(line, file.index);
+    line += ", \"path\": ";
+    appendJsonString(line, displayText(file.path));
+    line += ", \"displayName\": ";
+    appendJsonString(line, displayText(file.displayName));
+    line += '}';
+  });
+
+  text = ",\n  \"threshold\": ";
+  appendJsonFloat(text, threshold);
+  text += ",\n  \"results\": ";
+  out << text;
+
+  if (allResults) {
+    writeArrayLines(out, engine.pairResults, [](std::string& line, const auto& item) {
+      appendResult(line, item.first, item.second);
+    });
+  } else {
+    writeArrayLines(out, listed, [](std::string& line, const ListedResult& item) {
+      appendResult(line, item.comparison, *item.result);
+    });
+  }
+
+  text = ",\n  \"listed\": [";
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    if (i > 0) text += ", ";
+    appendJsonInteger(text, listed[i].comparison);
+  }
+  text += "]\n}\n";
+  out << text;
+}
+
+}  // namespace orvalis::cli

@@ -1,0 +1,213 @@
+#include "cli/options.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace orvalis::cli {
+namespace {
+
+// from_chars takes no leading '+'; a single one before a digit or '.' is allowed.
+std::string_view withoutPlusSign(std::string_view text) {
+  if (text.size() >= 2 && text[0] == '+' && text[1] != '+' && text[1] != '-') {
+    text.remove_prefix(1);
+  }
+  return text;
+}
+
+// The option's name and, when it was written as "--name=value", its value.
+struct SplitOption {
+  std::string_view name;
+  std::optional<std::string_view> value;
+};
+
+SplitOption splitOption(std::string_view argument) {
+  const auto equals = argument.find('=');
+  if (equals == std::string_view::npos) return {argument, std::nullopt};
+  return {argument.substr(0, equals), argument.substr(equals + 1)};
+}
+
+std::string quoted(std::string_view text) {
+  return "'" + std::string(text) + "'";
+}
+
+}  // namespace
+
+std::optional<float> parseFiniteFloat(std::string_view text) {
+  text = withoutPlusSign(text);
+  if (text.empty()) return std::nullopt;
+  // Through double, as the stored settings are converted, so "-0.33" gives the
+  // same float here as in the settings store.
+  double value = 0.0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  const auto narrowed = static_cast<float>(value);
+  if (!std::isfinite(value) || !std::isfinite(narrowed)) return std::nullopt;
+  return narrowed;
+}
+
+std::optional<std::int32_t> parseInteger(std::string_view text) {
+  text = withoutPlusSign(text);
+  if (text.empty()) return std::nullopt;
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+ParseResult parseArguments(std::span<const std::string> args) {
+  ParseResult result;
+  ScanOptions& options = result.options;
+  bool optionsEnded = false;
+
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string_view argument = args[i];
+    if (optionsEnded || argument == "-" || !argument.starts_with("-")) {
+      options.files.emplace_back(args[i]);
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnded = true;
+      continue;
+    }
+
+    const auto [name, inlineValue] = splitOption(argument);
+    // The option's value: after "=", or the next argument whatever it looks like,
+    // so that negative numbers need no "=".
+    const auto takeValue = [&]() -> std::optional<std::string_view> {
+      if (inlineValue) return inlineValue;
+      if (i + 1 < args.size()) return std::string_view(args[++i]);
+      result.error = "option " + std::string(name) + " needs a value";
+      return std::nullopt;
+    };
+    const auto noValue = [&]() {
+      if (!inlineValue) return true;
+      result.error = "option " + std::string(name) + " takes no value";
+      return false;
+    };
+
+    if (name == "--help" || name == "-h") {
+      if (!noValue()) return result;
+      options.action = Action::kHelp;
+      return result;
+    }
+    if (name == "--version") {
+      if (!noValue()) return result;
+      options.action = Action::kVersion;
+      return result;
+    }
+    if (name == "--all" || name == "--json" || name == "--quiet") {
+      if (!noValue()) return result;
+      (name == "--all" ? options.showAll : name == "--json" ? options.json : options.quiet) = true;
+      continue;
+    }
+    if (name == "--mu" || name == "--delta") {
+      const auto text = takeValue();
+      if (!text) return result;
+      const auto value = parseFiniteFloat(*text);
+      if (!value) {
+        result.error =
+            "option " + std::string(name) + " needs a finite number, not " + quoted(*text);
+        return result;
+      }
+      (name == "--mu" ? options.mismatchScore : options.gapScore) = *value;
+      continue;
+    }
+    if (name == "--group-size") {
+      const auto text = takeValue();
+      if (!text) return result;
+      const auto value = parseInteger(*text);
+      if (!value || *value < 2) {
+        result.error =
+            "option --group-size needs a whole number of 2 or more, not " + quoted(*text);
+        return result;
+      }
+      options.groupSize = *value;
+      continue;
+    }
+    if (name == "--jobs") {
+      const auto text = takeValue();
+      if (!text) return result;
+      const auto value = parseInteger(*text);
+      if (!value || *value < 1 || *value > kMaxJobs) {
+        result.error = "option --jobs needs a whole number from 1 to " + std::to_string(kMaxJobs) +
+                       ", not " + quoted(*text);
+        return result;
+      }
+      options.jobs = *value;
+      continue;
+    }
+    if (name == "--html") {
+      const auto text = takeValue();
+      if (!text) return result;
+      if (text->empty()) {
+        result.error = "option --html needs a file name";
+        return result;
+      }
+      options.htmlFile = std::filesystem::path(std::string(*text));
+      continue;
+    }
+    result.error = "unknown option " + quoted(name);
+    return result;
+  }
+
+  if (options.files.empty()) result.error = "no file given";
+  return result;
+}
+
+std::string usageText() {
+  return "usage: orvalis-scan [--all] [--json] [--html FILE] [--mu X] [--delta X]\n"
+         "                    [--group-size N] [--jobs N] [--quiet] FILE [FILE...]\n"
+         "Try 'orvalis-scan --help' for more information.\n";
+}
+
+std::string helpText() {
+  return R"help(usage: orvalis-scan [OPTIONS] FILE [FILE...]
+
+Finds copied text among files: compares every file with every other one, word
+by word, and lists the matched stretches that score above the mean plus one
+standard deviation of all scores, as the results window of Orvalis does.
+
+  FILE            one file: compare every file of its folder that has the same
+                  extension (the file itself need not exist, its folder must;
+                  subfolders are not searched)
+  FILE FILE...    two or more files: compare exactly these, in this order
+
+Output (standard output):
+  (default)       one line per listed result, "first & second (score)", or
+                  "No suspicious files found."
+  --all           list every result, as "Show all results" does (at most 200
+                  lines; with --json, every result of the scan)
+  --json          one JSON document instead of the lines: settings, files,
+                  threshold, results and the listed comparison numbers
+  --html FILE     also write an HTML page of the listed results to FILE
+
+Settings (read from the Orvalis settings store, which is never written; each
+can be overridden for this run):
+  --mu X          score of two different words (MU; default -0.33)
+  --delta X       score of a word against a gap (DELTA; default -0.50)
+  --group-size N  cut files into word groups of at most N-1 words; N is a
+                  whole number, 2 or more (NUM_WORDS_PER_GROUPING; default 1000)
+
+Running:
+  --jobs N        compare on N threads, 1 to 1024 (default: one per hardware
+                  thread); the results do not depend on N
+  --quiet         no progress bar; warnings and errors are still printed (the
+                  progress bar is shown only when standard error is a terminal)
+  --help, -h      print this help and exit
+  --version       print the version and exit
+  --              end of options: every later argument is a file
+  Option values may also be written as --name=VALUE.
+
+Exit status:
+  0  success; files that could not be read are named on standard error and
+     the scan goes on without them
+  1  an error: fewer than two files to compare, a folder that cannot be listed,
+     a report that cannot be written, a scan that could not run or finish
+  2  a bad command line
+)help";
+}
+
+}  // namespace orvalis::cli

@@ -1,0 +1,67 @@
+// The command line of orvalis-scan as a value: what to scan, the settings that
+// override the stored ones for this run, and how to report.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalis::cli {
+
+inline constexpr const char* kProgramName = "orvalis-scan";
+inline constexpr const char* kVersionText = "orvalis-scan 1.1";
+
+// Exit statuses of orvalis-scan.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitError = 1;  // an error, or fewer than two files to compare
+inline constexpr int kExitUsage = 2;  // a bad command line
+
+// Upper bound of --jobs: more threads than this only cost memory.
+inline constexpr int kMaxJobs = 1024;
+
+enum class Action { kScan, kHelp, kVersion };
+
+struct ScanOptions {
+  Action action = Action::kScan;
+  // One file: scan its folder for files with its extension. Two or more: scan
+  // exactly these, in this order.
+  std::vector<std::filesystem::path> files;
+  std::optional<float> mismatchScore;             // --mu
+  std::optional<float> gapScore;                  // --delta
+  std::optional<std::int32_t> groupSize;          // --group-size
+  bool showAll = false;                           // --all
+  bool json = false;                              // --json
+  std::optional<std::filesystem::path> htmlFile;  // --html
+  std::optional<int> jobs;                        // --jobs; unset: one per hardware thread
+  bool quiet = false;                             // --quiet
+};
+
+// The parsed command line, or why it is not one.
+struct ParseResult {
+  ScanOptions options;
+  std::string error;  // empty when the command line is good
+  bool ok() const { return error.empty(); }
+};
+
+// Parses the arguments that follow the program name. Options and files may be
+// mixed; "--" ends the options. Values go after the option as the next argument
+// or after "=" ("--mu -0.4", "--mu=-0.4"). --help and --version end the parsing
+// where they stand.
+ParseResult parseArguments(std::span<const std::string> args);
+
+// Strict conversions of option values: the whole text must be the number.
+// A finite decimal number that stays finite as a 32-bit float.
+std::optional<float> parseFiniteFloat(std::string_view text);
+// A decimal integer without fraction or exponent that fits a 32-bit int.
+std::optional<std::int32_t> parseInteger(std::string_view text);
+
+// The short text printed with a usage error.
+std::string usageText();
+// The full --help text: every option and every exit status.
+std::string helpText();
+
+}  // namespace orvalis::cli

@@ -1,0 +1,182 @@
+#include "cli/scan_command.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <exception>
+#include <fstream>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "cli/console_scan_target.h"
+#include "cli/html_report.h"
+#include "cli/json_report.h"
+#include "engine/encoding.h"
+#include "engine/scan.h"
+#include "ui/main/file_discovery.h"
+
+namespace orvalis::cli {
+namespace {
+
+std::string errnoText(int error, const char* fallback) {
+  return error != 0 ? std::generic_category().message(error) : std::string(fallback);
+}
+
+// Writes the HTML page to `file`; returns the exit status.
+int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine,
+                  const std::vector<ListedResult>& listed, float threshold, std::ostream& err) {
+  errno = 0;
+  std::ofstream page(file, std::ios::binary | std::ios::trunc);
+  if (!page) {
+    err << "error: cannot write " << displayText(file) << ": "
+        << errnoText(errno, "cannot open the file") << '\n';
+    return kExitError;
+  }
+  writeHtmlReport(page, engine, listed, threshold);
+  errno = 0;
+  page.close();
+  if (!page) {
+    err << "error: cannot write " << displayText(file) << ": " << errnoText(errno, "writing failed")
+        << '\n';
+    return kExitError;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace
+
+int defaultJobs() {
+  const unsigned threads = std::thread::hardware_concurrency();
+  return std::clamp(static_cast<int>(std::min<unsigned>(threads, kMaxJobs)), 1, kMaxJobs);
+}
+
+void loadRunSettings(SettingsStore& store, const ScanOptions& options, CompareEngine& engine,
+                     std::ostream& err) {
+  if (store.keyExists() && !loadScanSettings(store, engine)) {
+    err << "warning: " << kSettingsMissingMessage << '\n';
+  }
+  if (options.mismatchScore) engine.mismatchScore = *options.mismatchScore;
+  if (options.gapScore) engine.gapScore = *options.gapScore;
+  if (options.groupSize) engine.groupSize = *options.groupSize;
+  // After the overrides, so that a usable --group-size silences the warning
+  // about an unusable stored one.
+  if (replaceUnusableGroupSize(engine)) err << "warning: " << kGroupSizeTooSmallMessage << '\n';
+}
+
+FileSelection chooseScanFiles(const ScanOptions& options) {
+  FileSelection selection;
+  if (options.files.size() >= 2) {
+    selection.files = options.files;
+    return selection;
+  }
+  if (options.files.empty()) {
+    selection.message = "error: no file given";
+    selection.status = kExitUsage;
+    return selection;
+  }
+  Discovery discovery = discoverFiles(options.files.front());
+  if (discovery.error) {
+    const auto folder = discovery.folder.empty() ? std::filesystem::path(".") : discovery.folder;
+    selection.message =
+        "error: cannot list " + displayText(folder) + ": " + discovery.error.message();
+    selection.status = kExitError;
+    return selection;
+  }
+  selection.message = discoveryMessage(discovery.files.size());
+  if (!selection.message.empty()) {
+    selection.status = kExitError;
+    return selection;
+  }
+  selection.files = std::move(discovery.files);
+  return selection;
+}
+
+void writeResultLines(std::ostream& out, const std::vector<ListedResult>& listed) {
+  if (listed.empty()) {
+    out << kNoSuspiciousFilesLine << '\n';
+    return;
+  }
+  for (const auto& item : listed)
+    out << item.text << '\n';
+}
+
+int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
+            bool showProgress) {
+  // Declared before the engine, so that no worker can outlive its target.
+  ConsoleScanTarget target(err, showProgress);
+  CompareEngine engine;
+  loadRunSettings(store, options, engine, err);
+
+  FileSelection selection = chooseScanFiles(options);
+  if (selection.status != kExitSuccess) {
+    err << selection.message << '\n';
+    return selection.status;
+  }
+
+  engine.comparisonPause = std::chrono::milliseconds(0);
+  engine.comparisonThreads = options.jobs.value_or(defaultJobs());
+
+  target.begin();
+  engine.running = true;
+  if (!engine.startScan(&target, std::move(selection.files))) {
+    target.finish();
+    err << "error: " << kThreadStartFailedMessage << '\n';
+    return kExitError;
+  }
+  engine.waitForWorker();
+  target.finish();
+  if (const auto failure = target.failure()) {
+    err << "error: " << *failure << '\n';
+    return kExitError;
+  }
+
+  const float threshold = computeThreshold(engine.pairResults);
+  const auto listed = listResults(engine.pairResults, threshold, options.showAll);
+  if (options.json) {
+    writeJsonReport(out, engine, threshold, listed, options.showAll);
+  } else {
+    writeResultLines(out, listed);
+  }
+  out.flush();
+  int status = kExitSuccess;
+  if (!out) {
+    err << "error: cannot write the standard output\n";
+    status = kExitError;
+  }
+  if (options.htmlFile &&
+      writeHtmlFile(*options.htmlFile, engine, listed, threshold, err) != kExitSuccess) {
+    status = kExitError;
+  }
+  return status;
+}
+
+int runScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+                   bool stderrIsTerminal) {
+  const ParseResult parsed = parseArguments(args);
+  if (!parsed.ok()) {
+    err << kProgramName << ": " << parsed.error << '\n' << usageText();
+    return kExitUsage;
+  }
+  const ScanOptions& options = parsed.options;
+  switch (options.action) {
+    case Action::kHelp:
+      out << helpText();
+      return kExitSuccess;
+    case Action::kVersion:
+      out << kVersionText << '\n';
+      return kExitSuccess;
+    case Action::kScan:
+      break;
+  }
+  try {
+    const auto store = openSystemSettingsStore();
+    return runScan(options, *store, out, err, stderrIsTerminal && !options.quiet);
+  } catch (const std::bad_alloc&) {
+    err << "error: not enough memory\n";
+  } catch (const std::exception& failure) {
+    err << "error: " << failure.what() << '\n';
+  }
+  return kExitError;
+}
+
+}  // namespace orvalis::cli

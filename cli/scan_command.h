@@ -1,0 +1,50 @@
+// The run of orvalis-scan: command line in, report and exit status out. Writes
+// only to the streams it is given and never ends the process itself.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "engine/records.h"
+#include "engine/settings.h"
+#include "ui/results/result_listing.h"
+
+namespace orvalis::cli {
+
+// Runs orvalis-scan on the arguments that follow the program name, with the
+// system's settings store; returns the exit status. The progress line goes to
+// `err` only when stderrIsTerminal is set.
+int runScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err,
+                   bool stderrIsTerminal);
+
+// The scan part of a run, with the settings read from `store`.
+int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
+            bool showProgress);
+
+// Puts the settings of a run into `engine`: the store's values when the store
+// exists (a warning when some cannot be read; the store is only read, never
+// created or written), else the built-in defaults; then the command line's
+// overrides; then a group size below 2 is replaced, with a warning.
+void loadRunSettings(SettingsStore& store, const ScanOptions& options, CompareEngine& engine,
+                     std::ostream& err);
+
+// The files a run compares; on failure the text to print and the exit status.
+struct FileSelection {
+  std::vector<std::filesystem::path> files;
+  std::string message;  // printed on standard error when not empty
+  int status = kExitSuccess;
+};
+FileSelection chooseScanFiles(const ScanOptions& options);
+
+// The lines of the results window: one per listed result, or the single line
+// "No suspicious files found." when none is listed.
+void writeResultLines(std::ostream& out, const std::vector<ListedResult>& listed);
+
+// The number of comparison threads when --jobs is not given.
+int defaultJobs();
+
+}  // namespace orvalis::cli
