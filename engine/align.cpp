@@ -1,6 +1,7 @@
 #include "engine/align.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <functional>
 #include <limits>
 #include <new>
@@ -11,6 +12,11 @@
 #include "engine/encoding.h"
 
 namespace orvalis {
+
+// Scores must come out the same on every platform: IEEE single precision, with
+// every sum rounded to it rather than carried in a wider register.
+static_assert(std::numeric_limits<float>::is_iec559);
+static_assert(FLT_EVAL_METHOD == 0, "build with SSE arithmetic (-mfpmath=sse)");
 
 void AlignWorkspace::reserve(std::size_t maxWords) {
   if (maxWords <= capacityWords && moves) return;
@@ -30,10 +36,8 @@ void AlignWorkspace::reserve(std::size_t maxWords) {
 
 void AlignWorkspace::release() {
   moves.reset();
-  for (auto* row : {&previousRow, &currentRow})
-    std::vector<float>().swap(*row);
-  for (auto* hashes : {&hashesA, &hashesB})
-    std::vector<std::uint64_t>().swap(*hashes);
+  for (auto* row : {&previousRow, &currentRow}) std::vector<float>().swap(*row);
+  for (auto* hashes : {&hashesA, &hashesB}) std::vector<std::uint64_t>().swap(*hashes);
   capacityWords = 0;
 }
 
@@ -47,8 +51,7 @@ struct Cell {
 
 void hashWords(const std::vector<WordEntry>& words, std::vector<std::uint64_t>& hashes) {
   const std::hash<std::string_view> hash;
-  for (std::size_t i = 0; i < words.size(); ++i)
-    hashes[i] = hash(words[i].text);
+  for (std::size_t i = 0; i < words.size(); ++i) hashes[i] = hash(words[i].text);
 }
 
 // A word as it stands in a consensus string: its text and one blank.
@@ -166,10 +169,8 @@ float alignGroups(const AlignScores& scores, AlignWorkspace& workspace, PairResu
     cur = p;
     p = predecessor(cur);
   }
-  for (auto it = itemsA.rbegin(); it != itemsA.rend(); ++it)
-    result.consensusA += *it;
-  for (auto it = itemsB.rbegin(); it != itemsB.rend(); ++it)
-    result.consensusB += *it;
+  for (auto it = itemsA.rbegin(); it != itemsA.rend(); ++it) result.consensusA += *it;
+  for (auto it = itemsB.rbegin(); it != itemsB.rend(); ++it) result.consensusB += *it;
 
   const Cell start = clamp(p);
   result.startA = wordsA[start.row].startOffset() + baseA;

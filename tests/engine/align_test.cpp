@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
+#include <new>
 #include <random>
 #include <string>
 #include <vector>
@@ -44,9 +46,7 @@ struct Spans {
   std::int32_t startA, endA, startB, endB;
   bool operator==(const Spans&) const = default;
 };
-Spans spansOf(const PairResult& r) {
-  return {r.startA, r.endA, r.startB, r.endB};
-}
+Spans spansOf(const PairResult& r) { return {r.startA, r.endA, r.startB, r.endB}; }
 void PrintTo(const Spans& s, std::ostream* os) {
   *os << "{A " << s.startA << ".." << s.endA << ", B " << s.startB << ".." << s.endB << "}";
 }
@@ -136,6 +136,8 @@ TEST(Alignment, GroupWithoutWordsGivesAnEmptyResult) {
   EXPECT_EQ(alignGroups(AlignScores{}, workspace, r, 5, 9), 0.0f);
   EXPECT_EQ(spansOf(r), (Spans{5, 5, 9, 9}));
   EXPECT_EQ(r.consensusA, "");
+  // A size whose square would wrap around is refused, not allocated short.
+  EXPECT_THROW(workspace.reserve(std::numeric_limits<std::size_t>::max() / 2), std::bad_alloc);
 }
 
 TEST(Alignment, EngineFormUsesTheEngineSettingsAndRecordsTheLastMove) {

@@ -16,134 +16,76 @@ using Words = std::vector<std::pair<std::string, std::int32_t>>;
 
 Words wordsOf(const std::vector<WordEntry>& entries) {
   Words words;
-  for (const auto& entry : entries)
-    words.emplace_back(entry.text, entry.endOffset);
+  for (const auto& entry : entries) words.emplace_back(entry.text, entry.endOffset);
   return words;
-}
-
-Words wordsOf(std::string_view text) {
-  return wordsOf(splitWords(text));
 }
 
 std::string numberedWords(int count) {
   std::string text;
-  for (int i = 0; i < count; ++i)
-    text += (i ? " w" : "w") + std::to_string(i);
+  for (int i = 0; i < count; ++i) text += (i ? " w" : "w") + std::to_string(i);
   return text;
 }
 
-std::vector<std::size_t> groupSizes(const FileEntry& entry) {
-  std::vector<std::size_t> sizes;
-  for (const auto& [number, group] : entry.groups)
-    sizes.push_back(group->words.size());
-  return sizes;
-}
-
-TEST(TextMode, CarriageReturnLineFeedBecomesOneLineFeed) {
-  EXPECT_EQ(applyTextMode("x\r\ny"), "x\ny");
-  EXPECT_EQ(applyTextMode("a\r\r\nb"), "a\r\nb");
-  EXPECT_EQ(applyTextMode("lone\rcr\r"), "lone\rcr\r");
-  EXPECT_EQ(applyTextMode("\r\n\r\n"), "\n\n");
-}
-
-TEST(TextMode, Byte1AEndsTheInput) {
-  EXPECT_EQ(applyTextMode("before\x1A"
-                          "after"),
-            "before");
-  EXPECT_EQ(applyTextMode("x\r\x1A\n"), "x\r");
-}
-
-TEST(TextMode, OtherBytesPassUnchanged) {
-  const std::string bytes("a\0b\t\xFF\xC3\xA9", 7);
-  EXPECT_EQ(applyTextMode(bytes), bytes);
-}
-
-TEST(TextMode, ReadWholeTextAppliesTextModeToTheStream) {
+TEST(TextMode, FoldsCrLfAndStopsAtByte1A) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"x\r\ny", "x\ny"},
+      {"a\r\r\nb", "a\r\nb"},
+      {"lone\rcr\r", "lone\rcr\r"},
+      {"before\x1A"
+       "after",
+       "before"},
+      {"x\r\x1A\n", "x\r"},
+      {std::string("a\0b\t\xFF", 5), std::string("a\0b\t\xFF", 5)}};
+  for (const auto& [raw, text] : cases) EXPECT_EQ(applyTextMode(raw), text);
   std::istringstream in("one two\r\nthree\r\n");
   EXPECT_EQ(readWholeText(in), "one two\nthree\n");
 }
 
-TEST(WordSplitting, BlanksAndLineFeedsSeparateWords) {
-  EXPECT_EQ(wordsOf("a b"), (Words{{"a", 1}, {"b", 3}}));
-  EXPECT_EQ(wordsOf("  a  b "), (Words{{"a", 3}, {"b", 6}}));
-  EXPECT_EQ(wordsOf("x\ny"), (Words{{"x", 1}, {"y", 3}}));
-}
-
-TEST(WordSplitting, OtherBytesStayInsideWords) {
-  EXPECT_EQ(wordsOf("a\tb"), (Words{{"a\tb", 3}}));
-  EXPECT_EQ(wordsOf("a\rb c"), (Words{{"a\rb", 3}, {"c", 5}}));
-  EXPECT_EQ(wordsOf(std::string_view("\0\xFF", 2)), (Words{{std::string("\0\xFF", 2), 2}}));
-  EXPECT_EQ(wordsOf("End; end"), (Words{{"End;", 4}, {"end", 8}}));
-}
-
-TEST(WordSplitting, TextsWithoutWordsGiveNone) {
-  EXPECT_TRUE(splitWords("").empty());
-  EXPECT_TRUE(splitWords("  \n \n\n ").empty());
-}
-
-TEST(WordSplitting, FinalLineBreakChangesNothing) {
-  EXPECT_EQ(wordsOf("one two\n"), wordsOf("one two"));
+TEST(WordSplitting, OnlyBlanksAndLineFeedsSeparateWords) {
+  const std::vector<std::pair<std::string, Words>> cases = {
+      {"a b", {{"a", 1}, {"b", 3}}},
+      {"  a  b ", {{"a", 3}, {"b", 6}}},
+      {"one two\n", {{"one", 3}, {"two", 7}}},
+      {"a\tb a\rb", {{"a\tb", 3}, {"a\rb", 7}}},
+      {std::string("\0\xFF", 2), {{std::string("\0\xFF", 2), 2}}},
+      {"", {}},
+      {"  \n \n\n ", {}}};
+  for (const auto& [text, words] : cases) EXPECT_EQ(wordsOf(splitWords(text)), words) << text;
 }
 
 TEST(Grouping, GroupsHoldAtMostGroupSizeMinusOneWords) {
-  const std::vector<std::pair<int, std::vector<std::size_t>>> cases = {
-      {999, {999}}, {1000, {500, 500}}, {2000, {667, 667, 666}}, {5, {5}}};
-  for (const auto& [count, expected] : cases) {
+  const std::vector<std::tuple<int, std::int32_t, std::vector<std::size_t>>> cases = {
+      {999, 1000, {999}}, {1000, 1000, {500, 500}},
+      {5, 1000, {5}},     {2000, 1000, {667, 667, 666}},
+      {3, 2, {1, 1, 1}},  {0, 1000, {}}};
+  for (const auto& [count, groupSize, expected] : cases) {
     FileEntry entry;
-    groupWords(entry, splitWords(numberedWords(count)), 1000);
-    EXPECT_EQ(groupSizes(entry), expected) << count << " words";
+    groupWords(entry, splitWords(numberedWords(count)), groupSize);
+    std::vector<std::size_t> sizes;
+    for (const auto& [number, group] : entry.groups) sizes.push_back(group->words.size());
+    EXPECT_EQ(sizes, expected) << count << " words";
   }
-  FileEntry single;
-  groupWords(single, splitWords("a b c"), 2);
-  EXPECT_EQ(groupSizes(single), (std::vector<std::size_t>{1, 1, 1}));
+  EXPECT_EQ(effectiveGroupSize(1), kDefaultGroupSize);
+  EXPECT_EQ(effectiveGroupSize(2), 2);
 }
 
-TEST(Grouping, NoWordsGiveNoGroup) {
-  FileEntry entry;
-  groupWords(entry, {}, 1000);
-  EXPECT_TRUE(entry.groups.empty());
-}
-
-TEST(Grouping, LengthCountsOneSeparatorAfterEveryGroupButTheLast) {
-  FileEntry entry;
-  groupWords(entry, splitWords("one two\n"), 1000);
-  ASSERT_EQ(entry.groups.size(), 1u);
-  const WordGroup& group = *entry.groups.at(0);
-  EXPECT_EQ(group.length, 7);
-  EXPECT_EQ(group.words[0].endOffset, 3);
-  EXPECT_EQ(group.words[1].endOffset, 7);
-  EXPECT_EQ(group.file, &entry);
-
-  FileEntry split;
-  groupWords(split, splitWords("aa bb cc dd"), 3);  // two groups of two words
-  EXPECT_EQ(split.groups.at(0)->length, 6);         // "aa bb" and one blank
-  EXPECT_EQ(split.groups.at(1)->length, 5);         // "cc dd"
-}
-
-TEST(Grouping, GroupsKnowWhereTheyBeginAndWordsCountFromThere) {
-  // Leading separators and several separators at the group boundary.
+TEST(Grouping, GroupsKnowTheirSpanAndWhereTheyBegin) {
+  // Leading separators, and several separators at the group boundary.
   const std::string text = "\n\n  alpha beta \n\n gamma delta";
   FileEntry entry;
   groupWords(entry, splitWords(text), 3);
   ASSERT_EQ(entry.groups.size(), 2u);
-  for (const auto& [number, group] : entry.groups) {
-    for (const WordEntry& word : group->words) {
-      const auto start = static_cast<std::size_t>(group->startOffset + word.startOffset());
-      EXPECT_EQ(text.substr(start, word.text.size()), word.text);
-    }
-  }
-  EXPECT_EQ(entry.groups.at(0)->startOffset, 4);
-  EXPECT_EQ(entry.groups.at(0)->words[0].endOffset, 5);
-  EXPECT_EQ(entry.groups.at(1)->startOffset, 18);
+  const WordGroup& first = *entry.groups.at(0);
+  const WordGroup& last = *entry.groups.at(1);
+  EXPECT_EQ(first.file, &entry);
+  EXPECT_EQ(first.startOffset, 4);
+  EXPECT_EQ(first.length, 11);  // "alpha beta" and the one blank after it
+  EXPECT_EQ(last.startOffset, 18);
+  EXPECT_EQ(last.length, 11);  // the last group counts no separator after it
+  EXPECT_EQ(wordsOf(last.words), (Words{{"gamma", 5}, {"delta", 11}}));
 }
 
-TEST(Grouping, TooSmallGroupSizeFallsBackToTheDefault) {
-  EXPECT_EQ(effectiveGroupSize(1), kDefaultGroupSize);
-  EXPECT_EQ(effectiveGroupSize(-3), kDefaultGroupSize);
-  EXPECT_EQ(effectiveGroupSize(2), 2);
-}
-
-TEST(FileLoading, ReadsInTextModeAndGroups) {
+TEST(FileLoading, ReadsInTextModeAndKnowsTheEncoding) {
   testing::TempDir dir;
   FileEntry entry;
   entry.path = dir.write("crlf.txt", "x\r\ny");
@@ -156,18 +98,13 @@ TEST(FileLoading, ReadsInTextModeAndGroups) {
   latin.path = dir.write("latin.txt", "caf\xE9");
   EXPECT_FALSE(loadFileEntry(latin, 1000));
   EXPECT_FALSE(latin.textIsUtf8);
-}
 
-TEST(FileLoading, EmptyFilesLoadWithoutGroups) {
-  testing::TempDir dir;
-  for (const char* text : {"", " \r\n \n",
-                           "\x1A"
-                           "words after the end"}) {
-    FileEntry entry;
-    entry.path = dir.write("empty.txt", text);
-    EXPECT_FALSE(loadFileEntry(entry, 1000));
-    EXPECT_TRUE(entry.groups.empty());
-  }
+  FileEntry empty;
+  empty.path = dir.write("empty.txt",
+                         " \r\n\x1A"
+                         "words after the end");
+  EXPECT_FALSE(loadFileEntry(empty, 1000));
+  EXPECT_TRUE(empty.groups.empty());
 }
 
 TEST(FileLoading, MissingFilesAndFoldersAreReportedNotFatal) {
@@ -175,12 +112,10 @@ TEST(FileLoading, MissingFilesAndFoldersAreReportedNotFatal) {
   FileEntry missing;
   missing.path = dir.path() / "missing.txt";
   EXPECT_TRUE(loadFileEntry(missing, 1000));
-  EXPECT_TRUE(missing.groups.empty());
-
   FileEntry folder;
   folder.path = dir.path();
-  const LoadError error = loadFileEntry(folder, 1000);
-  EXPECT_EQ(error.message, "is a folder");
+  EXPECT_EQ(loadFileEntry(folder, 1000).message, "is a folder");
+  EXPECT_TRUE(folder.groups.empty());
 }
 
 }  // namespace
