@@ -117,9 +117,7 @@ std::string escapeHtml(std::string_view utf8) {
 }
 
 // Text that should be UTF-8 but is not guaranteed to be, escaped.
-std::string escapeUtf8(std::string_view text) {
-  return escapeHtml(decodeTextPiece(text, true));
-}
+std::string escapeUtf8(std::string_view text) { return escapeHtml(decodeTextPiece(text, true)); }
 
 std::string formatNumber(float value) {
   if (std::isnan(value)) return "not a number";
@@ -246,8 +244,7 @@ void writeHtmlReport(std::ostream& out, const CompareEngine& engine,
     out << "</ol>\n</nav>\n";
   }
   ReportWriter writer(out);
-  for (std::size_t i = 0; i < listed.size(); ++i)
-    writer.writeResult(i + 1, listed[i]);
+  for (std::size_t i = 0; i < listed.size(); ++i) writer.writeResult(i + 1, listed[i]);
   out << kPageEnd;
 }
 

@@ -96,8 +96,7 @@ void writeResultLines(std::ostream& out, const std::vector<ListedResult>& listed
     out << kNoSuspiciousFilesLine << '\n';
     return;
   }
-  for (const auto& item : listed)
-    out << item.text << '\n';
+  for (const auto& item : listed) out << item.text << '\n';
 }
 
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,

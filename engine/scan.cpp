@@ -79,8 +79,7 @@ class ComparisonPool {
         pause_(engine.comparisonPause),
         window_(static_cast<std::size_t>(threadCount) * 4) {
     workspaces_.resize(static_cast<std::size_t>(threadCount));
-    for (auto& workspace : workspaces_)
-      workspace.reserve(longestGroup);
+    for (auto& workspace : workspaces_) workspace.reserve(longestGroup);
     for (auto& workspace : workspaces_) {
       try {
         threads_.emplace_back([this, &workspace] { run(workspace); });
@@ -96,8 +95,7 @@ class ComparisonPool {
       stopping_ = true;
     }
     changed_.notify_all();
-    for (auto& thread : threads_)
-      thread.join();
+    for (auto& thread : threads_) thread.join();
   }
 
   bool running() const { return !threads_.empty(); }

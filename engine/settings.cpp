@@ -13,9 +13,7 @@
 namespace orvalis {
 namespace {
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
-}
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // White space of the "C" locale.
 bool isSpace(char c) {
@@ -37,8 +35,7 @@ struct NumberPrefix {
 // nothing when no digit begins the mantissa.
 std::optional<NumberPrefix> findNumberPrefix(std::string_view text) {
   std::size_t i = 0;
-  while (i < text.size() && isSpace(text[i]))
-    ++i;
+  while (i < text.size() && isSpace(text[i])) ++i;
   NumberPrefix number;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
     number.negative = text[i] == '-';
@@ -46,13 +43,11 @@ std::optional<NumberPrefix> findNumberPrefix(std::string_view text) {
   }
   const std::size_t bodyStart = i;
   const std::size_t integerStart = i;
-  while (i < text.size() && isDigit(text[i]))
-    ++i;
+  while (i < text.size() && isDigit(text[i])) ++i;
   number.integerDigits = text.substr(integerStart, i - integerStart);
   if (i < text.size() && text[i] == '.') {
     const std::size_t fractionStart = ++i;
-    while (i < text.size() && isDigit(text[i]))
-      ++i;
+    while (i < text.size() && isDigit(text[i])) ++i;
     number.fractionDigits = text.substr(fractionStart, i - fractionStart);
   }
   if (number.integerDigits.empty() && number.fractionDigits.empty()) return std::nullopt;
@@ -65,8 +60,7 @@ std::optional<NumberPrefix> findNumberPrefix(std::string_view text) {
       ++j;
     }
     const std::size_t exponentStart = j;
-    while (j < text.size() && isDigit(text[j]))
-      ++j;
+    while (j < text.size() && isDigit(text[j])) ++j;
     if (j > exponentStart) {
       number.exponentNegative = exponentNegative;
       number.exponentDigits = text.substr(exponentStart, j - exponentStart);

@@ -158,9 +158,7 @@ std::filesystem::path XdgSettingsStore::filePath() const {
   return configFolder_ / kMakerFolderName / kFileName;
 }
 
-bool XdgSettingsStore::keyExists() {
-  return FileDescriptor(openForReading(filePath())).get() >= 0;
-}
+bool XdgSettingsStore::keyExists() { return FileDescriptor(openForReading(filePath())).get() >= 0; }
 
 void XdgSettingsStore::createWithDefaults() {
   std::error_code error;

@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-#include <stdexcept>
+#include <cstdio>
+#include <memory>
 #include <system_error>
 
 extern char** environ;
@@ -17,87 +15,48 @@ extern char** environ;
 namespace orvalis::testing {
 namespace {
 
-// A temporary file that the child writes and the parent reads afterwards.
-class CaptureFile {
- public:
-  CaptureFile() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "orvalis-child-XXXXXX").string();
-    fd_ = mkstemp(pattern.data());
-    if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "mkstemp");
-    path_ = pattern;
-  }
-  ~CaptureFile() {
-    close(fd_);
-    unlink(path_.c_str());
-  }
-  CaptureFile(const CaptureFile&) = delete;
-  CaptureFile& operator=(const CaptureFile&) = delete;
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
-  int fd() const { return fd_; }
-  std::string contents() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+// An unnamed temporary file that the child writes and the parent reads after.
+File captureFile() {
+  File file(std::tmpfile(), &std::fclose);
+  if (!file) throw std::system_error(errno, std::generic_category(), "tmpfile");
+  return file;
+}
 
- private:
-  int fd_ = -1;
-  std::string path_;
-};
+std::string contents(std::FILE* file) {
+  std::string text;
+  std::rewind(file);  // the child's writes moved the shared offset to the end
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+  return text;
+}
 
 }  // namespace
 
-ChildResult runChild(const std::filesystem::path& program, const std::vector<std::string>& args,
-                     const ChildOptions& options) {
-  CaptureFile out;
-  CaptureFile err;
-
-  std::vector<std::string> environment;
-  for (char** variable = environ; *variable != nullptr; ++variable) {
-    const std::string entry = *variable;
-    const auto name = entry.substr(0, entry.find('='));
-    if (!options.environment.contains(name)) environment.push_back(entry);
-  }
-  for (const auto& [name, value] : options.environment)
-    environment.push_back(name + "=" + value);
-
+ChildResult runChild(const std::filesystem::path& program, std::vector<std::string> args) {
+  const File out = captureFile();
+  const File err = captureFile();
+  args.insert(args.begin(), program.string());
   std::vector<char*> argv;
-  std::string programText = program.string();
-  argv.push_back(programText.data());
-  std::vector<std::string> argCopies = args;
-  for (auto& arg : argCopies)
-    argv.push_back(arg.data());
+  for (auto& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (auto& entry : environment)
-    envp.push_back(entry.data());
-  envp.push_back(nullptr);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out.fd(), STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, err.fd(), STDERR_FILENO);
-  if (options.workingFolder) {
-    posix_spawn_file_actions_addchdir_np(&actions, options.workingFolder->c_str());
-  }
+  posix_spawn_file_actions_adddup2(&actions, fileno(out.get()), STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, fileno(err.get()), STDERR_FILENO);
   pid_t child = 0;
-  const int spawnError =
-      posix_spawn(&child, programText.c_str(), &actions, nullptr, argv.data(), envp.data());
+  const int spawnError = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (spawnError != 0) throw std::system_error(spawnError, std::generic_category(), programText);
+  if (spawnError != 0) throw std::system_error(spawnError, std::generic_category(), args[0]);
 
   int status = 0;
   while (waitpid(child, &status, 0) < 0) {
     if (errno != EINTR) throw std::system_error(errno, std::generic_category(), "waitpid");
   }
-  ChildResult result;
-  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = out.contents();
-  result.err = err.contents();
-  return result;
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(out.get()), contents(err.get())};
 }
 
 }  // namespace orvalis::testing

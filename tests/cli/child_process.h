@@ -2,8 +2,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,16 +13,9 @@ struct ChildResult {
   std::string err;      // everything written to standard error
 };
 
-struct ChildOptions {
-  // Variables set or replaced in the child's environment; the rest is inherited.
-  std::map<std::string, std::string> environment;
-  // The child's working folder; the parent's when unset.
-  std::optional<std::filesystem::path> workingFolder;
-};
-
-// Starts `program` with `args` (after the program name), standard input from
-// /dev/null, and waits for it. Throws when the child cannot be started.
-ChildResult runChild(const std::filesystem::path& program, const std::vector<std::string>& args,
-                     const ChildOptions& options = {});
+// Starts `program` with `args` (after the program name), this process's
+// environment and standard input from /dev/null, and waits for it. Throws when
+// the child cannot be started.
+ChildResult runChild(const std::filesystem::path& program, std::vector<std::string> args);
 
 }  // namespace orvalis::testing

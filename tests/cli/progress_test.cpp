@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "engine/scan.h"
 
 namespace orvalis::cli {
@@ -10,108 +12,47 @@ namespace {
 using std::chrono::milliseconds;
 using std::chrono::seconds;
 
-TEST(ScanProgress, NothingIsDoneBeforeTheComparisonsStart) {
+TEST(ScanProgress, FractionCountsWholePairsAndThePositionInTheCurrentOne) {
+  const std::tuple<std::uint32_t, std::int64_t, std::int64_t, double> steps[] = {
+      {WM_SCAN_STARTED, 0, 4, 0.0},
+      {WM_SCAN_SET_RANGE, 0, 10, 0.0},
+      {WM_SCAN_SET_POS, 0, 5, 0.5 / 4},
+      {WM_SCAN_SET_POS, 0, 10, 1.0 / 4},
+      {WM_SCAN_PROGRESS, 1, 4, 1.0 / 4},  // the finished pair counts once
+      {WM_SCAN_SET_RANGE, 0, 4, 1.0 / 4},
+      {WM_SCAN_SET_POS, 0, 9, 2.0 / 4},  // a position beyond the range
+      {WM_SCAN_PROGRESS, 4, 4, 1.0},
+      {WM_SCAN_SET_POS, 0, 0, 1.0},  // posted at the normal end
+      {WM_SCAN_PROGRESS, 7, 4, 1.0},
+  };
   ScanProgress progress;
-  EXPECT_FALSE(progress.started());
-  EXPECT_EQ(progress.fraction(), 0.0);
-  EXPECT_FALSE(progress.timeLeft(seconds(5)));
+  for (const auto& [message, wParam, lParam, fraction] : steps) {
+    progress.handle(message, wParam, lParam);
+    EXPECT_DOUBLE_EQ(progress.fraction(), fraction) << message << " " << lParam;
+  }
+  ScanProgress noPairs;
+  noPairs.handle(WM_SCAN_STARTED, 0, 0);
+  EXPECT_EQ(noPairs.timeLeft(seconds(3)), seconds(0));
+}
+
+TEST(ScanProgress, LineShowsTheBarPairsElapsedTimeAndTimeLeft) {
+  ScanProgress progress;
   EXPECT_EQ(progress.line(seconds(5)), "reading files...  0:05 elapsed");
-}
-
-TEST(ScanProgress, CountsWholePairsRefinedByThePositionInTheCurrentPair) {
-  ScanProgress progress;
-  progress.handle(WM_SCAN_STARTED, 0, 4);
-  EXPECT_EQ(progress.fraction(), 0.0);
-  progress.handle(WM_SCAN_SET_RANGE, 0, 10);
-  progress.handle(WM_SCAN_SET_POS, 0, 0);
-  progress.handle(WM_SCAN_SET_POS, 0, 5);
-  EXPECT_DOUBLE_EQ(progress.fraction(), 0.5 / 4);
-  progress.handle(WM_SCAN_SET_POS, 0, 10);
-  EXPECT_DOUBLE_EQ(progress.fraction(), 1.0 / 4);
-  // The finished pair counts once, not once whole and once by its position.
-  progress.handle(WM_SCAN_PROGRESS, 1, 4);
-  EXPECT_DOUBLE_EQ(progress.fraction(), 1.0 / 4);
-  EXPECT_EQ(progress.pairsDone(), 1);
-  progress.handle(WM_SCAN_SET_RANGE, 0, 4);
-  progress.handle(WM_SCAN_SET_POS, 0, 1);
-  EXPECT_DOUBLE_EQ(progress.fraction(), 1.25 / 4);
-}
-
-TEST(ScanProgress, PairsWithoutComparisonsAndTheClosingPositionKeepTheCount) {
-  ScanProgress progress;
-  progress.handle(WM_SCAN_STARTED, 0, 2);
-  progress.handle(WM_SCAN_SET_RANGE, 0, 0);  // a file without words
-  progress.handle(WM_SCAN_SET_POS, 0, 0);
-  EXPECT_EQ(progress.fraction(), 0.0);
-  progress.handle(WM_SCAN_PROGRESS, 1, 2);
-  progress.handle(WM_SCAN_SET_RANGE, 0, 3);
-  progress.handle(WM_SCAN_SET_POS, 0, 3);
-  progress.handle(WM_SCAN_PROGRESS, 2, 2);
-  progress.handle(WM_SCAN_SET_POS, 0, 0);  // posted at the normal end
-  EXPECT_EQ(progress.fraction(), 1.0);
-}
-
-TEST(ScanProgress, OutOfRangeValuesAreClamped) {
-  ScanProgress progress;
-  progress.handle(WM_SCAN_STARTED, 0, 2);
-  progress.handle(WM_SCAN_SET_RANGE, 0, 4);
-  progress.handle(WM_SCAN_SET_POS, 0, 9);
-  EXPECT_DOUBLE_EQ(progress.fraction(), 0.5);
-  progress.handle(WM_SCAN_PROGRESS, 7, 2);
-  EXPECT_EQ(progress.fraction(), 1.0);
-  progress.handle(0x9999, 1, 1);  // not a scan message
-  EXPECT_EQ(progress.fraction(), 1.0);
-}
-
-TEST(ScanProgress, AScanWithoutFilePairsIsComplete) {
-  ScanProgress progress;
-  progress.handle(WM_SCAN_STARTED, 0, 0);
-  EXPECT_EQ(progress.fraction(), 1.0);
-  EXPECT_EQ(progress.timeLeft(seconds(3)), seconds(0));
-}
-
-TEST(ScanProgress, TimeLeftScalesTheElapsedTimeByWhatRemains) {
-  ScanProgress progress;
-  progress.handle(WM_SCAN_STARTED, 0, 4);
-  EXPECT_FALSE(progress.timeLeft(seconds(10)));  // nothing done: no estimate
-  progress.handle(WM_SCAN_PROGRESS, 1, 4);
-  EXPECT_EQ(progress.timeLeft(seconds(10)), seconds(30));
-  progress.handle(WM_SCAN_PROGRESS, 3, 4);
-  EXPECT_EQ(progress.timeLeft(milliseconds(9000)), seconds(3));
-}
-
-TEST(ScanProgress, LineShowsBarPercentPairsElapsedAndLeft) {
-  ScanProgress progress;
   progress.handle(WM_SCAN_STARTED, 0, 8);
   EXPECT_EQ(progress.line(seconds(2)),
             "[                    ]   0%  0/8 file pairs  0:02 elapsed  ?:?? left");
   progress.handle(WM_SCAN_PROGRESS, 3, 8);
   progress.handle(WM_SCAN_SET_RANGE, 0, 2);
-  progress.handle(WM_SCAN_SET_POS, 0, 1);  // 3.5 of 8 pairs
+  progress.handle(WM_SCAN_SET_POS, 0, 1);  // 3.5 of 8 pairs: 14 s × 4.5 / 3.5 left
   EXPECT_EQ(progress.line(seconds(14)),
             "[########            ]  43%  3/8 file pairs  0:14 elapsed  0:18 left");
   progress.handle(WM_SCAN_PROGRESS, 8, 8);
   EXPECT_EQ(progress.line(seconds(3725)),
             "[####################] 100%  8/8 file pairs  1:02:05 elapsed  0:00 left");
-}
-
-TEST(ScanProgress, BarGivesWayWhenTheLineWouldNotFitEightyColumns) {
-  ScanProgress progress;
-  progress.handle(WM_SCAN_STARTED, 0, 12345678);
+  // The bar gives way when the line would not fit 79 columns.
   progress.handle(WM_SCAN_PROGRESS, 1234567, 12345678);
-  const std::string text = progress.line(seconds(4000));
-  EXPECT_EQ(text, "  9%  1234567/12345678 file pairs  1:06:40 elapsed  10:00:00 left");
-  EXPECT_LE(text.size(), 79u);
-}
-
-TEST(FormatDuration, MinutesAndSecondsThenHours) {
-  EXPECT_EQ(formatDuration(milliseconds(0)), "0:00");
-  EXPECT_EQ(formatDuration(milliseconds(59999)), "0:59");
-  EXPECT_EQ(formatDuration(seconds(61)), "1:01");
-  EXPECT_EQ(formatDuration(seconds(3599)), "59:59");
-  EXPECT_EQ(formatDuration(seconds(3600)), "1:00:00");
-  EXPECT_EQ(formatDuration(seconds(100 * 3600 + 5)), "100:00:05");
-  EXPECT_EQ(formatDuration(seconds(-5)), "0:00");
+  EXPECT_EQ(progress.line(seconds(4000)),
+            "  9%  1234567/12345678 file pairs  1:06:40 elapsed  10:00:00 left");
 }
 
 TEST(RedrawThrottle, AllowsOneRedrawPerInterval) {
