@@ -41,9 +41,10 @@ std::optional<float> parseFiniteFloat(std::string_view text) {
   const auto [end, error] =
       std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  const auto narrowed = static_cast<float>(value);
-  if (!std::isfinite(value) || !std::isfinite(narrowed)) return std::nullopt;
-  return narrowed;
+  // Values beyond the float range are refused before narrowing, which the
+  // language leaves undefined for them.
+  if (!(std::fabs(value) <= std::numeric_limits<float>::max())) return std::nullopt;
+  return static_cast<float>(value);
 }
 
 std::optional<std::int32_t> parseInteger(std::string_view text) {
