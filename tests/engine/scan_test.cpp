@@ -85,55 +85,56 @@ class ScanTest : public ::testing::Test {
   CompareEngine engine;
 };
 
-TEST_F(ScanTest, NoFileOrOneFileStartsFinishesAndComparesNothing) {
-  EXPECT_EQ(engine.mismatchScore, -0.33f);  // a new engine's settings
-  EXPECT_EQ(engine.gapScore, -0.5f);
-  EXPECT_EQ(engine.groupSize, 1000);
-  for (const auto& paths : {std::vector<std::filesystem::path>{},
-                            std::vector<std::filesystem::path>{dir.write("a.txt", "a b")}}) {
-    RecordingTarget fresh;
-    scan(paths, &fresh);
-    EXPECT_EQ(fresh.messages, "S0 P0");
-    EXPECT_EQ(fresh.notices, std::vector<std::string>{"Finished!"});
+TEST_F(ScanTest, ComparesEveryGroupPairOfEveryFilePairInOrder) {
+  struct Case {
+    std::vector<std::string> texts;
+    std::string messages;
+    std::string filePairs;  // of the results, in key order
+  };
+  const std::vector<Case> cases = {
+      {{}, "S0 P0", ""},
+      {{"a b"}, "S0 P0", ""},
+      {{"one two", "two three", "three four"},
+       "S3 R1 P0 P1 G1/3 R1 P0 P1 G2/3 R1 P0 P1 G3/3 P0",
+       "1-0 2-0 2-1"},
+      {{"one two", " \n ", "two three"},  // a file without words
+       "S3 R0 P0 G1/3 R1 P0 P1 G2/3 R0 P0 G3/3 P0",
+       "2-0"},
+      {{numberedWords(5), numberedWords(2000)}, "S1 R3 P0 P1 P2 P3 G1/1 P0", "1-0 1-0 1-0"}};
+  for (const Case& c : cases) {
+    std::vector<std::filesystem::path> paths;
+    for (const auto& text : c.texts) {
+      paths.push_back(dir.write("f" + std::to_string(paths.size()) + ".txt", text));
+    }
+    RecordingTarget recorder;
+    scan(paths, &recorder);
+    EXPECT_EQ(recorder.messages, c.messages);
+    EXPECT_EQ(filePairsOfResults(), c.filePairs);
+    EXPECT_EQ(recorder.notices, std::vector<std::string>{"Finished!"});
     EXPECT_FALSE(engine.running);
-    EXPECT_TRUE(engine.pairResults.empty());
     EXPECT_EQ(engine.fileTable.size(), paths.size());
+    EXPECT_EQ(engine.workspace.capacity(), 0u);  // released at the end
   }
-}
-
-TEST_F(ScanTest, FilePairsComeInOrderWithTheHigherIndexFirst) {
-  scan({dir.write("one/essay.final.txt", "one two"), dir.write("two/essay.final.txt", "two three"),
-        dir.write("README", "three four")});
-  EXPECT_EQ(filePairsOfResults(), "1-0 2-0 2-1");
-  EXPECT_EQ(target.messages, "S3 R1 P0 P1 G1/3 R1 P0 P1 G2/3 R1 P0 P1 G3/3 P0");
-  EXPECT_EQ(target.notices, std::vector<std::string>{"Finished!"});
-  EXPECT_EQ(engine.fileTable.at(1)->displayName, "essay.final.txt");
-  EXPECT_EQ(engine.fileTable.at(2)->displayName, "README");
-  EXPECT_EQ(engine.workspace.capacity(), 0u);  // released at the end
-}
-
-TEST_F(ScanTest, EveryGroupOfOneFileMeetsEveryGroupOfTheOther) {
-  scan({dir.write("long.txt", numberedWords(2000)), dir.write("short.txt", numberedWords(5))});
-  EXPECT_EQ(target.messages, "S1 R3 P0 P1 P2 P3 G1/1 P0");
+  // The 2000-word file's three groups each met the short file's one group.
   for (int k = 0; k < 3; ++k) {
-    EXPECT_EQ(engine.pairResults.at(k).groupA, engine.fileTable.at(1)->groups.at(0).get());
-    EXPECT_EQ(engine.pairResults.at(k).groupB, engine.fileTable.at(0)->groups.at(k).get());
+    EXPECT_EQ(engine.pairResults.at(k).groupA, engine.fileTable.at(1)->groups.at(k).get());
   }
 }
 
-TEST_F(ScanTest, FilesWithoutWordsOrUnreadableTakePartInNoComparison) {
-  const auto folder = dir.path() / "folder.txt";
-  std::filesystem::create_directory(folder);
-  scan({dir.write("a.txt", "one two"), dir.write("empty.txt", " \n "), folder,
-        dir.write("d.txt", "two three")});
-  EXPECT_EQ(target.messages,
-            "S6 R0 P0 G1/6 R0 P0 G2/6 R0 P0 G3/6 R1 P0 P1 G4/6 R0 P0 G5/6 R0 P0 G6/6 P0");
-  EXPECT_EQ(filePairsOfResults(), "3-0");
+TEST_F(ScanTest, UnreadableFilesAreNamedAndCompareAsFilesWithoutWords) {
+  const auto folder = dir.path() / "two" / "essay.final.txt";
+  std::filesystem::create_directories(folder);
+  scan({dir.write("one/essay.final.txt", "one two"), folder, dir.write("README", "two three")});
+  EXPECT_EQ(target.messages, "S3 R0 P0 G1/3 R1 P0 P1 G2/3 R0 P0 G3/3 P0");
   ASSERT_EQ(target.unreadable.size(), 1u);
   ASSERT_EQ(target.unreadable[0].size(), 1u);
-  EXPECT_EQ(target.unreadable[0][0].index, 2);
+  EXPECT_EQ(target.unreadable[0][0].index, 1);
   EXPECT_EQ(target.unreadable[0][0].path, folder);
   EXPECT_EQ(target.notices, std::vector<std::string>{"Finished!"});
+  // Each file is named by its path's last component.
+  EXPECT_EQ(engine.fileTable.at(0)->displayName, "essay.final.txt");
+  EXPECT_EQ(engine.fileTable.at(1)->displayName, "essay.final.txt");
+  EXPECT_EQ(engine.fileTable.at(2)->displayName, "README");
 }
 
 // The words that a result's stretch selects in a file's text are exactly the
