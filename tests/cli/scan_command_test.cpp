@@ -11,27 +11,17 @@
 namespace orvalis::cli {
 namespace {
 
-struct NoStore : SettingsStore {
-  bool keyExists() override { return false; }
-  void createWithDefaults() override { ADD_FAILURE() << "the store was created"; }
-  std::optional<std::string> readValue(std::string_view) override { return std::nullopt; }
-};
-
-// The lines a terminal shows for `text`: '\r' returns to the start of the line,
-// later characters overwrite earlier ones, '\n' starts a new line. Without
-// trailing blanks.
+// The lines a terminal shows for `text`, without trailing blanks: '\r' returns
+// to the start of the line and later characters overwrite earlier ones.
 std::vector<std::string> screen(const std::string& text) {
   std::vector<std::string> lines(1);
-  std::size_t column = 0;
+  std::size_t column = 0;  // just past the last character written
   for (const char c : text) {
     if (c == '\n') lines.emplace_back();
-    if (c == '\n' || c == '\r') {
-      column = 0;
-      continue;
-    }
     std::string& line = lines.back();
-    if (column == line.size()) line += c;
-    line[column++] = c;
+    column = c == '\n' || c == '\r' ? 0 : column + 1;
+    if (column > line.size()) line.resize(column);
+    if (column > 0) line[column - 1] = c;
   }
   for (std::string& line : lines) line.erase(line.find_last_not_of(' ') + 1);
   return lines;
@@ -40,17 +30,14 @@ std::vector<std::string> screen(const std::string& text) {
 TEST(RunScan, ProgressLineIsClearedBeforeAnErrorLineAndAtTheEnd) {
   testing::TempDir dir;
   ScanOptions options;
-  options.files = {dir.write("a.txt", "one two three four five six seven eight nine ten"),
-                   dir.path() / "folder.txt",
-                   dir.write("b.txt", "zero one two three four five six seven eight nine")};
-  std::filesystem::create_directory(options.files[1]);
-  NoStore store;
-  std::ostringstream out;
-  std::ostringstream err;
+  options.files = {dir.write("a.txt", "one two three"), dir.path(),
+                   dir.write("b.txt", "two three")};
+  XdgSettingsStore store(dir.path());  // holds no settings file
+  std::ostringstream out, err;
   EXPECT_EQ(runScan(options, store, out, err, true), kExitSuccess);
-  EXPECT_EQ(out.str(), "b.txt & a.txt (9.00)\n");
+  EXPECT_EQ(out.str(), "No suspicious files found.\n");
   EXPECT_EQ(err.str().rfind("\rreading files...", 0), 0u) << err.str();
-  const std::string error = "error: cannot read " + options.files[1].string() + ": is a folder";
+  const std::string error = "error: cannot read " + dir.path().string() + ": is a folder";
   EXPECT_EQ(screen(err.str()), (std::vector<std::string>{error, ""})) << err.str();
 }
 

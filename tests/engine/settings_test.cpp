@@ -2,18 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iterator>
 #include <limits>
 #include <map>
 #include <optional>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "tests/support/temp_dir.h"
 
@@ -21,148 +18,99 @@ namespace orvalis {
 namespace {
 
 namespace fs = std::filesystem;
-using ::orvalis::testing::TempDir;
-
-constexpr std::string_view kDefaultFileText =
-    "MU=-0.33\nDELTA=-0.50\nNUM_WORDS_PER_GROUPING=1000\n";
 
 // A store kept in memory, for what the loading does with the values it gets.
-class FakeSettingsStore : public SettingsStore {
- public:
+struct FakeSettingsStore : SettingsStore {
   bool keyExists() override { return exists; }
   void createWithDefaults() override {}
   std::optional<std::string> readValue(std::string_view name) override {
-    const auto it = values.find(name);
+    const auto it = values.find(std::string(name));
     return it == values.end() ? std::nullopt : std::optional(it->second);
   }
-
   bool exists = true;
-  std::map<std::string, std::string, std::less<>> values = {
+  std::map<std::string, std::string> values = {
       {"MU", "-0.25"}, {"DELTA", "-0.75"}, {"NUM_WORDS_PER_GROUPING", "40"}};
 };
 
-// The three settings, compared at once.
-std::tuple<float, float, std::int32_t> valuesOf(const CompareEngine& engine) {
-  return {engine.mismatchScore, engine.gapScore, engine.groupSize};
-}
-
-std::string readFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+auto valuesOf(CompareEngine& e) { return std::tie(e.mismatchScore, e.gapScore, e.groupSize); }
 
 TEST(SettingsFile, FirstStartCreatesTheDefaultFileOnlyInAnExistingConfigFolder) {
-  TempDir dir;
-  XdgSettingsStore store(dir.path());
+  const testing::TempDir dir;
+  XdgSettingsStore store(dir.path()), absent(dir.path() / "absent");
   ensureDefaultSettings(store);
-  EXPECT_EQ(store.filePath(), dir.path() / "Tovimar" / "Orvalis.conf");
-  EXPECT_EQ(readFile(store.filePath()), kDefaultFileText);
+  std::ifstream file(dir.path() / "Tovimar/Orvalis.conf", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}),
+            "MU=-0.33\nDELTA=-0.50\nNUM_WORDS_PER_GROUPING=1000\n");
   // Only the finished file is left, readable by every user.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "Tovimar"), {}), 1);
   EXPECT_NE(fs::status(store.filePath()).permissions() & fs::perms::others_read, fs::perms::none);
-  CompareEngine engine;  // values no store holds, to see which fields loading wrote
-  std::tie(engine.mismatchScore, engine.gapScore, engine.groupSize) = std::tuple(7.5f, 8.5f, 9);
+  CompareEngine engine;
+  valuesOf(engine) = std::tuple(7.5f, 8.5f, 9);  // to see that loading writes each field
   EXPECT_TRUE(loadScanSettings(store, engine));
   EXPECT_EQ(valuesOf(engine), std::tuple(-0.33f, -0.5f, 1000));
-
   // The configuration folder belongs to the system: a missing one is not created.
-  XdgSettingsStore absent(dir.path() / "absent");
   ensureDefaultSettings(absent);
   EXPECT_FALSE(fs::exists(dir.path() / "absent"));
-  CompareEngine untouched;
-  EXPECT_FALSE(loadScanSettings(absent, untouched));
-  EXPECT_EQ(valuesOf(untouched), std::tuple(-0.33f, -0.5f, 1000));
+  EXPECT_FALSE(loadScanSettings(absent, engine));
 }
 
-TEST(SettingsFile, AnExistingFileIsUsedAsItIsAndNeverRewritten) {
-  TempDir dir;
-  const std::string text = "MU=-0.25\nNUM_WORDS_PER_GROUPING=40\n";
-  dir.write("Tovimar/Orvalis.conf", text);
+// The registry's 255-byte read buffer holds 126 UTF-16 units; a longer text is missing.
+TEST(SettingsFile, AnExistingFileIsNeverRewrittenAndTextsOver126Utf16UnitsAreMissing) {
+  const testing::TempDir dir;
+  std::string x126(126, 'x'), nonBmp;  // 63 characters of 2 UTF-16 units each
+  for (int i = 0; i < 63; ++i) nonBmp += "\xF0\x9F\x98\x80";
+  dir.write("Tovimar/Orvalis.conf", "MU=-0.25\nNUM_WORDS_PER_GROUPING=40\nA=" + x126 +
+                                        "\nB=" + x126 + "x\nC=" + nonBmp + "\nD=" + nonBmp + "x\n");
   XdgSettingsStore store(dir.path());
   ensureDefaultSettings(store);
   store.createWithDefaults();  // a second program that saw no file a moment ago
-  EXPECT_EQ(readFile(store.filePath()), text);
   CompareEngine engine;
   EXPECT_FALSE(loadScanSettings(store, engine));
   EXPECT_EQ(valuesOf(engine), std::tuple(-0.25f, -0.5f, 40));
+  EXPECT_EQ(store.readValue("A"), x126);
+  EXPECT_EQ(store.readValue("B"), std::nullopt);
+  EXPECT_EQ(store.readValue("C"), nonBmp);
+  EXPECT_EQ(store.readValue("D"), std::nullopt);
 }
 
 TEST(SettingsLoading, StoresWhatItCanReadAndFailsWhenAnythingIsMissing) {
-  FakeSettingsStore closed;
-  closed.exists = false;
-  CompareEngine engine;  // values no store holds, to see which fields loading wrote
-  std::tie(engine.mismatchScore, engine.gapScore, engine.groupSize) = std::tuple(7.5f, 8.5f, 9);
-  EXPECT_FALSE(loadScanSettings(closed, engine));
-  EXPECT_EQ(valuesOf(engine), std::tuple(7.5f, 8.5f, 9));
-
-  FakeSettingsStore noGroupSize;
-  noGroupSize.values.erase("NUM_WORDS_PER_GROUPING");
-  EXPECT_FALSE(loadScanSettings(noGroupSize, engine));
-  EXPECT_EQ(valuesOf(engine), std::tuple(-0.25f, -0.75f, 9));
-
-  FakeSettingsStore lettersOnly;
-  lettersOnly.values["MU"] = "abc";
-  EXPECT_TRUE(loadScanSettings(lettersOnly, engine));
-  EXPECT_EQ(valuesOf(engine), std::tuple(0.0f, -0.75f, 40));
-
-  // The group size is the number truncated toward zero.
-  for (const auto& [text, expected] : {std::pair{"250.7", 250}, {"-3.9", -3}}) {
-    FakeSettingsStore store;
+  FakeSettingsStore store;
+  CompareEngine engine;  // starts with the defaults, which the fake store does not hold
+  store.exists = false;
+  EXPECT_FALSE(loadScanSettings(store, engine));
+  EXPECT_EQ(valuesOf(engine), std::tuple(-0.33f, -0.5f, 1000));
+  store.exists = true;
+  store.values.erase("NUM_WORDS_PER_GROUPING");
+  store.values["MU"] = "abc";
+  EXPECT_FALSE(loadScanSettings(store, engine));
+  EXPECT_EQ(valuesOf(engine), std::tuple(0.0f, -0.75f, 1000));
+  // The group size is the number truncated toward zero; below 2 it is replaced.
+  for (const auto& [text, loaded, used] :
+       {std::tuple{"2.9", 2, 2}, {"1.9", 1, 1000}, {"-0.9", 0, 1000}}) {
     store.values["NUM_WORDS_PER_GROUPING"] = text;
-    EXPECT_TRUE(loadScanSettings(store, engine));
-    EXPECT_EQ(engine.groupSize, expected) << text;
+    EXPECT_TRUE(loadScanSettings(store, engine));  // letters count as 0
+    EXPECT_EQ(valuesOf(engine), std::tuple(0.0f, -0.75f, loaded)) << text;
+    EXPECT_EQ(replaceUnusableGroupSize(engine), used != loaded) << text;
+    EXPECT_EQ(engine.groupSize, used) << text;
   }
 }
 
 TEST(SettingsLoading, TextBecomesTheNumberOfItsLongestDecimalPrefix) {
-  const std::vector<std::pair<std::string, double>> numbers = {
-      {"250.7", 250.7}, {"  -3", -3.0}, {"1e3", 1000.0},
-      {"1e", 1.0},      {"+.5", 0.5},   {"abc", 0.0},
-      {"0x10", 0.0},    {"inf", 0.0},   {"1e999", std::numeric_limits<double>::infinity()},
-  };
-  for (const auto& [text, expected] : numbers) {
-    EXPECT_EQ(parseSettingNumber(text), expected) << text;
-  }
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::pair<const char*, double> numbers[] = {
+      {" -2.5e1x", -25.0}, {"+.5", 0.5},    {"1e", 1.0},   {"0x10", 0.0},
+      {"inf", 0.0},        {"1e-999", 0.0}, {"1e999", inf}};
+  for (const auto& [text, number] : numbers) EXPECT_EQ(parseSettingNumber(text), number) << text;
 }
 
-// The registry's 255-byte read buffer holds 126 UTF-16 units; a longer text is missing.
-TEST(SettingsFile, TextOf126Utf16UnitsIsReadAnd127IsMissing) {
-  std::string nonBmp;  // 61 characters of 4 bytes and 2 UTF-16 units each
-  for (int i = 0; i < 61; ++i) nonBmp += "\xF0\x9F\x98\x80";
-  const std::vector<std::pair<std::string, bool>> cases = {{std::string(122, 'x'), true},
-                                                           {std::string(123, 'x'), false},
-                                                           {nonBmp, true},
-                                                           {nonBmp + "x", false}};
-  for (const auto& [tail, readable] : cases) {
-    SCOPED_TRACE(tail.size());
-    TempDir dir;
-    dir.write("Tovimar/Orvalis.conf", "MU=0.25" + tail + "\nDELTA=1\nNUM_WORDS_PER_GROUPING=5\n");
-    XdgSettingsStore store(dir.path());
-    CompareEngine engine;
-    EXPECT_EQ(loadScanSettings(store, engine), readable);
-    EXPECT_EQ(engine.mismatchScore, readable ? 0.25f : -0.33f);
-  }
-}
-
-TEST(SettingsPlatform, UnusableGroupSizeAndTheSystemConfigFolder) {
-  CompareEngine engine;
-  engine.groupSize = 1;
-  EXPECT_TRUE(replaceUnusableGroupSize(engine));
-  EXPECT_EQ(engine.groupSize, 1000);
-  engine.groupSize = 2;
-  EXPECT_FALSE(replaceUnusableGroupSize(engine));
-  EXPECT_EQ(engine.groupSize, 2);
-
+TEST(SettingsPlatform, SystemConfigFolderIsTheFirstAbsoluteXdgConfigDir) {
   const char* saved = std::getenv("XDG_CONFIG_DIRS");
   const std::string original = saved ? saved : "";
-  for (const auto& [value, expected] :
-       {std::pair{"relative:/a/b:/c", "/a/b"}, {"rel:also/rel", "/etc/xdg"}, {"", "/etc/xdg"}}) {
-    SCOPED_TRACE(value);
-    ::setenv("XDG_CONFIG_DIRS", value, 1);
-    EXPECT_EQ(XdgSettingsStore::systemConfigFolder(), fs::path(expected));
+  for (const auto& [value, expected] :  // nullptr unsets it
+       {std::pair{"rel:/a/b:/c", "/a/b"}, {"x:y/z", "/etc/xdg"}, {nullptr, "/etc/xdg"}}) {
+    value ? ::setenv("XDG_CONFIG_DIRS", value, 1) : ::unsetenv("XDG_CONFIG_DIRS");
+    EXPECT_EQ(XdgSettingsStore::systemConfigFolder(), fs::path(expected)) << (value ? value : "");
   }
-  ::unsetenv("XDG_CONFIG_DIRS");
-  EXPECT_EQ(XdgSettingsStore::systemConfigFolder(), fs::path("/etc/xdg"));
   if (saved) ::setenv("XDG_CONFIG_DIRS", original.c_str(), 1);
 }
 

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <initializer_list>
-#include <utility>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -15,52 +13,32 @@ namespace {
 namespace fs = std::filesystem;
 using Paths = std::vector<fs::path>;
 
-TEST(FileDiscovery, TakesTheFilesOfTheChosenExtensionInCaseInsensitiveOrder) {
+TEST(FileDiscovery, FindsTheFilesOfTheChosenExtensionAndAsksForTwoOrMore) {
   const testing::TempDir dir;
   // A folder whose name has the extension, with a file of its own.
   for (const char* name : {"a.txt", "B.TXT", "c.cpp", "sub.txt/inner.txt"}) dir.write(name, "x");
-  const auto at = [&](const char* name) { return dir.path() / name; };
-  const std::pair<const char*, Paths> rows[] = {
-      {"a.txt", {at("a.txt"), at("B.TXT")}},
-      {"missing.TxT", {at("a.txt"), at("B.TXT")}},
-      {"anything", {at("a.txt"), at("B.TXT"), at("c.cpp")}}};
-  for (const auto& [chosen, expected] : rows) {
-    const Discovery found = discoverFiles(at(chosen));
-    EXPECT_FALSE(found.error) << chosen;
-    EXPECT_EQ(found.files, expected) << chosen;
-  }
-  const Discovery missing = discoverFiles(at("no-such-folder/a.txt"));
-  EXPECT_TRUE(missing.error);
-  EXPECT_TRUE(missing.files.empty());
-}
-
-Paths selected(std::initializer_list<const char*> names, const fs::path& extension) {
-  std::vector<FolderEntry> entries;
-  for (const char* name : names) entries.push_back(FolderEntry{name, false});
-  return selectFiles(entries, extension);
-}
-
-TEST(Selection, MatchesTheExtensionIgnoringAsciiCaseInAnOrderIndependentOfTheListing) {
-  EXPECT_EQ(selected({"a.txt", "b.TXT", "c.tXt", "d.txt.bak", "e.text", "txt"}, ".Txt"),
-            (Paths{"a.txt", "b.TXT", "c.tXt"}));
-  // Case is ignored first; names equal that way go by their exact bytes, and
-  // bytes above 0x7F come after ASCII.
-  const Paths ordered{"_x", "A", "a", "B", "b", "\xC3\x89t\xC3\xA9"};
-  EXPECT_EQ(selected({"b", "A", "a", "\xC3\x89t\xC3\xA9", "_x", "B"}, ""), ordered);
-  EXPECT_EQ(selected({"B", "\xC3\x89t\xC3\xA9", "a", "b", "A", "_x"}, ""), ordered);
-}
-
-TEST(Extension, RunsFromTheLastDotOfTheLastComponent) {
-  EXPECT_EQ(extensionOf("notes.v2.txt"), ".txt");
-  EXPECT_EQ(extensionOf(".profile"), ".profile");
-  EXPECT_EQ(extensionOf("noext"), "");
-  EXPECT_EQ(extensionOf("/d.d/noext"), "");
-}
-
-TEST(DiscoveryMessage, AsksForTwoOrMoreFiles) {
+  // The chosen file need not exist; its extension still picks the files.
+  const Discovery found = discoverFiles(dir.path() / "chosen.TxT");
+  EXPECT_FALSE(found.error);
+  EXPECT_EQ(found.files, (Paths{dir.path() / "a.txt", dir.path() / "B.TXT"}));
+  EXPECT_TRUE(discoverFiles(dir.path() / "no-such-folder/a.txt").error);
   EXPECT_EQ(discoveryMessage(0), kNoFilesFoundMessage);
   EXPECT_EQ(discoveryMessage(1), kOnlyOneFileMessage);
   EXPECT_EQ(discoveryMessage(2), "");
+}
+
+TEST(Selection, MatchesTheLastExtensionIgnoringAsciiCaseInAnOrderIndependentOfTheListing) {
+  EXPECT_EQ(extensionOf("notes.v2.txt"), ".txt");
+  EXPECT_EQ(extensionOf(".profile"), ".profile");
+  EXPECT_EQ(extensionOf("/d.d/noext"), "");
+  EXPECT_EQ(
+      selectFiles({{"a.txt"}, {"b.TXT"}, {"c.tXt"}, {"d.txt.bak"}, {"e.text"}, {"txt"}}, ".Txt"),
+      (Paths{"a.txt", "b.TXT", "c.tXt"}));
+  // Case is ignored first; names equal that way go by their exact bytes, and
+  // bytes above 0x7F come after ASCII.
+  const Paths ordered{"_x", "A", "a", "B", "b", "\xC3\x89t\xC3\xA9"};
+  EXPECT_EQ(selectFiles({{"b"}, {"A"}, {"a"}, {"\xC3\x89t\xC3\xA9"}, {"_x"}, {"B"}}, ""), ordered);
+  EXPECT_EQ(selectFiles({{"B"}, {"\xC3\x89t\xC3\xA9"}, {"a"}, {"b"}, {"A"}, {"_x"}}, ""), ordered);
 }
 
 }  // namespace
