@@ -114,27 +114,28 @@ ParseResult parseArguments(std::span<const std::string> args) {
       (name == "--mu" ? options.mismatchScore : options.gapScore) = *value;
       continue;
     }
-    if (name == "--group-size") {
+    // A whole number from `low` to `high`; otherwise an error that says what the
+    // option needs.
+    const auto takeWholeNumber = [&](std::int32_t low, std::int32_t high,
+                                     const std::string& needs) -> std::optional<std::int32_t> {
       const auto text = takeValue();
-      if (!text) return result;
+      if (!text) return std::nullopt;
       const auto value = parseInteger(*text);
-      if (!value || *value < 2) {
-        result.error =
-            "option --group-size needs a whole number of 2 or more, not " + quoted(*text);
-        return result;
-      }
+      if (value && *value >= low && *value <= high) return value;
+      result.error = "option " + std::string(name) + " needs " + needs + ", not " + quoted(*text);
+      return std::nullopt;
+    };
+    if (name == "--group-size") {
+      const auto value = takeWholeNumber(2, std::numeric_limits<std::int32_t>::max(),
+                                         "a whole number of 2 or more");
+      if (!value) return result;
       options.groupSize = *value;
       continue;
     }
     if (name == "--jobs") {
-      const auto text = takeValue();
-      if (!text) return result;
-      const auto value = parseInteger(*text);
-      if (!value || *value < 1 || *value > kMaxJobs) {
-        result.error = "option --jobs needs a whole number from 1 to " + std::to_string(kMaxJobs) +
-                       ", not " + quoted(*text);
-        return result;
-      }
+      const auto value =
+          takeWholeNumber(1, kMaxJobs, "a whole number from 1 to " + std::to_string(kMaxJobs));
+      if (!value) return result;
       options.jobs = *value;
       continue;
     }
