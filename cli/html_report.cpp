@@ -5,11 +5,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "engine/encoding.h"
 #include "engine/text.h"
@@ -29,14 +27,7 @@ struct ReportFile {
 
 ReportFile readReportFile(const std::filesystem::path& path) {
   ReportFile file;
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return file;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return file;
-  file.text = readWholeText(in);
-  // A read error part way (not the end of the input) leaves the stream bad.
-  if (in.bad()) return file;
-  file.readable = true;
+  file.readable = !readTextFile(path, file.text);
   file.isUtf8 = isValidUtf8(file.text);
   return file;
 }

@@ -12,21 +12,23 @@ std::int32_t fileIndexOf(const WordGroup* group) {
   return group != nullptr && group->file != nullptr ? group->file->index : -1;
 }
 
+// Appends `, "name": value`: a field after the first of an object.
+void appendIntegerField(std::string& out, const char* name, std::int64_t value) {
+  out += ", \"";
+  out += name;
+  out += "\": ";
+  appendJsonInteger(out, value);
+}
+
 void appendResult(std::string& out, std::int32_t comparison, const PairResult& result) {
   out += "{\"comparison\": ";
   appendJsonInteger(out, comparison);
-  out += ", \"indexA\": ";
-  appendJsonInteger(out, fileIndexOf(result.groupA));
-  out += ", \"indexB\": ";
-  appendJsonInteger(out, fileIndexOf(result.groupB));
-  out += ", \"startA\": ";
-  appendJsonInteger(out, result.startA);
-  out += ", \"endA\": ";
-  appendJsonInteger(out, result.endA);
-  out += ", \"startB\": ";
-  appendJsonInteger(out, result.startB);
-  out += ", \"endB\": ";
-  appendJsonInteger(out, result.endB);
+  appendIntegerField(out, "indexA", fileIndexOf(result.groupA));
+  appendIntegerField(out, "indexB", fileIndexOf(result.groupB));
+  appendIntegerField(out, "startA", result.startA);
+  appendIntegerField(out, "endA", result.endA);
+  appendIntegerField(out, "startB", result.startB);
+  appendIntegerField(out, "endB", result.endB);
   out += ", \"score\": ";
   appendJsonFloat(out, result.score);
   out += ", \"consensusA\": ";

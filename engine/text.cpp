@@ -89,16 +89,23 @@ std::int32_t effectiveGroupSize(std::int32_t groupSize) {
   return groupSize < 2 ? kDefaultGroupSize : groupSize;
 }
 
-LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize) {
+LoadError readTextFile(const std::filesystem::path& path, std::string& text) {
   std::error_code error;
-  if (std::filesystem::is_directory(entry.path, error)) return {"is a folder"};
-  std::ifstream in(entry.path, std::ios::binary);
+  if (std::filesystem::is_directory(path, error)) return {"is a folder"};
+  std::ifstream in(path, std::ios::binary);
   if (!in) {
     error = std::error_code(errno, std::generic_category());
     return {error ? error.message() : std::string("cannot be opened")};
   }
-  std::string text = readWholeText(in);
+  text = readWholeText(in);
+  // A read error part way, rather than the end of the input, leaves the stream bad.
   if (in.bad()) return {"read error"};
+  return {};
+}
+
+LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize) {
+  std::string text;
+  if (LoadError error = readTextFile(entry.path, text)) return error;
   // Offsets are 32-bit throughout the engine and its stored results.
   if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
     return {"too large (more than 2 GiB of text)"};

@@ -40,6 +40,9 @@ struct LoadError {
   explicit operator bool() const { return !message.empty(); }
 };
 
+// Reads a whole file in text mode into `text`. Returns why it could not.
+LoadError readTextFile(const std::filesystem::path& path, std::string& text);
+
 // Reads the file named by entry.path and fills its groups. A file that cannot
 // be read gets no groups and the reason is returned.
 LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize);
