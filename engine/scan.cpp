@@ -229,7 +229,10 @@ bool CompareEngine::startScan(ScanTarget* target, std::vector<std::filesystem::p
     fileTable.emplace(entry->index, std::move(entry));
   }
   try {
-    workerThread = std::thread([this] { scanWorker(*this); });
+    workerThread = std::thread([this] {
+      scanWorker(*this);
+      if (notifyWindow) notifyWindow->workerEnded();
+    });
   } catch (const std::system_error&) {
     running = false;
     return false;

@@ -45,6 +45,9 @@ class ScanTarget {
   virtual void scanFailed(const std::string& message) = 0;
   // The notice at the normal end of a scan.
   virtual void showNotice(const std::string& text) = 0;
+  // The very last call of every worker, after everything else it reports; the
+  // thread ends right after, so joining it no longer waits for any work.
+  virtual void workerEnded() {}
 };
 
 // The text of a failure to start the worker thread and of a scan that runs out

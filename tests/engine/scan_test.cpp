@@ -45,12 +45,18 @@ struct RecordingTarget : ScanTarget {
   }
   void scanFailed(const std::string& message) override { notices.push_back(message); }
   void showNotice(const std::string& text) override { notices.push_back(text); }
+  void workerEnded() override {
+    ++endings;
+    messagesAtEnd = messages;
+  }
 
   std::function<void(int)> onComparison;  // runs on the worker thread
   int comparisonsReported = 0;
   std::string messages;
   std::vector<std::string> notices;
   std::vector<std::vector<UnreadableFile>> unreadable;
+  int endings = 0;
+  std::string messagesAtEnd;  // what had been posted when the worker said it ended
 };
 
 std::string numberedWords(int count, const std::string& prefix = "w") {
@@ -131,6 +137,8 @@ TEST_F(ScanTest, UnreadableFilesAreNamedAndCompareAsFilesWithoutWords) {
   EXPECT_EQ(target.unreadable[0][0].index, 1);
   EXPECT_EQ(target.unreadable[0][0].path, folder);
   EXPECT_EQ(target.notices, std::vector<std::string>{"Finished!"});
+  EXPECT_EQ(target.endings, 1);
+  EXPECT_EQ(target.messagesAtEnd, target.messages);
   // Each file is named by its path's last component.
   EXPECT_EQ(engine.fileTable.at(0)->displayName, "essay.final.txt");
   EXPECT_EQ(engine.fileTable.at(1)->displayName, "essay.final.txt");
@@ -231,6 +239,9 @@ TEST_F(ScanTest, SecondScanDiscardsTheFirstEvenWhenCancelledAtOnce) {
   EXPECT_EQ(engine.fileTable.at(0)->displayName, "c.txt");
   ASSERT_EQ(engine.pairResults.size(), 1u);  // the comparison under way is finished
   EXPECT_EQ(engine.pairResults.at(0).groupA->file->displayName, "d.txt");
+  // A cancelled worker says it ended too, after its last message.
+  EXPECT_EQ(second.endings, 1);
+  EXPECT_EQ(second.messagesAtEnd, second.messages);
 }
 
 // Several threads compute the same comparisons: results and messages are the

@@ -1,0 +1,80 @@
+#include "ui/main/dialog_texts.h"
+
+#include <string_view>
+
+#include "engine/encoding.h"
+
+namespace orvalis {
+
+namespace {
+
+// 35 patterns; "*.resx" comes twice, and six TABs stand before its first
+// occurrence and before "*.ascx".
+constexpr std::string_view kPatternList =
+    "*.txt;*.c;*.cpp;*.cxx;*.cc;*.csv;*.tli;*.tlh;*.h;*.hpp;*.hxx;*.hh;*.inl;*.rc;"
+    "\t\t\t\t\t\t*.resx;*.idl;*.asm;*.inc;*.vb;*.resx;*.xsd;*.wsdl;*.htm;*.html;*.aspx;"
+    "\t\t\t\t\t\t*.ascx;*.asmx;*.asax;*.config;*.asp;*.asa;*.css;*.xml;*.jsl;*.java";
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t begin = 0;
+  for (;;) {
+    const auto end = text.find(separator, begin);
+    parts.push_back(text.substr(begin, end - begin));
+    if (end == std::string::npos) return parts;
+    begin = end + 1;
+  }
+}
+
+}  // namespace
+
+std::string openFilterText() {
+  const std::string patterns(kPatternList);
+  return "Text Files (" + patterns + ")|" + patterns + "||";
+}
+
+std::string comparingText(std::int64_t done, std::int64_t total) {
+  return "Comparing... (Completed " + std::to_string(done) + " / " + std::to_string(total) +
+         " comparisons so far)";
+}
+
+std::string toToolkitFilter(const std::string& filter) {
+  const std::vector<std::string> fields = split(filter, '|');
+  std::string result;
+  // Fields come in pairs of a name and a pattern list; an empty name ends them.
+  for (std::size_t i = 0; i + 1 < fields.size() && !fields[i].empty(); i += 2) {
+    std::string name = fields[i];
+    if (const auto paren = name.find('('); paren != std::string::npos) name.resize(paren);
+    std::string patterns;
+    for (const std::string& part : split(fields[i + 1], ';')) {
+      const std::string pattern = trimmed(part);
+      if (pattern.empty()) continue;
+      patterns += (patterns.empty() ? "" : " ") + pattern;
+    }
+    if (!result.empty()) result += ";;";
+    result += trimmed(name) + " (" + patterns + ")";
+  }
+  return result;
+}
+
+std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files) {
+  std::string text = files.size() == 1
+                         ? "This file could not be read and is compared as an empty file:\n"
+                         : "These files could not be read and are compared as empty files:\n";
+  for (const UnreadableFile& file : files) {
+    text += "\n" + displayText(file.path) + ": " + file.reason;
+  }
+  return text;
+}
+
+std::string folderErrorMessage(const std::filesystem::path& folder, std::error_code error) {
+  return "The folder " + displayText(folder) + " cannot be listed: " + error.message() + ".";
+}
+
+}  // namespace orvalis

@@ -1,0 +1,43 @@
+// The texts of the main dialog that are made from data: the status line, the
+// file dialog's filter, and the messages about files and folders.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "engine/scan.h"
+
+namespace orvalis {
+
+inline constexpr const char* kDialogCaption = "Orvalis V1.1";
+inline constexpr const char* kAllDoneText =
+    "All done. Click \"See Similarities\" button below to see results.";
+
+// The maker's notice on the button at the foot of the dialog, and the product's
+// page that it opens.
+inline constexpr const char* kWebPageCaption = "Orvalis by Tovimar: tovimar.example/orvalis";
+inline constexpr const char* kProductPageAddress = "https://tovimar.example/orvalis/";
+
+// "Comparing... (Completed 3 / 10 comparisons so far)".
+std::string comparingText(std::int64_t done, std::int64_t total);
+
+// The Open dialog's one filter as the first design wrote it: a name and a
+// pattern list separated by "|", ending in "||". The list has 35 patterns, one
+// of them twice, and TAB characters before two of them.
+std::string openFilterText();
+
+// A filter in the toolkit's form: "Name (*.a *.b)" per entry, entries joined by
+// ";;". Patterns are the parts of each entry's list between ";", with the white
+// space around them removed.
+std::string toToolkitFilter(const std::string& filter);
+
+// One message naming every file that could not be read, each with its reason.
+std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files);
+
+// The message for a folder that could not be listed.
+std::string folderErrorMessage(const std::filesystem::path& folder, std::error_code error);
+
+}  // namespace orvalis

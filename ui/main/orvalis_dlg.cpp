@@ -1,0 +1,425 @@
+#include "ui/main/orvalis_dlg.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <limits>
+
+#include "engine/scan.h"
+#include "engine/settings.h"
+#include "ui/main/dialog_texts.h"
+#include "ui/main/dialog_units.h"
+#include "ui/main/file_discovery.h"
+#include "ui/qt_convert.h"
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace orvalis {
+
+namespace {
+
+// The progress bar is redrawn at most this often; every message is still handled.
+constexpr int kProgressRedrawMs = 30;
+constexpr const char* kAboutEntry = "&About Orvalis...";
+
+DialogUnits unitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+  return {(metrics.horizontalAdvance(alphabet) / 26 + 1) / 2, metrics.height()};
+}
+
+int clampToInt(qint64 value) {
+  return static_cast<int>(std::clamp<qint64>(value, 0, std::numeric_limits<int>::max()));
+}
+
+QPushButton* makeButton(const QString& caption, QWidget* parent) {
+  auto* button = new QPushButton(caption, parent);
+  // No button is the default: Enter acts on the focused button only.
+  button->setAutoDefault(false);
+  button->setAccessibleName(
+      QString(caption).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
+  return button;
+}
+
+}  // namespace
+
+COrvalisDlg::COrvalisDlg(UserPrompts& prompts, SettingsStore& settings, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                          Qt::WindowCloseButtonHint),
+      prompts_(prompts),
+      settings_(settings) {
+  setWindowTitle(QString::fromUtf8(kDialogCaption));
+  setAccessibleName(QString::fromUtf8(kDialogCaption));
+  createControls();
+  connectMessageMap();
+  updateControls();
+}
+
+COrvalisDlg::~COrvalisDlg() {
+  // The worker may wait for a notice that nobody will answer now.
+  engine_.running = false;
+  scanTarget_.stopWaitingForNotices();
+  engine_.waitForWorker();
+}
+
+void COrvalisDlg::createControls() {
+  const DialogUnits du = unitsOf(font());
+
+  auto* folderGroup = new QGroupBox(tr("Set folder"), this);
+  folderGroup->setAccessibleName(tr("Set folder"));
+  folderBox_ = new QLineEdit(folderGroup);
+  folderBox_->setObjectName(QStringLiteral("folderBox"));
+  folderBox_->setReadOnly(true);
+  folderBox_->setAccessibleName(tr("Folder"));
+  browseButton_ = makeButton(tr("Browse..."), folderGroup);
+  browseButton_->setObjectName(QStringLiteral("browseButton"));
+  browseButton_->setMinimumWidth(du.x(50));
+  auto* folderRow = new QHBoxLayout(folderGroup);
+  folderRow->setContentsMargins(du.x(8), du.y(4), du.x(8), du.y(4));
+  folderRow->setSpacing(du.x(2));
+  folderRow->addWidget(folderBox_, 1);
+  folderRow->addWidget(browseButton_);
+
+  auto* filesGroup = new QGroupBox(tr("Files to compare"), this);
+  filesGroup->setAccessibleName(tr("Files to compare"));
+  fileList_ = new QListWidget(filesGroup);
+  fileList_->setObjectName(QStringLiteral("fileList"));
+  fileList_->setSortingEnabled(true);
+  fileList_->setAccessibleName(tr("Files to compare"));
+  fileList_->setMinimumHeight(du.y(51));
+  auto* filesBox = new QVBoxLayout(filesGroup);
+  filesBox->setContentsMargins(du.x(8), du.y(2), du.x(8), du.y(5));
+  filesBox->addWidget(fileList_);
+
+  checkButton_ = makeButton(QString::fromUtf8(kCheckCaption), this);
+  checkButton_->setObjectName(QStringLiteral("checkButton"));
+  checkButton_->setMinimumHeight(du.y(23));
+
+  statusLine_ = new QLineEdit(this);
+  statusLine_->setObjectName(QStringLiteral("statusLine"));
+  statusLine_->setReadOnly(true);
+  statusLine_->setFrame(false);
+  statusLine_->setAccessibleName(tr("Status"));
+  // A borderless read-only line reads as a label, on the dialog's own background.
+  statusLine_->setBackgroundRole(QPalette::Window);
+  statusLine_->setAutoFillBackground(false);
+  statusLine_->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; }"));
+
+  progressBar_ = new QProgressBar(this);
+  progressBar_->setObjectName(QStringLiteral("progressBar"));
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  progressBar_->setTextVisible(false);
+  progressBar_->setAccessibleName(tr("Progress"));
+  progressBar_->setMinimumHeight(du.y(14));
+
+  seeSimilaritiesButton_ = makeButton(tr("See Similarities"), this);
+  seeSimilaritiesButton_->setObjectName(QStringLiteral("seeSimilaritiesButton"));
+  seeSimilaritiesButton_->setMinimumHeight(du.y(23));
+
+  webPageButton_ = makeButton(QString::fromUtf8(kWebPageCaption), this);
+  webPageButton_->setObjectName(QStringLiteral("webPageButton"));
+  webPageButton_->setFlat(true);
+  webPageButton_->setToolTip(QString::fromUtf8(kProductPageAddress));
+  webPageButton_->setCursor(Qt::PointingHandCursor);
+
+  // The template's rows from top to bottom, with its gaps between them.
+  auto* rows = new QVBoxLayout(this);
+  rows->setContentsMargins(du.x(7), du.y(7), du.x(7), du.y(7));
+  rows->setSpacing(0);
+  rows->addWidget(folderGroup);
+  rows->addWidget(filesGroup, 1);
+  rows->addSpacing(du.y(4));
+  rows->addWidget(checkButton_);
+  rows->addSpacing(du.y(4));
+  rows->addWidget(statusLine_);
+  rows->addSpacing(du.y(3));
+  rows->addWidget(progressBar_);
+  rows->addSpacing(du.y(6));
+  rows->addWidget(seeSimilaritiesButton_);
+  rows->addSpacing(du.y(3));
+  rows->addWidget(webPageButton_);
+
+  progressTimer_ = new QTimer(this);
+  progressTimer_->setSingleShot(true);
+  progressTimer_->setInterval(kProgressRedrawMs);
+
+  setTabOrder(folderBox_, browseButton_);
+  setTabOrder(browseButton_, fileList_);
+  setTabOrder(fileList_, checkButton_);
+  setTabOrder(checkButton_, statusLine_);
+  setTabOrder(statusLine_, seeSimilaritiesButton_);
+  setTabOrder(seeSimilaritiesButton_, webPageButton_);
+
+  resize(std::max(du.x(244), sizeHint().width()), std::max(du.y(220), sizeHint().height()));
+}
+
+// Every source of the dialog's messages, connected in one place.
+void COrvalisDlg::connectMessageMap() {
+  connect(browseButton_, &QPushButton::clicked, this, &COrvalisDlg::OnBrowse);
+  connect(checkButton_, &QPushButton::clicked, this, &COrvalisDlg::OnCheck);
+  connect(seeSimilaritiesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnSeeSimilarities);
+  connect(&scanTarget_, &QtScanTarget::posted, this, &COrvalisDlg::OnScanMessage);
+  connect(webPageButton_, &QPushButton::clicked, this, &COrvalisDlg::OnWebPageLink);
+  connect(&scanTarget_, &QtScanTarget::unreadableFilesFound, this,
+          [this](const QString& message) { prompts_.showMessage(this, message); });
+  connect(&scanTarget_, &QtScanTarget::failed, this, &COrvalisDlg::OnScanFailed);
+  connect(&scanTarget_, &QtScanTarget::noticeRequested, this, &COrvalisDlg::OnNoticeRequested);
+  connect(&scanTarget_, &QtScanTarget::ended, this, [this] { workerAlive_ = false; });
+  connect(progressTimer_, &QTimer::timeout, this, &COrvalisDlg::showProgressPosition);
+}
+
+void COrvalisDlg::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (initialised_) return;
+  initialised_ = true;
+  // After the window is on screen, so that messages and the splash stand over it.
+  QMetaObject::invokeMethod(this, &COrvalisDlg::OnInitDialog, Qt::QueuedConnection);
+}
+
+void COrvalisDlg::OnInitDialog() {
+  ensureDefaultSettings(settings_);
+  engine_.running = false;
+  if (!loadScanSettings(settings_, engine_)) {
+    prompts_.showMessage(this, QString::fromUtf8(kSettingsMissingMessage));
+  }
+  if (replaceUnusableGroupSize(engine_)) {
+    prompts_.showMessage(this, QString::fromUtf8(kGroupSizeTooSmallMessage));
+  }
+  if (hooks_.showSplash) hooks_.showSplash(this);
+}
+
+void COrvalisDlg::OnSysCommand(int commandId) {
+  if ((commandId & 0xFFF0) == IDM_ABOUT && hooks_.showAbout) hooks_.showAbout(this);
+}
+
+void COrvalisDlg::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(tr(kAboutEntry), this, [this] { OnSysCommand(IDM_ABOUT); });
+  menu.exec(event->globalPos());
+}
+
+void COrvalisDlg::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::HelpContents)) {
+    OnSysCommand(IDM_ABOUT);
+    return;
+  }
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // Enter acts on a focused button; elsewhere it ends the dialog like Esc.
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+      if (button->isEnabled()) button->click();
+    } else {
+      accept();
+    }
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+#ifdef Q_OS_WIN
+bool COrvalisDlg::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  const auto* msg = static_cast<const MSG*>(message);
+  if (eventType == "windows_generic_MSG" && msg->message == WM_SYSCOMMAND &&
+      (msg->wParam & 0xFFF0) == IDM_ABOUT) {
+    OnSysCommand(static_cast<int>(msg->wParam));
+    *result = 0;
+    return true;
+  }
+  return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
+
+void COrvalisDlg::OnBrowse() {
+  const std::optional<QString> chosen =
+      prompts_.chooseFile(this, QString::fromUtf8(toToolkitFilter(openFilterText())));
+  if (!chosen) return;
+  browseFile(toPath(*chosen));
+}
+
+void COrvalisDlg::browseFile(const std::filesystem::path& file) {
+  Discovery found = discoverFiles(file);
+  if (found.error && found.files.empty()) {
+    prompts_.showMessage(this, fromUtf8(folderErrorMessage(found.folder, found.error)));
+    return;
+  }
+  filePaths_ = std::move(found.files);
+  folderBox_->setText(toQString(found.folder));
+  fileList_->clear();
+  for (const auto& path : filePaths_) fileList_->addItem(toQString(path));
+  setState(afterBrowse(state_, filePaths_.size()));
+  if (const std::string message = discoveryMessage(filePaths_.size()); !message.empty()) {
+    prompts_.showMessage(this, fromUtf8(message));
+  }
+}
+
+void COrvalisDlg::OnCheck() {
+  if (engine_.running) {
+    cancelScan();
+  } else {
+    startScan();
+  }
+}
+
+void COrvalisDlg::startScan() {
+  setState(afterScanStarted(state_));
+  engine_.running = true;
+  if (!engine_.startScan(&scanTarget_, filePaths_)) {
+    setState(afterScanStopped(state_));
+    prompts_.showMessage(this, QString::fromUtf8(kThreadStartFailedMessage));
+    return;
+  }
+  workerAlive_ = true;
+}
+
+void COrvalisDlg::cancelScan() {
+  engine_.running = false;
+  waitForWorker();
+  setState(afterScanStopped(state_));
+  progressTimer_->stop();
+  progressBar_->setValue(0);
+  statusLine_->clear();
+}
+
+void COrvalisDlg::OnScanFailed(const QString& message) {
+  // A cancel or a close already waits for this worker.
+  if (waiting_) return;
+  // The worker has cleared `running` and ends after this report.
+  waitForWorker();
+  setState(afterScanStopped(state_));
+  progressTimer_->stop();
+  progressBar_->setValue(0);
+  statusLine_->clear();
+  prompts_.showMessage(this, message);
+}
+
+void COrvalisDlg::OnNoticeRequested(const QString& text) {
+  prompts_.showNotice(this, text, [target = &scanTarget_] { target->dismissNotice(); });
+}
+
+void COrvalisDlg::OnSeeSimilarities() {}
+
+void COrvalisDlg::OnScanMessage(quint32 message, qint64 wParam, qint64 lParam) {
+  // Messages still queued from a scan that was stopped change nothing.
+  if (!engine_.running) return;
+  switch (message) {
+    case WM_SCAN_SET_RANGE:
+      OnScanSetRange(wParam, lParam);
+      break;
+    case WM_SCAN_SET_POS:
+      OnScanSetPos(wParam, lParam);
+      break;
+    case WM_SCAN_STARTED:
+      OnScanStarted(wParam, lParam);
+      break;
+    case WM_SCAN_PROGRESS:
+      OnScanProgress(wParam, lParam);
+      break;
+    default:
+      break;
+  }
+}
+
+void COrvalisDlg::OnScanSetRange(qint64, qint64 lParam) {
+  showProgressPosition();
+  progressBar_->setRange(0, clampToInt(lParam));
+}
+
+void COrvalisDlg::OnScanSetPos(qint64, qint64 lParam) { setProgressPosition(lParam); }
+
+void COrvalisDlg::OnScanStarted(qint64, qint64 lParam) {
+  statusLine_->setText(fromUtf8(comparingText(0, lParam)));
+}
+
+void COrvalisDlg::OnScanProgress(qint64 wParam, qint64 lParam) {
+  if (wParam == lParam) {
+    setState(afterScanCompleted(state_));
+    statusLine_->setText(QString::fromUtf8(kAllDoneText));
+  } else {
+    statusLine_->setText(fromUtf8(comparingText(wParam, lParam)));
+  }
+}
+
+void COrvalisDlg::OnWebPageLink() {
+  QDesktopServices::openUrl(QUrl(QString::fromUtf8(kProductPageAddress)));
+}
+
+void COrvalisDlg::setProgressPosition(qint64 position) {
+  progressPosition_ = position;
+  if (!progressTimer_->isActive()) progressTimer_->start();
+}
+
+void COrvalisDlg::showProgressPosition() {
+  progressTimer_->stop();
+  progressBar_->setValue(clampToInt(progressPosition_));
+}
+
+void COrvalisDlg::waitForWorker() {
+  if (!workerAlive_) {
+    engine_.waitForWorker();
+    return;
+  }
+  const DialogState before = state_;
+  setState({DialogPhase::kWaiting, before.resultsAvailable});
+  waiting_ = true;
+  QEventLoop loop;
+  const auto connection = connect(&scanTarget_, &QtScanTarget::ended, &loop, &QEventLoop::quit);
+  // Other handlers of `ended` may have run already; the flag tells.
+  if (workerAlive_) loop.exec();
+  disconnect(connection);
+  waiting_ = false;
+  engine_.waitForWorker();  // the worker has said its last word: this returns at once
+  state_ = before;
+  updateControls();
+  if (closeRequested_) {
+    // Asked to close while waiting: close once the caller has finished.
+    closeRequested_ = false;
+    QMetaObject::invokeMethod(
+        this, [this, result = closeResult_] { done(result); }, Qt::QueuedConnection);
+  }
+}
+
+void COrvalisDlg::done(int result) {
+  if (waiting_) {
+    // Closing once the worker has ended.
+    closeRequested_ = true;
+    closeResult_ = result;
+    return;
+  }
+  engine_.running = false;
+  waitForWorker();
+  QDialog::done(result);
+}
+
+void COrvalisDlg::setState(DialogState state) {
+  Q_ASSERT(QThread::currentThread() == thread());
+  state_ = state;
+  updateControls();
+}
+
+void COrvalisDlg::updateControls() {
+  const ControlStates controls = statesFor(state_);
+  browseButton_->setEnabled(controls.browseEnabled);
+  checkButton_->setEnabled(controls.checkEnabled);
+  checkButton_->setText(fromUtf8(controls.checkCaption));
+  checkButton_->setAccessibleName(fromUtf8(controls.checkCaption));
+  seeSimilaritiesButton_->setEnabled(controls.seeSimilaritiesEnabled);
+}
+
+}  // namespace orvalis

@@ -1,0 +1,133 @@
+// The main dialog: choose a folder, scan its files on a worker thread while a
+// progress bar and a status line follow the worker, then open the results.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "engine/records.h"
+#include "ui/main/control_states.h"
+#include "ui/main/qt_scan_target.h"
+#include "ui/main/user_prompts.h"
+
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+
+namespace orvalis {
+
+class SettingsStore;
+
+class COrvalisDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  enum { IDD = 102 };
+  static constexpr int IDC_FOLDER = 1000;
+  static constexpr int IDC_BROWSE = 1001;
+  static constexpr int IDC_FILE_LIST = 1004;
+  static constexpr int IDC_CHECK = 1005;
+  static constexpr int IDC_SEE_SIMILARITIES = 1006;
+  static constexpr int IDC_PROGRESS = 1013;
+  static constexpr int IDC_STATUS = 1014;
+  static constexpr int IDC_WEB_PAGE = 1015;
+  static constexpr int IDM_ABOUT = 0x0010;
+
+  // What the application shell adds: the about box and the splash window, each
+  // shown over the dialog passed in. Either may be left empty.
+  struct ShellHooks {
+    std::function<void(QWidget*)> showAbout;
+    std::function<void(QWidget*)> showSplash;
+  };
+
+  // The dialog reads its scan settings from `settings` when it is first shown,
+  // and shows every message, chooser and notice through `prompts`; both must
+  // outlive it.
+  COrvalisDlg(UserPrompts& prompts, SettingsStore& settings, QWidget* parent = nullptr);
+  ~COrvalisDlg() override;
+
+  void setShellHooks(ShellHooks hooks) { hooks_ = std::move(hooks); }
+
+  // Browse as if `file` had been chosen in the file dialog; it need not exist,
+  // only its folder must.
+  void browseFile(const std::filesystem::path& file);
+
+  const CompareEngine& engine() const { return engine_; }
+  const std::vector<std::filesystem::path>& filePaths() const { return filePaths_; }
+  DialogState state() const { return state_; }
+
+  // Closing, Esc and Enter end the dialog here; a running worker is stopped and
+  // waited for first.
+  void done(int result) override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+#ifdef Q_OS_WIN
+  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
+
+ private:
+  void createControls();
+  void connectMessageMap();
+
+  void OnInitDialog();
+  void OnSysCommand(int commandId);
+  void OnBrowse();
+  void OnCheck();
+  void OnSeeSimilarities();
+  void OnScanMessage(quint32 message, qint64 wParam, qint64 lParam);
+  void OnScanSetRange(qint64 wParam, qint64 lParam);
+  void OnScanSetPos(qint64 wParam, qint64 lParam);
+  void OnScanStarted(qint64 wParam, qint64 lParam);
+  void OnScanProgress(qint64 wParam, qint64 lParam);
+  void OnWebPageLink();
+
+  void startScan();
+  void cancelScan();
+  void OnScanFailed(const QString& message);
+  void OnNoticeRequested(const QString& text);
+  // Waits for the worker in a local event loop, so that its notice stays
+  // answerable; the controls are disabled meanwhile. Returns at once when no
+  // worker runs.
+  void waitForWorker();
+  void setState(DialogState state);
+  void updateControls();
+  void setProgressPosition(qint64 position);
+  void showProgressPosition();
+
+  UserPrompts& prompts_;
+  SettingsStore& settings_;
+  ShellHooks hooks_;
+
+  QLineEdit* statusLine_ = nullptr;
+  QLineEdit* folderBox_ = nullptr;
+  QListWidget* fileList_ = nullptr;
+  QProgressBar* progressBar_ = nullptr;
+  QPushButton* checkButton_ = nullptr;
+  QPushButton* seeSimilaritiesButton_ = nullptr;
+  QPushButton* browseButton_ = nullptr;
+  QPushButton* webPageButton_ = nullptr;
+  QTimer* progressTimer_ = nullptr;
+
+  QtScanTarget scanTarget_;
+  CompareEngine engine_;
+  std::vector<std::filesystem::path> filePaths_;
+  DialogState state_;
+  bool initialised_ = false;
+  bool workerAlive_ = false;     // started and not yet reported its end
+  bool waiting_ = false;         // inside waitForWorker
+  bool closeRequested_ = false;  // the dialog was asked to close while waiting
+  int closeResult_ = Rejected;
+  qint64 progressPosition_ = 0;  // the latest position, shown by progressTimer_
+};
+
+}  // namespace orvalis

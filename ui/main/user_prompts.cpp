@@ -1,0 +1,46 @@
+#include "ui/main/user_prompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace orvalis {
+
+namespace {
+
+QMessageBox* makeBox(QWidget* parent, const QString& text) {
+  auto* box = new QMessageBox(QMessageBox::NoIcon, QApplication::applicationDisplayName(), text,
+                              QMessageBox::Ok, parent);
+  box->setAccessibleName(text);
+  return box;
+}
+
+}  // namespace
+
+void DesktopPrompts::showMessage(QWidget* parent, const QString& text) {
+  QMessageBox* box = makeBox(parent, text);
+  box->exec();
+  delete box;
+}
+
+std::optional<QString> DesktopPrompts::chooseFile(QWidget* parent, const QString& filter) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilter(filter);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
+void DesktopPrompts::showNotice(QWidget* parent, const QString& text,
+                                std::function<void()> dismissed) {
+  QMessageBox* box = makeBox(parent, text);
+  box->setWindowModality(Qt::NonModal);
+  QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+  // Runs once: when the box has been closed, or is destroyed with its parent.
+  QObject::connect(box, &QObject::destroyed, box,
+                   [dismissed = std::move(dismissed)] { dismissed(); });
+  box->show();
+}
+
+}  // namespace orvalis

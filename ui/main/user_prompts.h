@@ -1,0 +1,39 @@
+// The boxes and choosers that the dialogs show, behind one small interface, so
+// that tests can record the messages and answer the chooser instead of showing
+// windows.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace orvalis {
+
+class UserPrompts {
+ public:
+  virtual ~UserPrompts() = default;
+
+  // A message with an OK button only; returns when the user has dismissed it.
+  virtual void showMessage(QWidget* parent, const QString& text) = 0;
+
+  // An Open dialog in "any file" mode: the name chosen or typed need not exist,
+  // only its folder must. Nothing when the user cancels.
+  virtual std::optional<QString> chooseFile(QWidget* parent, const QString& filter) = 0;
+
+  // A message with an OK button that leaves its parent usable and returns at
+  // once; `dismissed` runs when the user closes it, or when the parent dies.
+  virtual void showNotice(QWidget* parent, const QString& text,
+                          std::function<void()> dismissed) = 0;
+};
+
+// The desktop's own message boxes and file dialog.
+class DesktopPrompts final : public UserPrompts {
+ public:
+  void showMessage(QWidget* parent, const QString& text) override;
+  std::optional<QString> chooseFile(QWidget* parent, const QString& filter) override;
+  void showNotice(QWidget* parent, const QString& text, std::function<void()> dismissed) override;
+};
+
+}  // namespace orvalis
