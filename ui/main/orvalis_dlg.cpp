@@ -101,7 +101,6 @@ void COrvalisDlg::createControls() {
   filesGroup->setAccessibleName(tr("Files to compare"));
   fileList_ = new QListWidget(filesGroup);
   fileList_->setObjectName(QStringLiteral("fileList"));
-  fileList_->setSortingEnabled(true);
   fileList_->setAccessibleName(tr("Files to compare"));
   fileList_->setMinimumHeight(du.y(51));
   auto* filesBox = new QVBoxLayout(filesGroup);
@@ -190,20 +189,27 @@ void COrvalisDlg::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (initialised_) return;
   initialised_ = true;
-  // After the window is on screen, so that messages and the splash stand over it.
-  QMetaObject::invokeMethod(this, &COrvalisDlg::OnInitDialog, Qt::QueuedConnection);
+  OnInitDialog();
 }
 
 void COrvalisDlg::OnInitDialog() {
+  // The settings are in the engine before the user can start a scan; what there
+  // is to say waits until the window is on screen, so that it stands over it.
   ensureDefaultSettings(settings_);
-  engine_.running = false;
+  std::vector<QString> messages;
   if (!loadScanSettings(settings_, engine_)) {
-    prompts_.showMessage(this, QString::fromUtf8(kSettingsMissingMessage));
+    messages.push_back(QString::fromUtf8(kSettingsMissingMessage));
   }
   if (replaceUnusableGroupSize(engine_)) {
-    prompts_.showMessage(this, QString::fromUtf8(kGroupSizeTooSmallMessage));
+    messages.push_back(QString::fromUtf8(kGroupSizeTooSmallMessage));
   }
-  if (hooks_.showSplash) hooks_.showSplash(this);
+  QMetaObject::invokeMethod(
+      this,
+      [this, messages] {
+        for (const QString& message : messages) prompts_.showMessage(this, message);
+        if (hooks_.showSplash) hooks_.showSplash(this);
+      },
+      Qt::QueuedConnection);
 }
 
 void COrvalisDlg::OnSysCommand(int commandId) {
@@ -262,6 +268,8 @@ void COrvalisDlg::browseFile(const std::filesystem::path& file) {
   filePaths_ = std::move(found.files);
   folderBox_->setText(toQString(found.folder));
   fileList_->clear();
+  // The files come ordered by name without regard to case, the order of a sorted
+  // list, and the list shows them in the order the scan numbers them.
   for (const auto& path : filePaths_) fileList_->addItem(toQString(path));
   setState(afterBrowse(state_, filePaths_.size()));
   if (const std::string message = discoveryMessage(filePaths_.size()); !message.empty()) {
@@ -295,6 +303,7 @@ void COrvalisDlg::cancelScan() {
   progressTimer_->stop();
   progressBar_->setValue(0);
   statusLine_->clear();
+  closeIfRequested();
 }
 
 void COrvalisDlg::OnScanFailed(const QString& message) {
@@ -307,6 +316,7 @@ void COrvalisDlg::OnScanFailed(const QString& message) {
   progressBar_->setValue(0);
   statusLine_->clear();
   prompts_.showMessage(this, message);
+  closeIfRequested();
 }
 
 void COrvalisDlg::OnNoticeRequested(const QString& text) {
@@ -387,12 +397,10 @@ void COrvalisDlg::waitForWorker() {
   engine_.waitForWorker();  // the worker has said its last word: this returns at once
   state_ = before;
   updateControls();
-  if (closeRequested_) {
-    // Asked to close while waiting: close once the caller has finished.
-    closeRequested_ = false;
-    QMetaObject::invokeMethod(
-        this, [this, result = closeResult_] { done(result); }, Qt::QueuedConnection);
-  }
+}
+
+void COrvalisDlg::closeIfRequested() {
+  if (closeRequested_) done(closeResult_);
 }
 
 void COrvalisDlg::done(int result) {
@@ -404,6 +412,7 @@ void COrvalisDlg::done(int result) {
   }
   engine_.running = false;
   waitForWorker();
+  closeRequested_ = false;
   QDialog::done(result);
 }
 

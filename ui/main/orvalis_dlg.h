@@ -99,6 +99,8 @@ class COrvalisDlg : public QDialog {
   // answerable; the controls are disabled meanwhile. Returns at once when no
   // worker runs.
   void waitForWorker();
+  // Closes now when the dialog was asked to close while it waited.
+  void closeIfRequested();
   void setState(DialogState state);
   void updateControls();
   void setProgressPosition(qint64 position);

@@ -1,0 +1,335 @@
+#include "ui/main/orvalis_dlg.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <string>
+#include <vector>
+
+#include "engine/scan.h"
+#include "engine/settings.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/fake_prompts.h"
+#include "ui/main/dialog_texts.h"
+#include "ui/main/file_discovery.h"
+#include "ui/qt_convert.h"
+
+namespace orvalis {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FakePrompts;
+using testing::TempDir;
+
+constexpr int kTimeoutMs = 20000;
+
+template <typename Widget>
+Widget* control(const QWidget& dialog, const char* accessibleName) {
+  for (Widget* widget : dialog.findChildren<Widget*>()) {
+    if (widget->accessibleName() == QLatin1String(accessibleName)) return widget;
+  }
+  ADD_FAILURE() << "no control named " << accessibleName;
+  return nullptr;
+}
+
+class MainDialogTest : public ::testing::Test {
+ protected:
+  MainDialogTest() : settings(configDir.path()), dialog(prompts, settings) {}
+
+  QPushButton* button(const char* name) { return control<QPushButton>(dialog, name); }
+  // Named by its caption, which changes.
+  QPushButton* check() {
+    auto* button = dialog.findChild<QPushButton*>(QStringLiteral("checkButton"));
+    EXPECT_EQ(button->accessibleName(), button->text());
+    return button;
+  }
+  QLineEdit* status() { return control<QLineEdit>(dialog, "Status"); }
+  QProgressBar* progress() { return control<QProgressBar>(dialog, "Progress"); }
+  QListWidget* fileList() { return control<QListWidget>(dialog, "Files to compare"); }
+
+  std::vector<std::string> listedPaths() {
+    std::vector<std::string> paths;
+    for (int i = 0; i < fileList()->count(); ++i) {
+      paths.push_back(fileList()->item(i)->text().toStdString());
+    }
+    return paths;
+  }
+
+  void browse(const fs::path& file) {
+    prompts.nextChoice = toQString(file);
+    button("Browse")->click();
+  }
+
+  // Files of `count` words each, sharing most of them, so every pair scores.
+  fs::path writeEssays(int files, int words) {
+    fs::path first;
+    for (int f = 0; f < files; ++f) {
+      std::string text;
+      for (int w = 0; w < words; ++w)
+        text += (w % 7 == f % 7 ? "own" : "word") + std::to_string(w) + " ";
+      const fs::path path = folder.write("essay" + std::to_string(f) + ".txt", text);
+      if (f == 0) first = path;
+    }
+    return first;
+  }
+
+  // File pairs done, as the status line says; -1 before the first count.
+  int pairsDone() {
+    static const QRegularExpression count(QStringLiteral("Completed (\\d+) /"));
+    const auto match = count.match(status()->text());
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+  }
+
+  bool waitFor(const std::function<bool()>& condition) {
+    return QTest::qWaitFor(condition, kTimeoutMs);
+  }
+
+  // Runs a scan of the browsed files to its end; the notice stays open.
+  void scanToTheEnd() {
+    check()->click();
+    ASSERT_TRUE(waitFor([&] { return !prompts.notices.empty(); }));
+  }
+
+  TempDir configDir;
+  TempDir folder;
+  XdgSettingsStore settings;
+  FakePrompts prompts;
+  COrvalisDlg dialog;
+};
+
+TEST_F(MainDialogTest, StartsFreshWithEveryControlNamedAndTheSettingsLoaded) {
+  EXPECT_EQ(dialog.windowTitle(), "Orvalis V1.1");
+  for (const char* name : {"Browse", "See Similarities"}) ASSERT_NE(button(name), nullptr);
+  ASSERT_NE(control<QLineEdit>(dialog, "Folder"), nullptr);
+  EXPECT_TRUE(control<QLineEdit>(dialog, "Folder")->isReadOnly());
+  ASSERT_NE(fileList(), nullptr);
+  EXPECT_TRUE(button("Browse")->isEnabled());
+  EXPECT_FALSE(check()->isEnabled());
+  EXPECT_FALSE(button("See Similarities")->isEnabled());
+  EXPECT_EQ(status()->text(), "");
+  EXPECT_EQ(progress()->maximum(), 100);
+  EXPECT_EQ(progress()->value(), 0);
+  for (QPushButton* b : dialog.findChildren<QPushButton*>()) {
+    EXPECT_FALSE(b->isDefault() || b->autoDefault()) << b->text().toStdString();
+  }
+
+  dialog.show();
+  // The first showing creates the settings with their defaults and loads them.
+  ASSERT_TRUE(waitFor([&] { return fs::exists(settings.filePath()); }));
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST(MainDialogSettings, MissingOrUnusableSettingsAreReportedAtTheFirstShowing) {
+  const TempDir configDir;
+  configDir.write("Tovimar/Orvalis.conf", "MU=-1\nNUM_WORDS_PER_GROUPING=1\n");
+  XdgSettingsStore settings(configDir.path());
+  FakePrompts prompts;
+  COrvalisDlg dialog(prompts, settings);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.messages.size() == 2; }, kTimeoutMs));
+  EXPECT_EQ(prompts.messages[0], kSettingsMissingMessage);
+  EXPECT_EQ(prompts.messages[1], kGroupSizeTooSmallMessage);
+  EXPECT_EQ(dialog.engine().mismatchScore, -1.0f);
+  EXPECT_EQ(dialog.engine().groupSize, 1000);
+  dialog.hide();
+  dialog.show();
+  QTest::qWait(50);
+  EXPECT_EQ(prompts.messages.size(), 2u);  // once only
+}
+
+TEST_F(MainDialogTest, BrowseListsTheFilesWithTheChosenExtensionEvenForATypedName) {
+  for (const char* name : {"a.txt", "B.TXT", "c.cpp", "sub.txt/inner.txt"}) folder.write(name, "x");
+  browse(folder.path() / "a.txt");
+  ASSERT_EQ(prompts.filters.size(), 1u);
+  EXPECT_TRUE(prompts.filters[0].startsWith("Text Files (*.txt *.c *.cpp"));
+  EXPECT_EQ(control<QLineEdit>(dialog, "Folder")->text(), toQString(folder.path()));
+  const std::vector<std::string> found{(folder.path() / "a.txt").string(),
+                                       (folder.path() / "B.TXT").string()};
+  EXPECT_EQ(listedPaths(), found);
+  EXPECT_EQ(dialog.filePaths().size(), 2u);
+  EXPECT_TRUE(check()->isEnabled());
+  EXPECT_TRUE(prompts.messages.empty());
+
+  // A name typed into the chooser need not exist: its folder and extension count.
+  browse(folder.path() / "not-there.TxT");
+  EXPECT_EQ(listedPaths(), found);
+  EXPECT_TRUE(check()->isEnabled());
+
+  // A cancelled chooser changes nothing.
+  button("Browse")->click();
+  EXPECT_EQ(listedPaths(), found);
+}
+
+TEST_F(MainDialogTest, BrowseThatFindsTooFewFilesSaysSoAndDisablesCheck) {
+  for (const char* name : {"a.txt", "b.txt", "c.txt", "d.cpp"}) folder.write(name, "x");
+  browse(folder.path() / "a.txt");
+  ASSERT_EQ(fileList()->count(), 3);
+  EXPECT_TRUE(check()->isEnabled());
+
+  browse(folder.path() / "d.cpp");
+  EXPECT_EQ(listedPaths(), std::vector<std::string>{(folder.path() / "d.cpp").string()});
+  EXPECT_FALSE(check()->isEnabled());
+  browse(folder.path() / "e.h");
+  EXPECT_EQ(fileList()->count(), 0);
+  ASSERT_EQ(prompts.messages.size(), 2u);
+  EXPECT_EQ(prompts.messages[0], kOnlyOneFileMessage);
+  EXPECT_EQ(prompts.messages[1], kNoFilesFoundMessage);
+
+  // A folder that cannot be listed is reported and leaves the list as it was.
+  browse(folder.path() / "no-such-folder" / "a.txt");
+  ASSERT_EQ(prompts.messages.size(), 3u);
+  EXPECT_TRUE(prompts.messages[2].contains("no-such-folder")) << prompts.messages[2].toStdString();
+  EXPECT_EQ(control<QLineEdit>(dialog, "Folder")->text(), toQString(folder.path()));
+}
+
+TEST_F(MainDialogTest, AScanReportsEveryFilePairThenOffersItsResults) {
+  browse(writeEssays(5, 30));
+  std::vector<QString> statusTexts;
+  QObject::connect(status(), &QLineEdit::textChanged, status(),
+                   [&](const QString& text) { statusTexts.push_back(text); });
+  check()->click();
+  EXPECT_EQ(check()->text(), "Cancel");
+  EXPECT_TRUE(check()->isEnabled());
+  EXPECT_FALSE(button("Browse")->isEnabled());
+  EXPECT_FALSE(button("See Similarities")->isEnabled());
+
+  ASSERT_TRUE(waitFor([&] { return !prompts.notices.empty(); }));
+  std::vector<QString> expected;
+  for (int done = 0; done < 10; ++done) expected.push_back(fromUtf8(comparingText(done, 10)));
+  expected.push_back(kAllDoneText);
+  EXPECT_EQ(statusTexts, expected);
+  EXPECT_EQ(prompts.notices, std::vector<QString>{"Finished!"});
+  EXPECT_EQ(dialog.engine().pairResults.size(), 10u);
+
+  // Done: the results are on offer while the worker still waits for its notice.
+  EXPECT_EQ(dialog.state().phase, DialogPhase::kDone);
+  EXPECT_TRUE(button("See Similarities")->isEnabled());
+  EXPECT_TRUE(button("Browse")->isEnabled());
+  EXPECT_EQ(check()->text(), "Check");
+  EXPECT_FALSE(check()->isEnabled());
+  EXPECT_TRUE(waitFor([&] { return progress()->value() == 0; }));
+  EXPECT_TRUE(dialog.engine().running);
+
+  prompts.dismissNotice();
+  EXPECT_TRUE(waitFor([&] { return !dialog.engine().running; }));
+  EXPECT_EQ(status()->text(), kAllDoneText);
+  EXPECT_TRUE(button("See Similarities")->isEnabled());
+}
+
+TEST_F(MainDialogTest, CancelWaitsForTheWorkerAndLateMessagesChangeNothing) {
+  browse(writeEssays(40, 20));
+  check()->click();
+  ASSERT_TRUE(waitFor([&] { return pairsDone() >= 2; }));
+  check()->click();  // Cancel
+  EXPECT_FALSE(dialog.engine().running);
+  EXPECT_FALSE(dialog.engine().workerThread.joinable());
+  const std::size_t resultsKept = dialog.engine().pairResults.size();
+  EXPECT_GT(resultsKept, 0u);
+  EXPECT_LT(resultsKept, 780u);
+  EXPECT_EQ(dialog.state().phase, DialogPhase::kCancelled);
+  EXPECT_EQ(check()->text(), "Check");
+  EXPECT_TRUE(check()->isEnabled());
+  EXPECT_TRUE(button("Browse")->isEnabled());
+  EXPECT_FALSE(button("See Similarities")->isEnabled());
+  EXPECT_EQ(status()->text(), "");
+  EXPECT_EQ(progress()->value(), 0);
+
+  // Whatever of the stopped scan still arrives is dropped.
+  ScanTarget* target = dialog.engine().notifyWindow;
+  target->post(WM_SCAN_SET_POS, 0, 5);
+  target->post(WM_SCAN_PROGRESS, 780, 780);
+  QTest::qWait(100);
+  EXPECT_EQ(status()->text(), "");
+  EXPECT_EQ(progress()->value(), 0);
+  EXPECT_FALSE(button("See Similarities")->isEnabled());
+  EXPECT_TRUE(prompts.notices.empty());
+}
+
+TEST_F(MainDialogTest, CheckWhileTheNoticeIsOpenStopsWithoutANewScanOnceItIsDismissed) {
+  browse(writeEssays(3, 20));
+  scanToTheEnd();
+  const auto* firstResults = &dialog.engine().pairResults.at(0);
+  browse(folder.path() / "essay0.txt");  // Browse during Done: Check is offered again
+  ASSERT_TRUE(check()->isEnabled());
+
+  // The press waits for the worker, which waits for its notice: dismissing the
+  // notice from inside the wait must end both.
+  bool answered = false;
+  QTimer::singleShot(100, &dialog, [&] {
+    EXPECT_FALSE(button("Browse")->isEnabled());  // disabled while waiting
+    prompts.dismissNotice();
+    answered = true;
+  });
+  check()->click();
+  EXPECT_TRUE(answered);
+  EXPECT_FALSE(dialog.engine().workerThread.joinable());
+  EXPECT_EQ(&dialog.engine().pairResults.at(0), firstResults);  // no new scan
+  EXPECT_EQ(dialog.engine().pairResults.size(), 3u);
+  EXPECT_EQ(check()->text(), "Check");
+  EXPECT_TRUE(check()->isEnabled());
+  EXPECT_TRUE(button("Browse")->isEnabled());
+  EXPECT_TRUE(button("See Similarities")->isEnabled());
+  EXPECT_EQ(status()->text(), "");
+  EXPECT_EQ(progress()->value(), 0);
+}
+
+TEST_F(MainDialogTest, ClosingDuringAScanOrWithTheNoticeOpenEndsTheWorkerFirst) {
+  dialog.show();
+  browse(writeEssays(40, 20));
+  check()->click();
+  ASSERT_TRUE(waitFor([&] { return pairsDone() >= 1; }));
+  QSignalSpy finished(&dialog, &QDialog::finished);
+  QTest::keyClick(&dialog, Qt::Key_Escape);
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_FALSE(dialog.engine().workerThread.joinable());
+
+  // Again, with a completed scan whose notice is still open; closing twice
+  // while waiting closes once.
+  dialog.show();
+  browse(writeEssays(3, 20));
+  scanToTheEnd();
+  QTimer::singleShot(50, &dialog, [&] { dialog.close(); });
+  QTimer::singleShot(100, &dialog, [&] { prompts.dismissNotice(); });
+  dialog.close();
+  EXPECT_FALSE(dialog.engine().workerThread.joinable());
+  EXPECT_TRUE(waitFor([&] { return finished.count() == 2; }));
+  QTest::qWait(50);
+  EXPECT_EQ(finished.count(), 2);
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(MainDialogTest, EnterActsOnTheFocusedButtonAndElsewhereEndsTheDialog) {
+  for (const char* name : {"a.txt", "b.txt"}) folder.write(name, "x");
+  dialog.show();
+  prompts.nextChoice = toQString(folder.path() / "a.txt");
+  button("Browse")->setFocus();
+  QTest::keyClick(&dialog, Qt::Key_Return);
+  EXPECT_EQ(fileList()->count(), 2);
+  EXPECT_TRUE(dialog.isVisible());
+
+  fileList()->setFocus();
+  QSignalSpy finished(&dialog, &QDialog::finished);
+  QTest::keyClick(&dialog, Qt::Key_Return);
+  EXPECT_EQ(finished.count(), 1);
+}
+
+TEST_F(MainDialogTest, AboutComesFromF1AndTheShellDecidesWhatItShows) {
+  std::vector<QWidget*> aboutOver;
+  dialog.setShellHooks(
+      {.showAbout = [&](QWidget* over) { aboutOver.push_back(over); }, .showSplash = {}});
+  dialog.show();
+  QTest::keyClick(&dialog, Qt::Key_F1);
+  EXPECT_EQ(aboutOver, std::vector<QWidget*>{&dialog});
+}
+
+}  // namespace
+}  // namespace orvalis
