@@ -193,6 +193,13 @@ void COrvalisDlg::showEvent(QShowEvent* event) {
 }
 
 void COrvalisDlg::OnInitDialog() {
+#ifdef Q_OS_WIN
+  // Windows users look for About in the system menu.
+  if (HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, IDM_ABOUT, reinterpret_cast<LPCWSTR>(tr(kAboutEntry).utf16()));
+  }
+#endif
   // The settings are in the engine before the user can start a scan; what there
   // is to say waits until the window is on screen, so that it stands over it.
   ensureDefaultSettings(settings_);
