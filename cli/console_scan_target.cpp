@@ -32,7 +32,7 @@ void ConsoleScanTarget::filesUnreadable(const std::vector<UnreadableFile>& files
   std::lock_guard lock(mutex_);
   clearLine();
   for (const auto& file : files) {
-    err_ << "error: cannot read " << displayText(file.path) << ": " << file.reason << '\n';
+    err_ << "warning: cannot read " << lineText(file.path) << ": " << file.reason << '\n';
   }
   err_.flush();
 }

@@ -28,7 +28,7 @@ int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine
   errno = 0;
   std::ofstream page(file, std::ios::binary | std::ios::trunc);
   if (!page) {
-    err << "error: cannot write " << displayText(file) << ": "
+    err << "error: cannot write " << lineText(file) << ": "
         << errnoText(errno, "cannot open the file") << '\n';
     return kExitError;
   }
@@ -36,7 +36,7 @@ int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine
   errno = 0;
   page.close();
   if (!page) {
-    err << "error: cannot write " << displayText(file) << ": " << errnoText(errno, "writing failed")
+    err << "error: cannot write " << lineText(file) << ": " << errnoText(errno, "writing failed")
         << '\n';
     return kExitError;
   }
@@ -77,10 +77,12 @@ FileSelection chooseScanFiles(const ScanOptions& options) {
   Discovery discovery = discoverFiles(options.files.front());
   if (discovery.error) {
     const auto folder = discovery.folder.empty() ? std::filesystem::path(".") : discovery.folder;
-    selection.message =
-        "error: cannot list " + displayText(folder) + ": " + discovery.error.message();
+    selection.message = "error: cannot list " + lineText(folder) + ": " + discovery.error.message();
     selection.status = kExitError;
     return selection;
+  }
+  for (const SkippedEntry& entry : discovery.skipped) {
+    selection.warnings.push_back("warning: skipping " + lineText(entry.path) + ": " + entry.reason);
   }
   selection.message = discoveryMessage(discovery.files.size());
   if (!selection.message.empty()) {
@@ -107,6 +109,7 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   loadRunSettings(store, options, engine, err);
 
   FileSelection selection = chooseScanFiles(options);
+  for (const std::string& warning : selection.warnings) err << warning << '\n';
   if (selection.status != kExitSuccess) {
     err << selection.message << '\n';
     return selection.status;

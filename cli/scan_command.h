@@ -35,7 +35,8 @@ void loadRunSettings(SettingsStore& store, const ScanOptions& options, CompareEn
 // The files a run compares; on failure the text to print and the exit status.
 struct FileSelection {
   std::vector<std::filesystem::path> files;
-  std::string message;  // printed on standard error when not empty
+  std::vector<std::string> warnings;  // one line each on standard error
+  std::string message;                // printed on standard error when not empty
   int status = kExitSuccess;
 };
 FileSelection chooseScanFiles(const ScanOptions& options);

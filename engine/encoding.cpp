@@ -123,4 +123,26 @@ std::string displayText(const std::filesystem::path& path) {
 #endif
 }
 
+std::string lineText(const std::filesystem::path& path) {
+  const std::string text = displayText(path);
+  std::string line;
+  line.reserve(text.size());
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      line += c;
+    } else if (c == '\n') {
+      line += "\\n";
+    } else if (c == '\r') {
+      line += "\\r";
+    } else if (c == '\t') {
+      line += "\\t";
+    } else {
+      constexpr char kHex[] = "0123456789ABCDEF";
+      line += {'\\', 'x', kHex[byte >> 4], kHex[byte & 0xF]};
+    }
+  }
+  return line;
+}
+
 }  // namespace orvalis

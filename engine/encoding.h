@@ -28,4 +28,8 @@ std::string decodeTextPiece(std::string_view bytes, bool fileIsUtf8);
 // A path or file name for display, always valid UTF-8.
 std::string displayText(const std::filesystem::path& path);
 
+// displayText fit for output of one record per line: line breaks, tabs and
+// other control characters are written as \n, \r, \t or \xHH.
+std::string lineText(const std::filesystem::path& path);
+
 }  // namespace orvalis

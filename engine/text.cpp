@@ -1,11 +1,11 @@
 #include "engine/text.h"
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <system_error>
 
 #include "engine/encoding.h"
+#include "engine/input_file.h"
 
 namespace orvalis {
 
@@ -20,15 +20,6 @@ std::string applyTextMode(std::string raw) {
   }
   raw.resize(out);
   return raw;
-}
-
-std::string readWholeText(std::istream& in) {
-  std::string raw;
-  char buffer[1 << 16];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    raw.append(buffer, static_cast<std::size_t>(in.gcount()));
-  }
-  return applyTextMode(std::move(raw));
 }
 
 std::vector<WordEntry> splitWords(std::string_view text) {
@@ -90,26 +81,28 @@ std::int32_t effectiveGroupSize(std::int32_t groupSize) {
 }
 
 LoadError readTextFile(const std::filesystem::path& path, std::string& text) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return {"is a folder"};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = std::error_code(errno, std::generic_category());
-    return {error ? error.message() : std::string("cannot be opened")};
+  InputFile file;
+  if (std::string whyNot = file.open(path); !whyNot.empty()) return {std::move(whyNot)};
+  // Offsets are 32-bit throughout the engine and its stored results.
+  if (file.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+    return {kTooLargeReason};
   }
-  text = readWholeText(in);
-  // A read error part way, rather than the end of the input, leaves the stream bad.
-  if (in.bad()) return {"read error"};
+  std::string raw(static_cast<std::size_t>(file.size()), '\0');
+  std::size_t got = 0;
+  while (got < raw.size()) {
+    const std::ptrdiff_t n = file.read(raw.data() + got, raw.size() - got);
+    if (n < 0) return {"read error"};
+    if (n == 0) break;  // the file shrank since it was opened
+    got += static_cast<std::size_t>(n);
+  }
+  raw.resize(got);
+  text = applyTextMode(std::move(raw));
   return {};
 }
 
 LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize) {
   std::string text;
   if (LoadError error = readTextFile(entry.path, text)) return error;
-  // Offsets are 32-bit throughout the engine and its stored results.
-  if (text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-    return {"too large (more than 2 GiB of text)"};
-  }
   entry.textIsUtf8 = isValidUtf8(text);
   auto words = splitWords(text);
   text = std::string();

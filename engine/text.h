@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <istream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,9 +16,6 @@ namespace orvalis {
 // line feed becomes one line feed, and a byte 0x1A ends the input. Every
 // offset of the engine counts bytes of the result, on every platform.
 std::string applyTextMode(std::string raw);
-
-// Reads everything that a binary stream delivers and applies text mode.
-std::string readWholeText(std::istream& in);
 
 // Splits a text into words at blanks (0x20) and line feeds (0x0A). Each word's
 // endOffset is the offset just past its last byte.
@@ -40,7 +36,10 @@ struct LoadError {
   explicit operator bool() const { return !message.empty(); }
 };
 
-// Reads a whole file in text mode into `text`. Returns why it could not.
+inline constexpr const char* kTooLargeReason = "too large (more than 2 GiB)";
+
+// Reads a whole regular file in text mode into `text`, as far as the size it had
+// when opened. Returns why it could not; opening never waits.
 LoadError readTextFile(const std::filesystem::path& path, std::string& text);
 
 // Reads the file named by entry.path and fills its groups. A file that cannot

@@ -1,6 +1,7 @@
 // Runs the built orvalis-scan in a folder of each test's own and checks its exact
 // output and exit status; settings come from another (XDG_CONFIG_DIRS).
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -59,12 +60,12 @@ TEST_F(OrvalisScan, SmallScanGivesTheExactLinesDocumentAndPage) {
   // index; one that cannot be read is named and left out.
   auto result = run({"B.txt", "d.txt", "a.txt"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "error: cannot read d.txt: is a folder\n");
+  EXPECT_EQ(result.err, "warning: cannot read d.txt: is a folder\n");
   EXPECT_EQ(result.out, "a.txt & B.txt (9.00)\n");
 
   result = run({"--json", "--html", "report.html", "chosen-but-missing.txt"});
   EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.err, "warning: skipping ./d.txt: is a folder\n");
   // Files in case-insensitive name order; the score 9 against 0 and 0 gives
   // the threshold 3 + sqrt(18).
   EXPECT_EQ(result.out, R"({
@@ -106,6 +107,40 @@ TEST_F(OrvalisScan, ExitStatusTellsSuccessTooFewFilesAndFailures) {
   EXPECT_TRUE(
       run({"--json", "one.txt", "empty.md"})
           .out.ends_with("\"threshold\": null,\n  \"results\": [],\n  \"listed\": []\n}\n"));
+}
+
+TEST_F(OrvalisScan, StrangeEntriesAreSkippedWithOneWarningEachAndStrangeNamesKeptExactly) {
+  namespace fs = std::filesystem;
+  const std::string text = "one two three four five six seven eight nine";
+  for (const char* name : {"a.txt", "-dash.txt", "caf\xE9.txt", "new\nline.txt"}) {
+    files.write(name, text);
+  }
+  const fs::path dir = files.path();
+  ASSERT_EQ(::mkfifo((dir / "pipe.txt").c_str(), 0600), 0);
+  fs::create_directory(dir / "dir.txt");
+  fs::create_symlink("/dev/zero", dir / "zero.txt");
+  fs::create_symlink(dir / "nowhere", dir / "dangling.txt");
+  fs::create_symlink(dir / "loop.txt", dir / "loop.txt");
+
+  // Each warning names the entry once, on one line.
+  const Child result = run({"--json", "--", "-dash.txt"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err,
+            "warning: skipping ./dangling.txt: No such file or directory\n"
+            "warning: skipping ./dir.txt: is a folder\n"
+            "warning: skipping ./loop.txt: Too many levels of symbolic links\n"
+            "warning: skipping ./pipe.txt: is a FIFO\n"
+            "warning: skipping ./zero.txt: is a device\n");
+  for (const char* shown : {R"("displayName": "-dash.txt")", R"("displayName": "a.txt")",
+                            R"("displayName": "café.txt")", R"("displayName": "new\nline.txt")"}) {
+    EXPECT_NE(result.out.find(shown), std::string::npos) << shown << "\n" << result.out;
+  }
+  // The lines escape what would break them; every file was read, so every pair matched.
+  EXPECT_EQ(run({"--all", "--", "-dash.txt"}).out,
+            "a.txt & -dash.txt (9.00)\n"
+            "caf\xC3\xA9.txt & -dash.txt (9.00)\ncaf\xC3\xA9.txt & a.txt (9.00)\n"
+            "new\\nline.txt & -dash.txt (9.00)\nnew\\nline.txt & a.txt (9.00)\n"
+            "new\\nline.txt & caf\xC3\xA9.txt (9.00)\n");
 }
 
 // `count` words of a vocabulary of 16: texts of different seeds share little.

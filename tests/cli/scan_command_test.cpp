@@ -37,7 +37,7 @@ TEST(RunScan, ProgressLineIsClearedBeforeAnErrorLineAndAtTheEnd) {
   EXPECT_EQ(runScan(options, store, out, err, true), kExitSuccess);
   EXPECT_EQ(out.str(), "No suspicious files found.\n");
   EXPECT_EQ(err.str().rfind("\rreading files...", 0), 0u) << err.str();
-  const std::string error = "error: cannot read " + dir.path().string() + ": is a folder";
+  const std::string error = "warning: cannot read " + dir.path().string() + ": is a folder";
   EXPECT_EQ(screen(err.str()), (std::vector<std::string>{error, ""})) << err.str();
 }
 

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -37,8 +36,6 @@ TEST(TextMode, FoldsCrLfAndStopsAtByte1A) {
       {"x\r\x1A\n", "x\r"},
       {std::string("a\0b\t\xFF", 5), std::string("a\0b\t\xFF", 5)}};
   for (const auto& [raw, text] : cases) EXPECT_EQ(applyTextMode(raw), text);
-  std::istringstream in("one two\r\nthree\r\n");
-  EXPECT_EQ(readWholeText(in), "one two\nthree\n");
 }
 
 TEST(WordSplitting, OnlyBlanksAndLineFeedsSeparateWords) {

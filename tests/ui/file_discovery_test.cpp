@@ -21,6 +21,12 @@ TEST(FileDiscovery, FindsTheFilesOfTheChosenExtensionAndAsksForTwoOrMore) {
   const Discovery found = discoverFiles(dir.path() / "chosen.TxT");
   EXPECT_FALSE(found.error);
   EXPECT_EQ(found.files, (Paths{dir.path() / "a.txt", dir.path() / "B.TXT"}));
+  ASSERT_EQ(found.skipped.size(), 1u);
+  EXPECT_EQ(found.skipped[0].path, dir.path() / "sub.txt");
+  EXPECT_EQ(skippedEntriesMessage(found.skipped),
+            "This entry is not a file that can be compared:\n\n" +
+                (dir.path() / "sub.txt").string() + ": is a folder");
+  EXPECT_EQ(skippedEntriesMessage({}), "");
   EXPECT_TRUE(discoverFiles(dir.path() / "no-such-folder/a.txt").error);
   EXPECT_EQ(discoveryMessage(0), kNoFilesFoundMessage);
   EXPECT_EQ(discoveryMessage(1), kOnlyOneFileMessage);

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "engine/encoding.h"
+#include "ui/main/file_discovery.h"
 
 namespace orvalis {
 
@@ -64,13 +65,12 @@ std::string toToolkitFilter(const std::string& filter) {
 }
 
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files) {
-  std::string text = files.size() == 1
-                         ? "This file could not be read and is compared as an empty file:\n"
-                         : "These files could not be read and are compared as empty files:\n";
-  for (const UnreadableFile& file : files) {
-    text += "\n" + displayText(file.path) + ": " + file.reason;
-  }
-  return text;
+  std::vector<SkippedEntry> entries;
+  for (const UnreadableFile& file : files) entries.push_back({file.path, file.reason});
+  return listWithReasons(files.size() == 1
+                             ? "This file could not be read and is compared as an empty file:"
+                             : "These files could not be read and are compared as empty files:",
+                         entries);
 }
 
 std::string folderErrorMessage(const std::filesystem::path& folder, std::error_code error) {

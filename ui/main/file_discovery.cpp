@@ -8,6 +8,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "engine/encoding.h"
+#include "engine/input_file.h"
+
 namespace orvalis {
 namespace {
 
@@ -47,25 +50,22 @@ bool nameLess(const fs::path& left, const fs::path& right) {
 
 }  // namespace
 
-std::vector<FolderEntry> listFolder(const std::filesystem::path& folder, std::error_code& error) {
+std::vector<std::filesystem::path> listFolder(const std::filesystem::path& folder,
+                                              std::error_code& error) {
   error.clear();
-  std::vector<FolderEntry> entries;
+  std::vector<fs::path> names;
   try {
     // A folder that changes while it is read may report an entry again.
     std::set<NameString> seen;
     fs::directory_iterator it(folder, error);
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
       fs::path name = it->path().filename();
-      if (!seen.insert(name.native()).second) continue;
-      // Follows symbolic links; a link whose target cannot be read counts as a file.
-      std::error_code statusError;
-      const bool isDirectory = it->is_directory(statusError);
-      entries.push_back(FolderEntry{std::move(name), isDirectory && !statusError});
+      if (seen.insert(name.native()).second) names.push_back(std::move(name));
     }
   } catch (const std::bad_alloc&) {
     error = std::make_error_code(std::errc::not_enough_memory);
   }
-  return entries;
+  return names;
 }
 
 std::filesystem::path extensionOf(const std::filesystem::path& path) {
@@ -75,14 +75,11 @@ std::filesystem::path extensionOf(const std::filesystem::path& path) {
   return fs::path(name.substr(dot));
 }
 
-std::vector<std::filesystem::path> selectFiles(std::vector<FolderEntry> entries,
+std::vector<std::filesystem::path> selectFiles(std::vector<std::filesystem::path> names,
                                                const std::filesystem::path& extension) {
-  std::vector<fs::path> names;
-  for (auto& entry : entries) {
-    if (entry.isDirectory) continue;
-    if (!endsWithIgnoringAsciiCase(entry.name.native(), extension.native())) continue;
-    names.push_back(std::move(entry.name));
-  }
+  std::erase_if(names, [&](const fs::path& name) {
+    return !endsWithIgnoringAsciiCase(name.native(), extension.native());
+  });
   std::sort(names.begin(), names.end(), nameLess);
   return names;
 }
@@ -91,9 +88,15 @@ Discovery discoverFiles(const std::filesystem::path& chosenFile) {
   Discovery found;
   found.folder = chosenFile.parent_path();
   if (found.folder.empty()) found.folder = ".";
-  auto entries = listFolder(found.folder, found.error);
-  for (auto& name : selectFiles(std::move(entries), extensionOf(chosenFile))) {
-    found.files.push_back(found.folder / name);
+  for (const fs::path& name :
+       selectFiles(listFolder(found.folder, found.error), extensionOf(chosenFile))) {
+    fs::path path = found.folder / name;
+    InputFile file;
+    if (std::string reason = file.open(path); !reason.empty()) {
+      found.skipped.push_back({std::move(path), std::move(reason)});
+    } else {
+      found.files.push_back(std::move(path));
+    }
   }
   return found;
 }
@@ -102,6 +105,21 @@ std::string discoveryMessage(std::size_t fileCount) {
   if (fileCount == 0) return kNoFilesFoundMessage;
   if (fileCount == 1) return kOnlyOneFileMessage;
   return {};
+}
+
+std::string listWithReasons(std::string intro, const std::vector<SkippedEntry>& entries) {
+  intro += '\n';
+  for (const SkippedEntry& entry : entries) {
+    intro += "\n" + displayText(entry.path) + ": " + entry.reason;
+  }
+  return intro;
+}
+
+std::string skippedEntriesMessage(const std::vector<SkippedEntry>& skipped) {
+  if (skipped.empty()) return {};
+  return listWithReasons(skipped.size() == 1 ? "This entry is not a file that can be compared:"
+                                             : "These entries are not files that can be compared:",
+                         skipped);
 }
 
 }  // namespace orvalis

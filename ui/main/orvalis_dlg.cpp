@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "engine/encoding.h"
 #include "engine/scan.h"
 #include "engine/settings.h"
 #include "ui/main/dialog_texts.h"
@@ -277,10 +278,11 @@ void COrvalisDlg::browseFile(const std::filesystem::path& file) {
   fileList_->clear();
   // The files come ordered by name without regard to case, the order of a sorted
   // list, and the list shows them in the order the scan numbers them.
-  for (const auto& path : filePaths_) fileList_->addItem(toQString(path));
+  for (const auto& path : filePaths_) fileList_->addItem(fromUtf8(lineText(path)));
   setState(afterBrowse(state_, filePaths_.size()));
-  if (const std::string message = discoveryMessage(filePaths_.size()); !message.empty()) {
-    prompts_.showMessage(this, fromUtf8(message));
+  for (const std::string& message :
+       {skippedEntriesMessage(found.skipped), discoveryMessage(filePaths_.size())}) {
+    if (!message.empty()) prompts_.showMessage(this, fromUtf8(message));
   }
 }
 

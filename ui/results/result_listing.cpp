@@ -18,7 +18,7 @@ namespace {
 
 std::string fileNameOf(const WordGroup* group) {
   if (group == nullptr || group->file == nullptr) return {};
-  return displayText(group->file->displayName);
+  return lineText(group->file->displayName);
 }
 
 }  // namespace
