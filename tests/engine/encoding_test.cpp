@@ -27,5 +27,10 @@ TEST(Encoding, DecodesUtf8AsItIsAndOtherBytesAsWindows1252) {
   EXPECT_EQ(utf16Length("caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x80"), 10u);
 }
 
+TEST(Encoding, LineTextEscapesWhatWouldBreakALine) {
+  EXPECT_EQ(lineText("a b/caf\xE9.txt"), "a b/caf\xC3\xA9.txt");
+  EXPECT_EQ(lineText("new\nline\r\ttab\x01\x7F.txt"), "new\\nline\\r\\ttab\\x01\\x7F.txt");
+}
+
 }  // namespace
 }  // namespace orvalis
