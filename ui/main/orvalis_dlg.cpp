@@ -4,7 +4,6 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QEventLoop>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -22,8 +21,8 @@
 
 #include "engine/scan.h"
 #include "engine/settings.h"
+#include "ui/dialog_font_units.h"
 #include "ui/main/dialog_texts.h"
-#include "ui/main/dialog_units.h"
 #include "ui/main/file_discovery.h"
 #include "ui/qt_convert.h"
 
@@ -38,12 +37,6 @@ namespace {
 // The progress bar is redrawn at most this often; every message is still handled.
 constexpr int kProgressRedrawMs = 30;
 constexpr const char* kAboutEntry = "&About Orvalis...";
-
-DialogUnits unitsOf(const QFont& font) {
-  const QFontMetrics metrics(font);
-  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  return {(metrics.horizontalAdvance(alphabet) / 26 + 1) / 2, metrics.height()};
-}
 
 int clampToInt(qint64 value) {
   return static_cast<int>(std::clamp<qint64>(value, 0, std::numeric_limits<int>::max()));
