@@ -1,0 +1,48 @@
+// Stands in for the desktop's message boxes, file choosers and notices: records
+// what the dialogs show and answers the choosers with a prepared choice.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "ui/main/user_prompts.h"
+
+namespace orvalis::testing {
+
+class FakePrompts final : public UserPrompts {
+ public:
+  void showMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+
+  std::optional<QString> chooseFile(QWidget*, const QString& filter) override {
+    filters.push_back(filter);
+    return std::exchange(nextChoice, std::nullopt);
+  }
+
+  std::optional<QString> chooseSaveFile(QWidget*, const QString& filter, const QString&) override {
+    filters.push_back(filter);
+    return std::exchange(nextChoice, std::nullopt);
+  }
+
+  void showNotice(QWidget*, const QString& text, std::function<void()> dismissed) override {
+    notices.push_back(text);
+    pendingNotices.push_back(std::move(dismissed));
+  }
+
+  // Dismisses the oldest notice still open.
+  void dismissNotice() {
+    auto dismissed = std::move(pendingNotices.front());
+    pendingNotices.erase(pendingNotices.begin());
+    dismissed();
+  }
+
+  std::vector<QString> messages;
+  std::vector<QString> filters;
+  std::optional<QString> nextChoice;  // what the next chooser returns, once
+  std::vector<QString> notices;
+  std::vector<std::function<void()>> pendingNotices;
+};
+
+}  // namespace orvalis::testing
