@@ -98,7 +98,8 @@ constexpr std::string_view kPageStart = R"(<!DOCTYPE html>
 body { font-family: system-ui, sans-serif; margin: 0 auto; padding: 1em 1.5em; max-width: 110em; color: #222; background: #fff; line-height: 1.4; }
 h1 { margin: 0 0 .3em; font-size: 1.6em; }
 .summary { margin: 0 0 1em; color: #444; }
-nav ol { margin: 0 0 1.5em; padding-left: 2.5em; columns: 22em; }
+nav ol { margin: 0 0 1.5em; padding-left: 2.5em; columns: 30em; }
+nav li { break-inside: avoid; }
 nav a { color: #0645ad; text-decoration: none; }
 nav a:hover { text-decoration: underline; }
 h2 { font-size: 1.3em; margin: 1em 0 .3em; }
