@@ -1,46 +1,27 @@
 #include "cli/scan_command.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <exception>
-#include <fstream>
 #include <new>
-#include <system_error>
 #include <thread>
 
 #include "cli/console_scan_target.h"
-#include "cli/html_report.h"
 #include "cli/json_report.h"
 #include "engine/encoding.h"
 #include "engine/scan.h"
 #include "ui/main/file_discovery.h"
+#include "ui/report/html_report.h"
 
 namespace orvalis::cli {
 namespace {
 
-std::string errnoText(int error, const char* fallback) {
-  return error != 0 ? std::generic_category().message(error) : std::string(fallback);
-}
-
 // Writes the HTML page to `file`; returns the exit status.
 int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine,
                   const std::vector<ListedResult>& listed, float threshold, std::ostream& err) {
-  errno = 0;
-  std::ofstream page(file, std::ios::binary | std::ios::trunc);
-  if (!page) {
-    err << "error: cannot write " << lineText(file) << ": "
-        << errnoText(errno, "cannot open the file") << '\n';
-    return kExitError;
-  }
-  writeHtmlReport(page, engine, listed, threshold);
-  errno = 0;
-  page.close();
-  if (!page) {
-    err << "error: cannot write " << lineText(file) << ": " << errnoText(errno, "writing failed")
-        << '\n';
-    return kExitError;
-  }
-  return kExitSuccess;
+  const std::string failure = writeHtmlReportFile(file, engine.pairResults, listed, threshold);
+  if (failure.empty()) return kExitSuccess;
+  err << "error: cannot write " << lineText(file) << ": " << failure << '\n';
+  return kExitError;
 }
 
 }  // namespace

@@ -60,6 +60,10 @@ constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
 
 }  // namespace
 
+std::size_t utf8SequenceLength(std::string_view bytes) {
+  return bytes.empty() ? 0 : validSequenceLength(bytes);
+}
+
 bool isValidUtf8(std::string_view bytes) {
   while (!bytes.empty()) {
     const std::size_t length = validSequenceLength(bytes);

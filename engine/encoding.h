@@ -9,6 +9,10 @@ namespace orvalis {
 
 bool isValidUtf8(std::string_view bytes);
 
+// Length of the valid UTF-8 sequence at the start of `bytes`: 1 to 4, or 0 when
+// `bytes` is empty or does not begin with a whole valid sequence.
+std::size_t utf8SequenceLength(std::string_view bytes);
+
 // The number of UTF-16 code units of a UTF-8 text: one per character, two
 // above U+FFFF, and one for each byte outside a valid sequence.
 std::size_t utf16Length(std::string_view bytes);

@@ -89,6 +89,12 @@ std::ptrdiff_t InputFile::read(char* buffer, std::size_t count) {
   return static_cast<std::ptrdiff_t>(got);
 }
 
+bool InputFile::rewind() {
+  if (!handle_ || !SetFilePointerEx(handle_, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) return false;
+  position_ = 0;
+  return true;
+}
+
 #else
 
 bool InputFile::isOpen() const { return fd_ >= 0; }
@@ -140,6 +146,12 @@ std::ptrdiff_t InputFile::read(char* buffer, std::size_t count) {
     position_ += static_cast<std::uint64_t>(got);
     return got;
   }
+}
+
+bool InputFile::rewind() {
+  if (fd_ < 0 || ::lseek(fd_, 0, SEEK_SET) != 0) return false;
+  position_ = 0;
+  return true;
 }
 
 #endif

@@ -33,6 +33,9 @@ class InputFile {
   // 0 at the end, or -1 when the system reports an error.
   std::ptrdiff_t read(char* buffer, std::size_t count);
 
+  // Goes back to the start, to read the file again. False when the system refuses.
+  bool rewind();
+
  private:
   void close();
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Scans a small folder whose files share a passage with orvalis-scan, opens the
 # HTML report in a headless Chromium and checks that the page, as the browser
-# built it, marks exactly that passage in both files; also takes a screenshot.
+# built it, shows each file's text once and marks exactly that passage in both
+# files; also takes a screenshot.
 #
 # Usage: browser_test.sh ORVALIS_SCAN SCRATCH_FOLDER
 # Exit status: 0 passed, 1 failed, 2 wrong usage, 77 skipped (no Chromium).
@@ -93,10 +94,16 @@ if [[ $status -ne 0 ]]; then
 fi
 page=$(<"$dom")
 [[ $page == *"<title>Orvalis report</title>"* ]] || fail "the page has no title \"Orvalis report\"; see $dom"
-[[ $page == *"<mark>$passage_beta</mark>"* ]] ||
+[[ $page == *"<mark title=\"Result 1\">$passage_beta</mark>"* ]] ||
   fail "no <mark> holds the shared passage of beta.txt exactly; see $dom"
-[[ $page == *"<mark>$passage_alpha</mark>"* ]] ||
+[[ $page == *"<mark title=\"Result 1\">$passage_alpha</mark>"* ]] ||
   fail "no <mark> holds the shared passage of alpha.txt (Windows line breaks) exactly; see $dom"
+# Words outside the passage, one of each file, stand on the page once: each
+# text is shown once, not once per result.
+for word in quokka lynx heron; do
+  count=$(grep -o "$word" "$dom" | wc -l)
+  [[ $count -eq 1 ]] || fail "\"$word\" stands $count times on the page, not once; see $dom"
+done
 
 status=0
 run_chromium --screenshot="$screenshot" --window-size=1280,900 >/dev/null || status=$?

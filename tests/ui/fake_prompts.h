@@ -1,5 +1,5 @@
-// Stands in for the desktop's message boxes, file chooser and notices: records
-// what the dialogs show and answers the chooser with a prepared choice.
+// Stands in for the desktop's message boxes, file choosers and notices: records
+// what the dialogs show and answers the choosers with a prepared choice.
 #pragma once
 
 #include <QString>
@@ -22,6 +22,11 @@ class FakePrompts final : public UserPrompts {
     return std::exchange(nextChoice, std::nullopt);
   }
 
+  std::optional<QString> chooseSaveFile(QWidget*, const QString& filter, const QString&) override {
+    filters.push_back(filter);
+    return std::exchange(nextChoice, std::nullopt);
+  }
+
   void showNotice(QWidget*, const QString& text, std::function<void()> dismissed) override {
     notices.push_back(text);
     pendingNotices.push_back(std::move(dismissed));
@@ -36,7 +41,7 @@ class FakePrompts final : public UserPrompts {
 
   std::vector<QString> messages;
   std::vector<QString> filters;
-  std::optional<QString> nextChoice;  // what the next chooseFile returns, once
+  std::optional<QString> nextChoice;  // what the next chooser returns, once
   std::vector<QString> notices;
   std::vector<std::function<void()>> pendingNotices;
 };

@@ -4,7 +4,6 @@
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QEventLoop>
-#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -23,10 +22,11 @@
 #include "engine/encoding.h"
 #include "engine/scan.h"
 #include "engine/settings.h"
+#include "ui/dialog_font_units.h"
 #include "ui/main/dialog_texts.h"
-#include "ui/main/dialog_units.h"
 #include "ui/main/file_discovery.h"
 #include "ui/qt_convert.h"
+#include "ui/results/compare_dlg.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -39,12 +39,6 @@ namespace {
 // The progress bar is redrawn at most this often; every message is still handled.
 constexpr int kProgressRedrawMs = 30;
 constexpr const char* kAboutEntry = "&About Orvalis...";
-
-DialogUnits unitsOf(const QFont& font) {
-  const QFontMetrics metrics(font);
-  const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-  return {(metrics.horizontalAdvance(alphabet) / 26 + 1) / 2, metrics.height()};
-}
 
 int clampToInt(qint64 value) {
   return static_cast<int>(std::clamp<qint64>(value, 0, std::numeric_limits<int>::max()));
@@ -332,7 +326,11 @@ void COrvalisDlg::OnNoticeRequested(const QString& text) {
   prompts_.showNotice(this, text, [target = &scanTarget_] { target->dismissNotice(); });
 }
 
-void COrvalisDlg::OnSeeSimilarities() {}
+void COrvalisDlg::OnSeeSimilarities() {
+  CCompareDlg results(prompts_, this);
+  results.engineResults = &engine_.pairResults;
+  results.exec();
+}
 
 void COrvalisDlg::OnScanMessage(quint32 message, qint64 wParam, qint64 lParam) {
   // Messages still queued from a scan that was stopped change nothing.

@@ -32,6 +32,18 @@ std::optional<QString> DesktopPrompts::chooseFile(QWidget* parent, const QString
   return dialog.selectedFiles().constFirst();
 }
 
+std::optional<QString> DesktopPrompts::chooseSaveFile(QWidget* parent, const QString& filter,
+                                                      const QString& suggestedName) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilter(filter);
+  dialog.setDefaultSuffix(QStringLiteral("html"));
+  dialog.selectFile(suggestedName);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().constFirst();
+}
+
 void DesktopPrompts::showNotice(QWidget* parent, const QString& text,
                                 std::function<void()> dismissed) {
   QMessageBox* box = makeBox(parent, text);

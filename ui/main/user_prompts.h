@@ -22,6 +22,11 @@ class UserPrompts {
   // only its folder must. Nothing when the user cancels.
   virtual std::optional<QString> chooseFile(QWidget* parent, const QString& filter) = 0;
 
+  // A Save dialog that offers `suggestedName` and asks before replacing a file.
+  // Nothing when the user cancels.
+  virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
+                                                const QString& suggestedName) = 0;
+
   // A message with an OK button that leaves its parent usable and returns at
   // once; `dismissed` runs when the user closes it, or when the parent dies.
   virtual void showNotice(QWidget* parent, const QString& text,
@@ -33,6 +38,8 @@ class DesktopPrompts final : public UserPrompts {
  public:
   void showMessage(QWidget* parent, const QString& text) override;
   std::optional<QString> chooseFile(QWidget* parent, const QString& filter) override;
+  std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
+                                        const QString& suggestedName) override;
   void showNotice(QWidget* parent, const QString& text, std::function<void()> dismissed) override;
 };
 

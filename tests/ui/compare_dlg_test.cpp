@@ -1,0 +1,332 @@
+// The results window over real scans of small folders, without a display.
+#include "ui/results/compare_dlg.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+#include "tests/ui/fake_prompts.h"
+#include "ui/main/file_discovery.h"
+#include "ui/qt_convert.h"
+#include "ui/results/rich_edit_ctrl_gs.h"
+
+namespace orvalis {
+namespace {
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+// Two passages: P shared by a2 and c0, Q by a2 and b1; files are numbered in
+// the order given, so the scan's results are (b1, c0), (a2, c0), (a2, b1).
+const char* const kPassageP = "red orange yellow green blue";
+const char* const kPassageQ = "cat dog horse cow pig";
+const Files kThreeFiles = {
+    {"c0.txt", std::string("zero ") + kPassageP + " end"},
+    {"b1.txt", std::string("one ") + kPassageQ + " finish"},
+    {"a2.txt", std::string("two ") + kPassageP + " middle " + kPassageQ + " close"},
+};
+
+std::string contents(const std::filesystem::path& file) {
+  std::stringstream text;
+  text << std::ifstream(file, std::ios::binary).rdbuf();
+  return text.str();
+}
+
+class ResultsWindow : public ::testing::Test {
+ protected:
+  // Writes the files, numbered in this order, and scans them.
+  void scan(const Files& files) {
+    for (const auto& [name, bytes] : files) paths.push_back(dir.write(name, bytes));
+    engine.comparisonPause = {};
+    engine.running = true;
+    ASSERT_TRUE(engine.startScan(nullptr, paths));
+    engine.waitForWorker();
+  }
+
+  void open(const ResultMap& results) {
+    dialog.engineResults = &results;
+    dialog.show();
+  }
+
+  template <typename Control>
+  Control* control(const char* name) {
+    auto* found = dialog.findChild<Control*>(QString::fromUtf8(name));
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QComboBox* list() { return control<QComboBox>("resultList"); }
+  CRichEditCtrlGS* upper() { return control<CRichEditCtrlGS>("upperView"); }
+  CRichEditCtrlGS* lower() { return control<CRichEditCtrlGS>("lowerView"); }
+  QCheckBox* showAllBox() { return control<QCheckBox>("showAllBox"); }
+
+  // Chooses a line as the user does.
+  void choose(int line) {
+    list()->setCurrentIndex(line);
+    emit list()->activated(line);
+  }
+
+  static QString selected(const QPlainTextEdit* view) {
+    return view->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+  }
+
+  // Everything the window shows of a chosen result, in one comparable value.
+  std::vector<QString> shown() {
+    return {upper()->toPlainText(),
+            selected(upper()),
+            lower()->toPlainText(),
+            selected(lower()),
+            control<QLineEdit>("nameBoxA")->text(),
+            control<QLineEdit>("nameBoxB")->text(),
+            control<QLineEdit>("consensusBoxA")->text(),
+            control<QLineEdit>("consensusBoxB")->text()};
+  }
+
+  testing::TempDir dir;
+  std::vector<std::filesystem::path> paths;
+  CompareEngine engine;
+  testing::FakePrompts prompts;
+  CCompareDlg dialog{prompts};
+};
+
+TEST_F(ResultsWindow, ChoosingLinesInTurnLoadsEachViewsFileOnceAndMovesItsSelection) {
+  scan(kThreeFiles);
+  open(engine.pairResults);
+  showAllBox()->click();
+  ASSERT_EQ(list()->count(), 3);
+
+  choose(1);  // a2 against c0
+  EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[2].second);
+  EXPECT_EQ(selected(upper()), kPassageP);
+  EXPECT_EQ(selected(lower()), kPassageP);
+  EXPECT_EQ(control<QLineEdit>("nameBoxA")->text(), "a2.txt");
+  EXPECT_EQ(control<QLineEdit>("nameBoxB")->text(), "c0.txt");
+  EXPECT_EQ(control<QLineEdit>("consensusBoxA")->text(), QString(kPassageP) + " ");
+
+  // a2 changes on disk: the upper view holds it already and does not read it again.
+  dir.write("a2.txt", "changed since the scan");
+  choose(2);  // a2 against b1
+  EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[2].second);
+  EXPECT_EQ(selected(upper()), kPassageQ);
+  EXPECT_EQ(lower()->toPlainText().toStdString(), kThreeFiles[1].second);
+  EXPECT_EQ(selected(lower()), kPassageQ);
+  EXPECT_EQ(control<QLineEdit>("nameBoxB")->text(), "b1.txt");
+  EXPECT_EQ(std::pair(dialog.shownFileA, dialog.shownFileB), std::pair(2, 1));
+
+  // b1, shown below, is loaded into the upper view on its own.
+  choose(0);
+  EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[1].second);
+  EXPECT_EQ(lower()->toPlainText().toStdString(), kThreeFiles[0].second);
+  // Another file came between, so a2 is read again, as it now is.
+  choose(1);
+  EXPECT_EQ(upper()->toPlainText(), "changed since the scan");
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ResultsWindow, SelectedTextIsExactlyTheMatchedWords) {
+  // Two files sharing a passage, and the passage as each view shows it.
+  const std::tuple<const char*, std::string, std::string, QString> cases[] = {
+      {"Windows line breaks", "Alpha zebra\r\nshared words here\r\nof the passage\r\nomega\r\n",
+       "beta shared words here\r\nof the passage yak\r\n", "shared words here\nof the passage"},
+      {"UTF-8", "début Köln café 😀 naïve façade fin", "autre café 😀 naïve façade rien",
+       "café 😀 naïve façade"},
+      {"Windows-1252",
+       "d\xE9"
+       "but caf\xE9 na\xEFve fa\xE7"
+       "ade \x80 fin",
+       "autre caf\xE9 na\xEFve fa\xE7"
+       "ade \x80 rien",
+       "café naïve façade €"},
+      {"blank lines first", "\r\n\r\n\n   shared words of text end",
+       "\n\nother shared words of text", "shared words of text"},
+  };
+  for (const auto& [what, first, second, passage] : cases) {
+    SCOPED_TRACE(what);
+    const testing::TempDir folder;
+    CompareEngine scanned;
+    scanned.comparisonPause = {};
+    scanned.running = true;
+    ASSERT_TRUE(
+        scanned.startScan(nullptr, {folder.write("x.txt", first), folder.write("y.txt", second)}));
+    scanned.waitForWorker();
+    CCompareDlg window(prompts);
+    window.engineResults = &scanned.pairResults;
+    window.show();
+    auto* results = window.findChild<QComboBox*>("resultList");
+    ASSERT_GE(results->count(), 1);
+    results->setCurrentIndex(0);
+    emit results->activated(0);
+    EXPECT_EQ(selected(window.findChild<QPlainTextEdit*>("upperView")), passage);
+    EXPECT_EQ(selected(window.findChild<QPlainTextEdit*>("lowerView")), passage);
+  }
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ResultsWindow, FileThatCannotBeShownIsReportedOnceAndTheViewKeepsItsText) {
+  scan(kThreeFiles);
+  open(engine.pairResults);
+  showAllBox()->click();
+  choose(0);  // b1 above, c0 below
+  std::filesystem::remove(paths[2]);
+  choose(1);  // a2, deleted, above
+  const QString missing = "Invalid filename.\n" + toQString(paths[2]);
+  EXPECT_EQ(prompts.messages, std::vector<QString>{missing});
+  EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[1].second);
+  EXPECT_EQ(control<QLineEdit>("nameBoxA")->text(), "a2.txt");
+  choose(2);  // a2 again: not told twice; b1 below loads
+  EXPECT_EQ(prompts.messages, std::vector<QString>{missing});
+  EXPECT_EQ(lower()->toPlainText().toStdString(), kThreeFiles[1].second);
+
+  // A FIFO in place of a file is refused at once rather than waited for.
+  ASSERT_EQ(mkfifo(paths[2].c_str(), 0600), 0);
+  choose(0);
+  choose(1);
+  EXPECT_EQ(prompts.messages,
+            (std::vector<QString>{missing, "Failed to open document.\n" + toQString(paths[2])}));
+  EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[1].second);
+}
+
+TEST_F(ResultsWindow, EmptyStretchSelectsNothing) {
+  scan(kThreeFiles);
+  ResultMap results = engine.pairResults;
+  results.at(1).endA = results.at(1).startA;
+  open(results);
+  showAllBox()->click();
+  choose(1);
+  EXPECT_FALSE(upper()->textCursor().hasSelection());
+  EXPECT_EQ(selected(lower()), kPassageP);
+}
+
+TEST_F(ResultsWindow, ShowAllResultsRefillsTheListAndKeepsWhatIsShown) {
+  Files files = kThreeFiles;
+  files.emplace_back("d3.txt", "nothing in common here");
+  scan(files);
+  open(engine.pairResults);
+  ASSERT_EQ(list()->count(), 2);  // the two passages stand out among six results
+  choose(1);
+  const std::vector<QString> before = shown();
+  EXPECT_EQ(before[1], kPassageQ);
+
+  showAllBox()->click();
+  EXPECT_EQ(list()->count(), 6);
+  EXPECT_EQ(dialog.listedCount, 6);
+  EXPECT_EQ(list()->currentIndex(), -1);
+  EXPECT_TRUE(list()->currentText().isEmpty());
+  EXPECT_EQ(shown(), before);
+  EXPECT_EQ(std::pair(dialog.shownFileA, dialog.shownFileB), std::pair(2, 1));
+
+  dir.write("a2.txt", "changed since the scan");
+  choose(1);  // a2 against c0 now: the upper view only moves its selection
+  EXPECT_EQ(upper()->toPlainText(), before[0]);
+  EXPECT_EQ(selected(upper()), kPassageP);
+  showAllBox()->click();
+  EXPECT_EQ(list()->count(), 2);
+  EXPECT_EQ(dialog.showAll, 0);
+}
+
+TEST_F(ResultsWindow, NoSuspiciousFilesLineChangesNothingWhenChosen) {
+  const ResultMap none;
+  open(none);
+  for (const bool all : {false, true}) {
+    if (all) showAllBox()->click();
+    ASSERT_EQ(list()->count(), 1);
+    EXPECT_EQ(list()->itemText(0), "No suspicious files found.");
+    const std::vector<QString> before = shown();
+    EXPECT_EQ(before[0], "Select from the results in the drop down box above.");
+    choose(0);
+    EXPECT_EQ(shown(), before);
+    EXPECT_EQ(std::pair(dialog.shownFileA, dialog.shownFileB), std::pair(-1, -1));
+  }
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ResultsWindow, SavedReportIsTheSamePageAsOrvalisScanWrites) {
+  const Discovery samples =
+      discoverFiles(std::filesystem::path(ORVALIS_SAMPLES_DIR) / "lighthouse.txt");
+  ASSERT_GE(samples.files.size(), 2u);
+  paths = samples.files;
+  engine.comparisonPause = {};
+  engine.running = true;
+  ASSERT_TRUE(engine.startScan(nullptr, paths));
+  engine.waitForWorker();
+  open(engine.pairResults);
+
+  const testing::TempDir out, config;
+  for (const bool all : {false, true}) {
+    if (all) showAllBox()->click();
+    const auto fromScan = out.path() / (all ? "scan-all.html" : "scan.html");
+    const auto fromWindow = out.path() / (all ? "window-all.html" : "window.html");
+    const std::string command = "XDG_CONFIG_DIRS='" + config.path().string() +
+                                "' '" ORVALIS_SCAN_PATH "' --quiet " + (all ? "--all " : "") +
+                                "--html '" + fromScan.string() + "' '" + paths.front().string() +
+                                "' >/dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
+    prompts.nextChoice = toQString(fromWindow);
+    control<QAction>("saveReportAction")->trigger();
+    const std::string page = contents(fromWindow);
+    EXPECT_NE(page.find("<mark"), std::string::npos);
+    EXPECT_EQ(page, contents(fromScan)) << (all ? "all results" : "listed results");
+  }
+  // A cancelled chooser writes nothing; a file that cannot be written is told.
+  control<QAction>("saveReportAction")->trigger();
+  prompts.nextChoice = toQString(out.path() / "missing" / "r.html");
+  control<QAction>("saveReportAction")->trigger();
+  EXPECT_EQ(prompts.messages, std::vector<QString>{"The report could not be written to " +
+                                                   toQString(out.path() / "missing" / "r.html") +
+                                                   ": No such file or directory"});
+}
+
+TEST_F(ResultsWindow, BothStretchesShowAtOnceInTheMiddleOfTheirViews) {
+  // Each passage far down a long file, after lines of words the other lacks.
+  const auto longFile = [](const char* prefix, int linesBefore) {
+    std::string text;
+    for (int line = 0; line < linesBefore + 100; ++line) {
+      if (line == linesBefore) text += std::string(kPassageP) + "\n";
+      text += prefix + std::to_string(line) + " " + prefix + "x" + std::to_string(line) + "\n";
+    }
+    return text;
+  };
+  scan({{"first.txt", longFile("f", 150)}, {"second.txt", longFile("s", 300)}});
+  open(engine.pairResults);
+  choose(0);
+  for (CRichEditCtrlGS* view : {upper(), lower()}) {
+    ASSERT_EQ(selected(view), kPassageP);
+    QTextCursor start = view->textCursor();
+    start.setPosition(start.selectionStart());
+    const QRect at = view->cursorRect(start);
+    const int height = view->viewport()->height();
+    EXPECT_GT(at.top(), height / 3) << view->objectName().toStdString();
+    EXPECT_LT(at.bottom(), height * 2 / 3) << view->objectName().toStdString();
+    // Drawn in the active selection colours though neither view has the focus.
+    EXPECT_FALSE(view->hasFocus());
+    EXPECT_EQ(view->palette().color(QPalette::Inactive, QPalette::Highlight),
+              view->palette().color(QPalette::Active, QPalette::Highlight));
+  }
+}
+
+TEST_F(ResultsWindow, EveryControlHasAnAccessibleNameAndTheConsensusBoxesAreGreyed) {
+  open(ResultMap{});
+  for (QWidget* child : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    EXPECT_FALSE(child->accessibleName().isEmpty()) << child->metaObject()->className();
+  }
+  EXPECT_FALSE(control<QLineEdit>("consensusBoxA")->isEnabled());
+  EXPECT_FALSE(control<QLineEdit>("consensusBoxB")->isEnabled());
+  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());  // not resizable
+  EXPECT_EQ(dialog.windowTitle(), "Results");
+}
+
+}  // namespace
+}  // namespace orvalis

@@ -1,0 +1,137 @@
+#include "ui/report/html_report.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <tuple>
+
+#include "engine/encoding.h"
+#include "tests/support/temp_dir.h"
+
+namespace orvalis {
+namespace {
+
+using namespace std::literals;
+
+const std::string kName = "<a&b>'q\".txt";
+
+// Files of a made-up scan, each with one word group, and the page of results
+// listed over them.
+struct Scan {
+  testing::TempDir dir;
+  std::map<std::int32_t, std::unique_ptr<FileEntry>> files;
+  ResultMap results;
+
+  // File `index` named `name`, holding `bytes`; none: missing from the disk.
+  const WordGroup* file(std::int32_t index, const std::string& name,
+                        std::optional<std::string_view> bytes) {
+    FileEntry& entry = *(files[index] = std::make_unique<FileEntry>());
+    entry.path = bytes ? dir.write(std::to_string(index), *bytes) : dir.path() / "missing";
+    entry.displayName = name;
+    entry.index = index;
+    entry.groups[0] = std::make_unique<WordGroup>();
+    entry.groups[0]->file = &entry;
+    return entry.groups[0].get();
+  }
+
+  // The page of every result, each listed with its line text.
+  std::string page() const {
+    std::vector<ListedResult> listed;
+    for (const auto& [key, result] : results)
+      listed.push_back({resultLineText(result), key, &result});
+    std::ostringstream out;
+    writeHtmlReport(out, results, listed, 1.0f);
+    // UTF-8 without NUL or carriage return, whatever the files hold.
+    EXPECT_TRUE(isValidUtf8(out.str()));
+    EXPECT_EQ(out.str().find_first_of("\r\0"sv), std::string::npos);
+    return out.str();
+  }
+};
+
+// What the page shows of file `index`: everything after its heading.
+std::string fileText(const std::string& html, std::int32_t index) {
+  const std::string start = "<section id=\"file-" + std::to_string(index) + "\">\n";
+  const auto from = html.find("</h3>\n", html.find(start)) + 6;
+  return html.substr(from, html.find("</section>", from) - from);
+}
+
+TEST(HtmlReport, StretchIsCutAtTheScansByteOffsetsThenDecodedAndEscaped) {
+  // The file's bytes, the stretch, and what the page shows for the file.
+  const std::tuple<std::optional<std::string_view>, std::int32_t, std::int32_t, std::string_view>
+      cases[] = {
+          // A CR LF pair counts as one byte, as the scan counted it.
+          {"one two\r\nthree\r\n", 4, 13,
+           "<pre>\none <span id=\"result-1-a\"></span><mark title=\"Result 1\">two\nthree</mark>\n"
+           "</pre>\n"},
+          {"Köln: café 東京 end", 7, 19,
+           "<pre>\nKöln: <span id=\"result-1-a\"></span><mark title=\"Result 1\">café 東京</mark> "
+           "end</pre>\n"},
+          // Not UTF-8 as a whole, so the stretch, valid UTF-8 alone, is Windows-1252 too.
+          {"caf\xE9 \xC3\xA9t\xC3\xA9", 5, 10,
+           "<pre>\ncafé <span id=\"result-1-a\"></span><mark title=\"Result "
+           "1\">Ã©tÃ©</mark></pre>\n"},
+          // Special characters escaped; a NUL, a lone CR and Windows-1252's undefined 0x81 visible.
+          {"<&>\"'\0\r\x81"sv, 1, 4,
+           "<pre>\n&lt;<span id=\"result-1-a\"></span><mark title=\"Result "
+           "1\">&amp;&gt;&quot;</mark>"
+           "&#39;␀␍\uFFFD</pre>\n"},
+          // Offsets outside the text (which ends at the 0x1A) are moved into it.
+          {"alpha beta\x1A hidden", -5, 1000,
+           "<pre>\n<span id=\"result-1-a\"></span><mark title=\"Result 1\">alpha "
+           "beta</mark></pre>\n"},
+          {"alpha beta", INT_MAX, INT_MIN,
+           "<pre>\nalpha beta<span id=\"result-1-a\"></span></pre>\n"},
+          {std::nullopt, 0, 5, "<p class=\"unreadable\">This file could not be read.</p>\n"},
+      };
+  for (const auto& [bytes, start, end, shown] : cases) {
+    Scan scan;
+    const WordGroup* a = scan.file(1, kName, bytes);
+    const WordGroup* b = scan.file(0, "b.txt", std::nullopt);
+    scan.results[0] = {a, b, start, end, 0, 1, 2.5f, kName, "x"};
+    const std::string html = scan.page();
+    EXPECT_EQ(fileText(html, 1), shown);
+    EXPECT_NE(html.find("<h3>&lt;a&amp;b&gt;&#39;q&quot;.txt</h3>"), std::string::npos);
+    EXPECT_EQ(html.find(kName), std::string::npos);  // raw nowhere: list, headings, consensus
+  }
+}
+
+TEST(HtmlReport, EachFileShowsOnceWithTheStretchesOfEveryListedResult) {
+  Scan scan;
+  const WordGroup* a = scan.file(2, "a.txt", "alpha bravo charlie delta echo"sv);
+  const WordGroup* b = scan.file(1, "b.txt", "foxtrot golf"sv);
+  const WordGroup* c = scan.file(0, "c.txt", "hotel india juliet"sv);
+  // a.txt against b.txt and against c.txt, with stretches in a.txt that
+  // overlap; then b.txt against c.txt.
+  scan.results[0] = {a, b, 6, 19, 0, 7, 3.0f, "x", "y"};
+  scan.results[1] = {a, c, 12, 25, 6, 11, 2.0f, "x", "y"};
+  scan.results[2] = {b, c, 8, 12, 0, 0, 1.0f, "x", "y"};
+  const std::string html = scan.page();
+  EXPECT_EQ(fileText(html, 2),
+            "<pre>\nalpha <span id=\"result-1-a\"></span><mark title=\"Result 1\">bravo </mark>"
+            "<span id=\"result-2-a\"></span><mark title=\"Results 1, 2\">charlie</mark>"
+            "<mark title=\"Result 2\"> delta</mark> echo</pre>\n");
+  EXPECT_EQ(fileText(html, 1),
+            "<pre>\n<span id=\"result-1-b\"></span><mark title=\"Result 1\">foxtrot</mark> "
+            "<span id=\"result-3-a\"></span><mark title=\"Result 3\">golf</mark></pre>\n");
+  // An empty stretch has its anchor and no mark.
+  EXPECT_EQ(fileText(html, 0),
+            "<pre>\n<span id=\"result-3-b\"></span>hotel <span id=\"result-2-b\"></span>"
+            "<mark title=\"Result 2\">india</mark> juliet</pre>\n");
+  // Each text once, in the order of the scan's files; each side links to its stretch.
+  for (const char* word : {"alpha", "echo", "foxtrot", "golf", "hotel", "juliet"}) {
+    const auto first = html.find(word);
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(html.find(word, first + 1), std::string::npos) << word;
+  }
+  EXPECT_LT(html.find("id=\"file-0\""), html.find("id=\"file-1\""));
+  EXPECT_LT(html.find("id=\"file-1\""), html.find("id=\"file-2\""));
+  EXPECT_NE(html.find("<h4><a href=\"#result-2-b\">c.txt</a></h4>"), std::string::npos);
+  EXPECT_NE(html.find("Results: 3. Listed results: 3. Files shown: 3."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvalis

@@ -1,0 +1,335 @@
+#include "ui/report/html_report.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "engine/encoding.h"
+#include "engine/text.h"
+
+namespace orvalis {
+namespace {
+
+constexpr std::string_view kUnreadableFile = "This file could not be read.";
+
+void appendCodePoint(std::string& out, std::uint32_t code) {
+  // Only the code points used below: all lie in the three-byte range.
+  out += static_cast<char>(0xE0 | (code >> 12));
+  out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+  out += static_cast<char>(0x80 | (code & 0x3F));
+}
+
+// HTML text for valid UTF-8: the five special characters as references, tab and
+// line feed kept, every other C0 control and DEL as its visible control picture
+// (so a NUL or a lone carriage return shows where it stands), and the C1
+// controls, which HTML does not allow in text, as U+FFFD.
+std::string escapeHtml(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() + utf8.size() / 8);
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(utf8[i]);
+    switch (byte) {
+      case '&':
+        out += "&amp;";
+        continue;
+      case '<':
+        out += "&lt;";
+        continue;
+      case '>':
+        out += "&gt;";
+        continue;
+      case '"':
+        out += "&quot;";
+        continue;
+      case '\'':
+        out += "&#39;";
+        continue;
+      case '\t':
+      case '\n':
+        out += static_cast<char>(byte);
+        continue;
+      default:
+        break;
+    }
+    if (byte < 0x20) {
+      appendCodePoint(out, 0x2400 + byte);
+    } else if (byte == 0x7F) {
+      appendCodePoint(out, 0x2421);
+    } else if (byte == 0xC2 && i + 1 < utf8.size() &&
+               static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
+      appendCodePoint(out, 0xFFFD);
+      ++i;
+    } else {
+      out += static_cast<char>(byte);
+    }
+  }
+  return out;
+}
+
+// Text that should be UTF-8 but is not guaranteed to be, escaped.
+std::string escapeUtf8(std::string_view text) { return escapeHtml(decodeTextPiece(text, true)); }
+
+std::string formatNumber(float value) {
+  if (std::isnan(value)) return "not a number";
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.2f", static_cast<double>(value));
+  return buffer;
+}
+
+constexpr std::string_view kPageStart = R"(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<meta http-equiv="Content-Security-Policy" content="default-src 'none'; style-src 'unsafe-inline'; script-src 'unsafe-inline'">
+<meta name="viewport" content="width=device-width, initial-scale=1">
+<title>Orvalis report</title>
+<style>
+body { font-family: system-ui, sans-serif; margin: 0 auto; padding: 1em 1.5em; max-width: 110em; color: #222; background: #fff; line-height: 1.4; }
+h1 { margin: 0 0 .3em; font-size: 1.6em; }
+.summary { margin: 0 0 1em; color: #444; }
+nav ol { margin: 0 0 1.5em; padding-left: 2.5em; columns: 30em; }
+nav li { break-inside: avoid; }
+nav a { color: #0645ad; text-decoration: none; }
+nav a:hover { text-decoration: underline; }
+h2 { font-size: 1.3em; margin: 1em 0 .3em; }
+section { border-top: 1px solid #ccc; padding: .8em 0 1.2em; }
+h3 { font-size: 1.15em; margin: 0 0 .2em; }
+h3 a { color: inherit; text-decoration: none; }
+.score { margin: 0 0 .6em; color: #444; }
+.pair { display: grid; grid-template-columns: minmax(0, 1fr) minmax(0, 1fr); gap: 1em; }
+h4 { font-size: 1em; margin: 0 0 .3em; overflow-wrap: anywhere; }
+pre { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, monospace; font-size: .85em; margin: 0; padding: .5em .7em; max-height: 36em; overflow: auto; white-space: pre-wrap; overflow-wrap: anywhere; background: #f7f7f5; border: 1px solid #ddd; border-radius: 4px; }
+mark { background: #ffe94d; color: #000; }
+:target + mark { outline: 2px solid #d08000; }
+.unreadable { margin: 0; padding: .5em .7em; color: #a00; background: #fff3f3; border: 1px solid #e6c4c4; border-radius: 4px; }
+.consensus { margin: .5em 0 0; }
+.consensus span { display: block; color: #555; font-size: .85em; }
+.consensus code { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, monospace; font-size: .85em; white-space: pre-wrap; overflow-wrap: anywhere; }
+.top { font-size: .85em; }
+</style>
+</head>
+<body>
+<h1>Orvalis report</h1>
+)";
+
+// Scrolls each text so that its first marked stretch is in view; the page shows
+// everything without it.
+constexpr std::string_view kPageEnd = R"(<script>
+for (const pre of document.querySelectorAll("pre")) {
+  const mark = pre.querySelector("mark");
+  if (mark) pre.scrollTop = Math.max(0, mark.offsetTop - pre.offsetTop - 40);
+}
+</script>
+</body>
+</html>
+)";
+
+// A file's stretches: every listed result that shows the file, by number.
+struct Stretch {
+  std::size_t number = 0;  // the result's number in the list, from 1
+  char side = 'a';         // 'a' for the result's first file, 'b' for its second
+  std::int32_t start = 0;
+  std::int32_t end = 0;
+};
+
+// A file as the report shows it: its text in text mode, whether the whole text
+// is UTF-8, and the stretches to mark in it.
+struct ReportFile {
+  const FileEntry* entry = nullptr;
+  bool readable = false;
+  std::string text;  // in text mode
+  bool isUtf8 = true;
+  std::vector<Stretch> stretches;  // in list order
+};
+
+std::string fileId(const FileEntry& entry) { return "file-" + std::to_string(entry.index); }
+
+std::string stretchId(std::size_t number, char side) {
+  return "result-" + std::to_string(number) + "-" + side;
+}
+
+class ReportWriter {
+ public:
+  ReportWriter(std::ostream& out, const std::vector<ListedResult>& listed) : out_(out) {
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+      const PairResult* result = listed[i].result;
+      if (result == nullptr) continue;
+      addStretch(result->groupA, {i + 1, 'a', result->startA, result->endA});
+      addStretch(result->groupB, {i + 1, 'b', result->startB, result->endB});
+    }
+    // Each file is read once, however many results show it.
+    for (auto& [index, file] : files_) {
+      file.readable = !readTextFile(file.entry->path, file.text);
+      file.isUtf8 = isValidUtf8(file.text);
+    }
+  }
+
+  std::size_t fileCount() const { return files_.size(); }
+
+  void writeResult(std::size_t number, const ListedResult& listed) {
+    out_ << "<section id=\"result-" << number << "\">\n<h3><a href=\"#result-" << number << "\">"
+         << number << ". " << escapeUtf8(listed.text) << "</a></h3>\n";
+    const PairResult* result = listed.result;
+    if (result == nullptr) {
+      out_ << "</section>\n";
+      return;
+    }
+    out_ << "<p class=\"score\">Score: " << formatNumber(result->score) << "</p>\n"
+         << "<div class=\"pair\">\n";
+    writeSide(number, 'a', result->groupA, result->consensusA);
+    writeSide(number, 'b', result->groupB, result->consensusB);
+    out_ << "</div>\n<p class=\"top\"><a href=\"#top\">Back to the list</a></p>\n</section>\n";
+  }
+
+  void writeFiles() {
+    if (files_.empty()) return;
+    out_ << "<h2>Files</h2>\n";
+    for (const auto& [index, file] : files_) writeFile(file);
+  }
+
+ private:
+  void addStretch(const WordGroup* group, Stretch stretch) {
+    if (group == nullptr || group->file == nullptr) return;
+    ReportFile& file = files_[group->file->index];
+    file.entry = group->file;
+    file.stretches.push_back(stretch);
+  }
+
+  const ReportFile* fileOf(const WordGroup* group) const {
+    if (group == nullptr || group->file == nullptr) return nullptr;
+    const auto found = files_.find(group->file->index);
+    return found != files_.end() ? &found->second : nullptr;
+  }
+
+  // The side's file name, linked to its stretch in the file's text, and its
+  // consensus string.
+  void writeSide(std::size_t number, char side, const WordGroup* group,
+                 const std::string& consensus) {
+    out_ << "<div class=\"side\">\n<h4>";
+    if (const ReportFile* file = fileOf(group)) {
+      const std::string target = file->readable ? stretchId(number, side) : fileId(*file->entry);
+      out_ << "<a href=\"#" << target << "\">" << escapeHtml(displayText(file->entry->displayName))
+           << "</a>";
+    }
+    out_ << "</h4>\n<p class=\"consensus\"><span>Consensus:</span><code>" << escapeUtf8(consensus)
+         << "</code></p>\n</div>\n";
+  }
+
+  // The file's text, cut at every stretch's start and end: each piece inside
+  // one or more stretches is marked and titled with their result numbers, and
+  // an empty anchor stands where each stretch begins.
+  void writeFile(const ReportFile& file) {
+    out_ << "<section id=\"" << fileId(*file.entry) << "\">\n<h3>"
+         << escapeHtml(displayText(file.entry->displayName)) << "</h3>\n";
+    if (!file.readable) {
+      out_ << "<p class=\"unreadable\">" << kUnreadableFile << "</p>\n</section>\n";
+      return;
+    }
+    // Offsets outside the text (a file changed since the scan) are moved into
+    // it, and an end before the start makes an empty stretch.
+    const auto size = static_cast<std::int64_t>(file.text.size());
+    struct Span {
+      std::size_t first = 0;
+      std::size_t last = 0;
+    };
+    std::vector<Span> spans;
+    std::vector<std::size_t> cuts{0, file.text.size()};
+    for (const Stretch& stretch : file.stretches) {
+      const auto first = static_cast<std::size_t>(std::clamp<std::int64_t>(stretch.start, 0, size));
+      const auto last =
+          std::max(first, static_cast<std::size_t>(std::clamp<std::int64_t>(stretch.end, 0, size)));
+      spans.push_back({first, last});
+      cuts.push_back(first);
+      cuts.push_back(last);
+    }
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+
+    const std::string_view text = file.text;
+    // The parser drops one line feed right after <pre>; this one is that line
+    // feed, so a text that begins with a line break keeps it.
+    out_ << "<pre>\n";
+    for (std::size_t c = 0; c < cuts.size(); ++c) {
+      const std::size_t from = cuts[c];
+      for (std::size_t s = 0; s < spans.size(); ++s) {
+        if (spans[s].first == from) {
+          out_ << "<span id=\"" << stretchId(file.stretches[s].number, file.stretches[s].side)
+               << "\"></span>";
+        }
+      }
+      if (c + 1 >= cuts.size()) break;
+      const std::size_t to = cuts[c + 1];
+      std::string numbers;
+      std::size_t covering = 0;
+      for (std::size_t s = 0; s < spans.size(); ++s) {
+        if (spans[s].first <= from && to <= spans[s].last) {
+          numbers += (covering++ == 0 ? "" : ", ") + std::to_string(file.stretches[s].number);
+        }
+      }
+      const std::string piece =
+          escapeHtml(decodeTextPiece(text.substr(from, to - from), file.isUtf8));
+      if (covering == 0) {
+        out_ << piece;
+      } else {
+        out_ << "<mark title=\"" << (covering == 1 ? "Result " : "Results ") << numbers << "\">"
+             << piece << "</mark>";
+      }
+    }
+    out_ << "</pre>\n</section>\n";
+  }
+
+  std::ostream& out_;
+  std::map<std::int32_t, ReportFile> files_;  // by file index: in scan order
+};
+
+std::string errnoText(int error, const char* fallback) {
+  return error != 0 ? std::generic_category().message(error) : std::string(fallback);
+}
+
+}  // namespace
+
+void writeHtmlReport(std::ostream& out, const ResultMap& results,
+                     const std::vector<ListedResult>& listed, float threshold) {
+  ReportWriter writer(out, listed);
+  out << kPageStart;
+  out << "<p class=\"summary\" id=\"top\">Threshold: " << formatNumber(threshold)
+      << ". Results: " << results.size() << ". Listed results: " << listed.size()
+      << ". Files shown: " << writer.fileCount() << ".</p>\n";
+  if (listed.empty()) {
+    out << "<p>" << escapeHtml(kNoSuspiciousFilesLine) << "</p>\n";
+  } else {
+    out << "<nav>\n<ol>\n";
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+      out << "<li><a href=\"#result-" << i + 1 << "\">" << escapeUtf8(listed[i].text)
+          << "</a></li>\n";
+    }
+    out << "</ol>\n</nav>\n<h2>Results</h2>\n";
+  }
+  for (std::size_t i = 0; i < listed.size(); ++i) writer.writeResult(i + 1, listed[i]);
+  writer.writeFiles();
+  out << kPageEnd;
+}
+
+std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
+                                const std::vector<ListedResult>& listed, float threshold) {
+  errno = 0;
+  std::ofstream page(file, std::ios::binary | std::ios::trunc);
+  if (!page) return errnoText(errno, "cannot open the file");
+  writeHtmlReport(page, results, listed, threshold);
+  errno = 0;
+  page.close();
+  if (!page) return errnoText(errno, "writing failed");
+  return {};
+}
+
+}  // namespace orvalis

@@ -1,0 +1,30 @@
+// A self-contained HTML page of listed results: the list, each result with its
+// score and consensus strings, and the text of every file that a listed result
+// shows, once, with the matched stretch of every listed result marked in it.
+// Written by orvalis-scan's --html and by the results window alike.
+#pragma once
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "ui/results/result_listing.h"
+
+namespace orvalis {
+
+// Writes the page for `listed` (results of `results`, the scan's whole map) to
+// `out`: one UTF-8 page with no external resource. Each file is read again from
+// its path, once, in text mode, so that offsets count as the scan counted them;
+// the text is cut at the stretches' byte offsets before it is decoded, and
+// offsets beyond a file changed since the scan are moved into its text. A file
+// that cannot be read is shown as such. The caller checks `out` for write errors.
+void writeHtmlReport(std::ostream& out, const ResultMap& results,
+                     const std::vector<ListedResult>& listed, float threshold);
+
+// Writes the page to `file`, replacing it. Returns why it could not, empty when
+// the whole page was written.
+std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
+                                const std::vector<ListedResult>& listed, float threshold);
+
+}  // namespace orvalis

@@ -1,0 +1,101 @@
+// The "Results" window: lists the results of the last scan that look like
+// copied text, and shows a chosen one as both files, one above the other, with
+// the matched stretches selected and each side's consensus beneath.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/records.h"
+#include "ui/results/result_listing.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+
+namespace orvalis {
+
+class CRichEditCtrlGS;
+class UserPrompts;
+
+class CCompareDlg : public QDialog {
+  Q_OBJECT
+
+ public:
+  enum { IDD = 130 };
+  static constexpr int IDC_RESULT_LIST = 1007;
+  static constexpr int IDC_UPPER_VIEW = 1008;
+  static constexpr int IDC_LOWER_VIEW = 1010;
+  static constexpr int IDC_NAME_A = 1011;
+  static constexpr int IDC_NAME_B = 1012;
+  static constexpr int IDC_CONSENSUS_A = 1025;
+  static constexpr int IDC_CONSENSUS_B = 1026;
+  static constexpr int IDC_SHOW_ALL = 1027;
+
+  // Messages about files and the report's file chooser go through `prompts`,
+  // which must outlive the dialog. Set engineResults before the dialog is shown.
+  explicit CCompareDlg(UserPrompts& prompts, QWidget* parent = nullptr);
+  ~CCompareDlg() override;
+
+  // Writes the page of the results listed now to `file`, as orvalis-scan's
+  // --html writes it; returns why it could not, empty when it was written.
+  std::string writeReport(const std::filesystem::path& file) const;
+
+  // The results of the last scan, read only; they must not change while the
+  // dialog is open.
+  const ResultMap* engineResults = nullptr;
+  // Which result each list line stands for: keys 0 to listedCount - 1.
+  std::map<std::int32_t, const PairResult*> listedResults;
+  int listedCount = 0;  // lines listed, the "No suspicious files found." line not counted
+  int shownFileA = -1;  // index of the file in the upper view; -1: none
+  int shownFileB = -1;  // the same for the lower view
+  float threshold = 0.0f;
+  int showAll = 0;  // the show-all box as last read: 1 ticked, 0 not
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void createControls();
+  void connectMessageMap();
+
+  void OnInitDialog();
+  void FillResultList();
+  void OnShowAllResults();
+  void OnResultSelected();
+  void OnSaveReport();
+
+  // Shows one side of a result: loads its file when the view holds another,
+  // selects its stretch, and fills its name and consensus boxes.
+  void showSide(CRichEditCtrlGS& view, int& shownFile, const WordGroup* group, std::int32_t start,
+                std::int32_t end, QLineEdit& nameBox, QLineEdit& consensusBox,
+                const std::string& consensus);
+
+  UserPrompts& prompts_;
+  bool initialised_ = false;
+  std::vector<ListedResult> listing_;  // the lines listed now, for the report
+
+  QComboBox* resultList_ = nullptr;
+  CRichEditCtrlGS* upperView_ = nullptr;
+  CRichEditCtrlGS* lowerView_ = nullptr;
+  QLineEdit* nameBoxA_ = nullptr;
+  QLineEdit* nameBoxB_ = nullptr;
+  QGroupBox* comparisonsGroup_ = nullptr;
+  QLineEdit* consensusBoxA_ = nullptr;
+  QLineEdit* consensusBoxB_ = nullptr;
+  QLabel* consensusLabelA_ = nullptr;
+  QLabel* consensusLabelB_ = nullptr;
+  QCheckBox* showAllBox_ = nullptr;
+  QAction* saveReportAction_ = nullptr;
+};
+
+}  // namespace orvalis

@@ -1,0 +1,53 @@
+// A read-only text view of one file that shows a stretch of it selected: the
+// selection keeps the active selection colours while the view has no focus,
+// so two views can show their stretches at once.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <cstdint>
+#include <filesystem>
+
+#include "ui/results/view_text.h"
+
+namespace orvalis {
+
+class UserPrompts;
+
+class CRichEditCtrlGS : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  // Bytes of the file read for each piece of text the view takes in.
+  static constexpr std::size_t kPieceSize = 64 * 1024;
+
+  // Failures to load are shown through `prompts`, which must outlive the view.
+  explicit CRichEditCtrlGS(UserPrompts& prompts, QWidget* parent = nullptr);
+  ~CRichEditCtrlGS() override;
+
+  // Replaces the text with the file's text, read in pieces. A file that is
+  // missing, a folder, or cannot be opened as a regular file is reported in a
+  // message box, and the view keeps its text.
+  void LoadTextFile(const std::filesystem::path& path);
+
+  // Replaces the text with a text that stands for no file, such as a hint.
+  void showText(const QString& text);
+
+  // Selects the stretch of the text between two byte offsets of the engine
+  // (start up to, not including, end) and scrolls it into the middle of the
+  // view. Nothing is selected when end is not after start.
+  void selectStretch(std::int32_t start, std::int32_t end);
+
+ protected:
+  void changeEvent(QEvent* event) override;
+
+ private:
+  // The selection colours of the active window, also when the view has no focus.
+  void keepActiveSelectionColours();
+  void scrollStretchIntoView();
+
+  UserPrompts& prompts_;
+  ViewPositions positions_;
+  bool settingPalette_ = false;
+};
+
+}  // namespace orvalis
