@@ -53,6 +53,9 @@ void DesktopPrompts::showNotice(QWidget* parent, const QString& text,
   QObject::connect(box, &QObject::destroyed, box,
                    [dismissed = std::move(dismissed)] { dismissed(); });
   box->show();
+  // The notice takes the keyboard, so that Enter answers it rather than the window below.
+  box->raise();
+  box->activateWindow();
 }
 
 }  // namespace orvalis

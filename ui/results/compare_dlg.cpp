@@ -110,7 +110,7 @@ void CCompareDlg::createControls() {
   consensusBoxB_ =
       makeTextBox(this, QStringLiteral("consensusBoxB"), QStringLiteral("Second consensus"));
   consensusBoxB_->setEnabled(false);
-  place(consensusBoxB_, du, 68, 324, 420, 14);
+  place(consensusBoxB_, du, 68, 324, 413, 14);  // ends where the views end
 
   consensusLabelA_ = makeConsensusLabel(this);
   place(consensusLabelA_, du, 28, 171, 38, 8);
