@@ -1,0 +1,132 @@
+// Stopping a scan at every kind of moment, many times over: while files load,
+// between comparisons, and while the worker waits for its notice to be
+// dismissed, by a cancel or by the engine going away. Run under ThreadSanitizer
+// and AddressSanitizer, these find races, deadlocks and leaks.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/scan.h"
+#include "tests/support/temp_dir.h"
+
+namespace orvalis {
+namespace {
+
+// Reports as a window does: the notice stays open until the user answers it,
+// or until the window closes and no longer waits for notices.
+class WindowLikeTarget final : public ScanTarget {
+ public:
+  void post(std::uint32_t, std::int64_t, std::int64_t) override {}
+  void filesUnreadable(const std::vector<UnreadableFile>&) override {}
+  void scanFailed(const std::string&) override {}
+  void showNotice(const std::string&) override {
+    std::unique_lock lock(mutex_);
+    noticeShown_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [this] { return answered_; });
+  }
+  void workerEnded() override {
+    std::lock_guard lock(mutex_);
+    ++endings_;
+    changed_.notify_all();
+  }
+
+  // The user answers the notice, now or as soon as it shows.
+  void answer() {
+    std::lock_guard lock(mutex_);
+    answered_ = true;
+    changed_.notify_all();
+  }
+  // Waits until the notice shows or the worker ends; true for the notice.
+  bool waitForNoticeOrEnd() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return noticeShown_ || endings_ > 0; });
+    return noticeShown_;
+  }
+  bool noticeShown() {
+    std::lock_guard lock(mutex_);
+    return noticeShown_;
+  }
+  int endings() {
+    std::lock_guard lock(mutex_);
+    return endings_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  bool noticeShown_ = false;
+  bool answered_ = false;
+  int endings_ = 0;
+};
+
+TEST(ScanStress, CancelOrCloseAtAnyMomentEndsTheWorkerOnceAndKeepsTheResultsConsistent) {
+  const testing::TempDir dir;
+  std::vector<std::filesystem::path> paths;
+  for (int f = 0; f < 4; ++f) {
+    std::string text;
+    for (int w = 0; w < 24; ++w) text += "w" + std::to_string((w * (f + 3)) % 11) + " ";
+    paths.push_back(dir.write("f" + std::to_string(f) + ".txt", text));
+  }
+  // Groups of 7 words: 4 groups per file, 16 comparisons per file pair, 96 in all.
+  constexpr std::size_t kComparisons = 96;
+  std::minstd_rand random(20261207);
+  enum Stop { kCancel, kClose, kAnswerThenWait };
+  // How many cancels landed before the first comparison, among them, and after the last.
+  int early = 0, amid = 0, late = 0;
+
+  for (int round = 0; round < 1000; ++round) {
+    WindowLikeTarget target;
+    auto engine = std::make_unique<CompareEngine>();
+    engine->comparisonPause = std::chrono::milliseconds(0);
+    engine->groupSize = 8;
+    engine->comparisonThreads = 1 + round % 2;
+    engine->running = true;
+    ASSERT_TRUE(engine->startScan(&target, paths));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 300));
+
+    const auto stop = static_cast<Stop>(round % 3);
+    if (stop == kAnswerThenWait) {
+      target.waitForNoticeOrEnd();
+      target.answer();
+      engine->waitForWorker();
+      EXPECT_FALSE(engine->running);
+    } else {
+      // A cancel or a close stops the worker and answers a notice that is open.
+      engine->running = false;
+      target.answer();
+      if (stop == kClose) {
+        engine.reset();
+      } else {
+        engine->waitForWorker();
+      }
+    }
+    ASSERT_EQ(target.endings(), 1) << "round " << round;
+    if (!engine) continue;
+
+    // Results are numbered without gaps, complete exactly when the notice showed.
+    const auto& results = engine->pairResults;
+    ASSERT_LE(results.size(), kComparisons);
+    if (!results.empty()) {
+      ASSERT_EQ(results.rbegin()->first + 1u, results.size());
+    }
+    if (target.noticeShown() || stop == kAnswerThenWait) {
+      ASSERT_EQ(results.size(), kComparisons) << "round " << round;
+    }
+    if (stop == kCancel) {
+      ++(results.empty() ? early : results.size() < kComparisons ? amid : late);
+    }
+  }
+  std::printf("cancels: %d before comparing, %d while comparing, %d after\n", early, amid, late);
+}
+
+}  // namespace
+}  // namespace orvalis
