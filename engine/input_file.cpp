@@ -27,7 +27,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
 #else
     fd_ = std::exchange(other.fd_, -1);
 #endif
-    size_ = std::exchange(other.size_, 0);
+    stamp_ = std::exchange(other.stamp_, {});
     position_ = std::exchange(other.position_, 0);
   }
   return *this;
@@ -53,7 +53,8 @@ bool InputFile::isOpen() const { return handle_ != nullptr; }
 void InputFile::close() {
   if (handle_) CloseHandle(handle_);
   handle_ = nullptr;
-  size_ = position_ = 0;
+  stamp_ = {};
+  position_ = 0;
 }
 
 std::string InputFile::open(const std::filesystem::path& path) {
@@ -74,14 +75,17 @@ std::string InputFile::open(const std::filesystem::path& path) {
     return "is not a regular file";
   }
   handle_ = file;
-  size_ = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  stamp_.size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  stamp_.modified = static_cast<std::int64_t>(
+      (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+      info.ftLastWriteTime.dwLowDateTime);
   position_ = 0;
   return {};
 }
 
 std::ptrdiff_t InputFile::read(char* buffer, std::size_t count) {
   const auto wanted = static_cast<DWORD>(
-      std::min<std::uint64_t>({count, size_ - position_, std::uint64_t{1} << 30}));
+      std::min<std::uint64_t>({count, stamp_.size - position_, std::uint64_t{1} << 30}));
   if (wanted == 0) return 0;
   DWORD got = 0;
   if (!ReadFile(handle_, buffer, wanted, &got, nullptr)) return -1;
@@ -102,7 +106,8 @@ bool InputFile::isOpen() const { return fd_ >= 0; }
 void InputFile::close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
-  size_ = position_ = 0;
+  stamp_ = {};
+  position_ = 0;
 }
 
 std::string InputFile::open(const std::filesystem::path& path) {
@@ -130,14 +135,16 @@ std::string InputFile::open(const std::filesystem::path& path) {
     return describeNonRegularMode(static_cast<unsigned>(info.st_mode));
   }
   fd_ = fd;
-  size_ = static_cast<std::uint64_t>(info.st_size);
+  stamp_.size = static_cast<std::uint64_t>(info.st_size);
+  stamp_.modified =
+      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
   position_ = 0;
   return {};
 }
 
 std::ptrdiff_t InputFile::read(char* buffer, std::size_t count) {
   const auto wanted = static_cast<std::size_t>(
-      std::min<std::uint64_t>({count, size_ - position_, std::uint64_t{1} << 30}));
+      std::min<std::uint64_t>({count, stamp_.size - position_, std::uint64_t{1} << 30}));
   if (wanted == 0) return 0;
   for (;;) {
     const ssize_t got = ::read(fd_, buffer, wanted);

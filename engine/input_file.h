@@ -9,6 +9,15 @@
 
 namespace orvalis {
 
+// What tells one state of a file's contents from another: its size and the
+// time of its last change, as the system gives them.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // in the system's own units
+
+  bool operator==(const FileStamp&) const = default;
+};
+
 class InputFile {
  public:
   InputFile() = default;
@@ -27,7 +36,10 @@ class InputFile {
 
   // The size when opened. Reads stop there, so a file that grows meanwhile is
   // cut at that size rather than read without end.
-  std::uint64_t size() const { return size_; }
+  std::uint64_t size() const { return stamp_.size; }
+
+  // The size and the time of the last change when opened.
+  FileStamp stamp() const { return stamp_; }
 
   // Reads up to `count` bytes at the current position. Returns the number read,
   // 0 at the end, or -1 when the system reports an error.
@@ -44,7 +56,7 @@ class InputFile {
 #else
   int fd_ = -1;
 #endif
-  std::uint64_t size_ = 0;
+  FileStamp stamp_;
   std::uint64_t position_ = 0;
 };
 

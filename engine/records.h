@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "engine/align_workspace.h"
+#include "engine/input_file.h"
 
 namespace orvalis {
 
@@ -61,6 +62,9 @@ struct FileEntry {
   // Whether the text read is valid UTF-8; otherwise its bytes are shown as
   // Windows-1252 characters.
   bool textIsUtf8 = true;
+  // The file's size and time of change when the scan read it, to tell whether
+  // the file shown later is still the one the offsets were found in.
+  FileStamp stamp;
 };
 
 // The outcome of aligning two word groups. Offsets count bytes of each file's

@@ -80,9 +80,10 @@ std::int32_t effectiveGroupSize(std::int32_t groupSize) {
   return groupSize < 2 ? kDefaultGroupSize : groupSize;
 }
 
-LoadError readTextFile(const std::filesystem::path& path, std::string& text) {
+LoadError readTextFile(const std::filesystem::path& path, std::string& text, FileStamp* stamp) {
   InputFile file;
   if (std::string whyNot = file.open(path); !whyNot.empty()) return {std::move(whyNot)};
+  if (stamp != nullptr) *stamp = file.stamp();
   // Offsets are 32-bit throughout the engine and its stored results.
   if (file.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
     return {kTooLargeReason};
@@ -102,7 +103,7 @@ LoadError readTextFile(const std::filesystem::path& path, std::string& text) {
 
 LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize) {
   std::string text;
-  if (LoadError error = readTextFile(entry.path, text)) return error;
+  if (LoadError error = readTextFile(entry.path, text, &entry.stamp)) return error;
   entry.textIsUtf8 = isValidUtf8(text);
   auto words = splitWords(text);
   text = std::string();

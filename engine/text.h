@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/input_file.h"
 #include "engine/records.h"
 
 namespace orvalis {
@@ -40,7 +41,9 @@ inline constexpr const char* kTooLargeReason = "too large (more than 2 GiB)";
 
 // Reads a whole regular file in text mode into `text`, as far as the size it had
 // when opened. Returns why it could not; opening never waits.
-LoadError readTextFile(const std::filesystem::path& path, std::string& text);
+// `stamp`, when given, receives the file's size and time of change as it was read.
+LoadError readTextFile(const std::filesystem::path& path, std::string& text,
+                       FileStamp* stamp = nullptr);
 
 // Reads the file named by entry.path and fills its groups. A file that cannot
 // be read gets no groups and the reason is returned.

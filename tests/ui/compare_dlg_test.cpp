@@ -22,6 +22,7 @@
 #include "tests/ui/fake_prompts.h"
 #include "ui/main/file_discovery.h"
 #include "ui/qt_convert.h"
+#include "ui/results/results_texts.h"
 #include "ui/results/rich_edit_ctrl_gs.h"
 
 namespace orvalis {
@@ -132,7 +133,11 @@ TEST_F(ResultsWindow, ChoosingLinesInTurnLoadsEachViewsFileOnceAndMovesItsSelect
   // Another file came between, so a2 is read again, as it now is.
   choose(1);
   EXPECT_EQ(upper()->toPlainText(), "changed since the scan");
-  EXPECT_TRUE(prompts.messages.empty());
+  // The file is shown as it is now, and the user is told that it changed.
+  const QString changed = fromUtf8(fileMessage(kChangedSinceScanMessage, dir.path() / "a2.txt"));
+  EXPECT_EQ(prompts.messages, std::vector<QString>{changed});
+  choose(2);
+  EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
 TEST_F(ResultsWindow, SelectedTextIsExactlyTheMatchedWords) {

@@ -14,7 +14,11 @@ namespace {
 
 using Keys = std::vector<std::int32_t>;
 
-FileEntry named(const char* name) { return {.path = {}, .displayName = name, .groups = {}}; }
+FileEntry named(const char* name) {
+  FileEntry entry;
+  entry.displayName = name;
+  return entry;
+}
 
 FileEntry fileA = named("a.c"), fileB = named("b.c");
 const WordGroup groupA{.file = &fileA, .words = {}}, groupB{.file = &fileB, .words = {}};

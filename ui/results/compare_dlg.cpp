@@ -238,9 +238,11 @@ void CCompareDlg::showSide(CRichEditCtrlGS& view, int& shownFile, const WordGrou
                            QLineEdit& consensusBox, const std::string& consensus) {
   const FileEntry* file = group != nullptr ? group->file : nullptr;
   if (file != nullptr && shownFile != file->index) {
-    view.LoadTextFile(file->path);
     // Recorded even when loading failed, so that the failure is told once.
     shownFile = file->index;
+    if (view.LoadTextFile(file->path) && view.loadedStamp() != file->stamp) {
+      prompts_.showMessage(this, fromUtf8(fileMessage(kChangedSinceScanMessage, file->path)));
+    }
   }
   view.selectStretch(start, end);
   nameBox.setText(file != nullptr ? toQString(file->displayName) : QString());

@@ -20,6 +20,11 @@ inline constexpr const char* kInvalidFileNameMessage = "Invalid filename.";
 // A view's file exists but cannot be opened for reading as a regular file.
 inline constexpr const char* kFailedToOpenMessage = "Failed to open document.";
 
+// A view's file differs from the one the scan read: its marks may be off.
+inline constexpr const char* kChangedSinceScanMessage =
+    "This file has changed since the scan. The marked words may no longer be the ones that "
+    "matched.";
+
 // One of the messages above, with the path it is about on a line of its own.
 std::string fileMessage(const char* message, const std::filesystem::path& path);
 

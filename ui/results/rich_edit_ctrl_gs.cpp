@@ -49,17 +49,17 @@ CRichEditCtrlGS::CRichEditCtrlGS(UserPrompts& prompts, QWidget* parent)
 
 CRichEditCtrlGS::~CRichEditCtrlGS() = default;
 
-void CRichEditCtrlGS::LoadTextFile(const std::filesystem::path& path) {
+bool CRichEditCtrlGS::LoadTextFile(const std::filesystem::path& path) {
   TextFileSource source;
   switch (source.open(path)) {
     case TextFileFailure::kNone:
       break;
     case TextFileFailure::kInvalidName:
       prompts_.showMessage(this, fromUtf8(fileMessage(kInvalidFileNameMessage, path)));
-      return;
+      return false;
     case TextFileFailure::kCannotOpen:
       prompts_.showMessage(this, fromUtf8(fileMessage(kFailedToOpenMessage, path)));
-      return;
+      return false;
   }
   clear();
   QTextCursor end(document());
@@ -67,8 +67,10 @@ void CRichEditCtrlGS::LoadTextFile(const std::filesystem::path& path) {
   positions_ = streamViewText(source, kPieceSize,
                               [&end](std::string_view piece) { end.insertText(fromUtf8(piece)); });
   end.endEditBlock();
+  loadedStamp_ = source.file().stamp();
   // At the top, with nothing selected, until a stretch is chosen.
   setTextCursor(QTextCursor(document()));
+  return true;
 }
 
 void CRichEditCtrlGS::showText(const QString& text) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "engine/input_file.h"
 #include "ui/results/view_text.h"
 
 namespace orvalis {
@@ -26,8 +27,11 @@ class CRichEditCtrlGS : public QPlainTextEdit {
 
   // Replaces the text with the file's text, read in pieces. A file that is
   // missing, a folder, or cannot be opened as a regular file is reported in a
-  // message box, and the view keeps its text.
-  void LoadTextFile(const std::filesystem::path& path);
+  // message box, and the view keeps its text. True when the text was replaced.
+  bool LoadTextFile(const std::filesystem::path& path);
+
+  // The size and time of change of the file last loaded, as it was read.
+  FileStamp loadedStamp() const { return loadedStamp_; }
 
   // Replaces the text with a text that stands for no file, such as a hint.
   void showText(const QString& text);
@@ -47,6 +51,7 @@ class CRichEditCtrlGS : public QPlainTextEdit {
 
   UserPrompts& prompts_;
   ViewPositions positions_;
+  FileStamp loadedStamp_;
   bool settingPalette_ = false;
 };
 
