@@ -19,7 +19,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -119,10 +118,22 @@ int runProgram(const std::filesystem::path& program, const std::vector<std::stri
 // A file path as the JSON document writes it on this platform, given with "/".
 std::string jsonPath(std::string path) {
 #ifdef _WIN32
-  return std::regex_replace(path, std::regex("/"), "\\\\");
-#else
-  return path;
+  for (auto slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash)) {
+    path.replace(slash, 1, "\\\\");  // one backslash, escaped
+  }
 #endif
+  return path;
+}
+
+// The document with every file path left empty; the paths hold no quote.
+std::string withoutPaths(std::string document) {
+  const std::string key = "\"path\": \"";
+  for (auto start = document.find(key); start != std::string::npos;
+       start = document.find(key, start)) {
+    start += key.size();
+    document.erase(start, document.find('"', start) - start);
+  }
+  return document;
 }
 
 class OrvalisScan : public ::testing::Test {
@@ -296,9 +307,7 @@ TEST_F(OrvalisScan, TextModeAndOffsetsGiveTheSameDocumentOnEveryPlatform) {
   const Child result = run({"--json", "--all", "--group-size", "6", "crlf.txt"});
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "");
-  const std::string document =
-      std::regex_replace(result.out, std::regex("\"path\": \"[^\"]*\""), "\"path\": \"\"");
-  EXPECT_EQ(document, R"({
+  EXPECT_EQ(withoutPaths(result.out), R"({
   "settings": {"MU": -0.33, "DELTA": -0.5, "NUM_WORDS_PER_GROUPING": 6},
   "files": [
     {"index": 0, "path": "", "displayName": "cp1252.txt"},
