@@ -32,6 +32,14 @@ std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"
 
 }  // namespace
 
+std::filesystem::path pathFromArgument(std::string_view argument) {
+#ifdef _WIN32
+  return std::filesystem::path(std::u8string(argument.begin(), argument.end()));
+#else
+  return std::filesystem::path(std::string(argument));
+#endif
+}
+
 std::optional<float> parseFiniteFloat(std::string_view text) {
   text = withoutPlusSign(text);
   if (text.empty()) return std::nullopt;
@@ -64,7 +72,7 @@ ParseResult parseArguments(std::span<const std::string> args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view argument = args[i];
     if (optionsEnded || argument == "-" || !argument.starts_with("-")) {
-      options.files.emplace_back(args[i]);
+      options.files.push_back(pathFromArgument(args[i]));
       continue;
     }
     if (argument == "--") {
@@ -146,7 +154,7 @@ ParseResult parseArguments(std::span<const std::string> args) {
         result.error = "option --html needs a file name";
         return result;
       }
-      options.htmlFile = std::filesystem::path(std::string(*text));
+      options.htmlFile = pathFromArgument(*text);
       continue;
     }
     result.error = "unknown option " + quoted(name);

@@ -53,6 +53,11 @@ struct ParseResult {
 // where they stand.
 ParseResult parseArguments(std::span<const std::string> args);
 
+// A file named on the command line. On Windows the arguments come as UTF-16
+// and are passed on as UTF-8, so the name is read as UTF-8; elsewhere the
+// argument's bytes are the name, whatever they are.
+std::filesystem::path pathFromArgument(std::string_view argument);
+
 // Strict conversions of option values: the whole text must be the number.
 // A finite decimal number that stays finite as a 32-bit float.
 std::optional<float> parseFiniteFloat(std::string_view text);

@@ -42,8 +42,13 @@ void appendCodePoint(std::string& out, std::uint32_t code) {
   } else if (code < 0x800) {
     out += static_cast<char>(0xC0 | (code >> 6));
     out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
+  } else if (code < 0x10000) {
     out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
     out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (code & 0x3F));
   }
@@ -118,10 +123,29 @@ std::string decodeTextPiece(std::string_view bytes, bool fileIsUtf8) {
   return out;
 }
 
+std::string utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::uint32_t unit = text[i];
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      appendCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (text[i + 1] - 0xDC00u));
+      ++i;
+    } else {
+      appendCodePoint(out, high || low ? kReplacementCharacter : unit);
+    }
+  }
+  return out;
+}
+
 std::string displayText(const std::filesystem::path& path) {
 #ifdef _WIN32
-  const auto utf8 = path.u8string();
-  return std::string(utf8.begin(), utf8.end());
+  // The native form is UTF-16 in wchar_t; no conversion of the library's, which
+  // fails on a lone surrogate.
+  const std::wstring& wide = path.native();
+  return utf16ToUtf8(std::u16string(wide.begin(), wide.end()));
 #else
   return decodeForDisplay(path.native());
 #endif

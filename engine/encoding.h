@@ -29,6 +29,10 @@ std::string decodeForDisplay(std::string_view bytes);
 // file, become U+FFFD), read as Windows-1252 otherwise.
 std::string decodeTextPiece(std::string_view bytes, bool fileIsUtf8);
 
+// UTF-16 text as UTF-8; a surrogate without its partner, which Windows
+// allows in a file name, becomes U+FFFD.
+std::string utf16ToUtf8(std::u16string_view text);
+
 // A path or file name for display, always valid UTF-8.
 std::string displayText(const std::filesystem::path& path);
 

@@ -1,8 +1,21 @@
 // Runs the built orvalis-scan in a folder of each test's own and checks its exact
-// output and exit status; settings come from another (XDG_CONFIG_DIRS).
+// output and exit status; settings come from a store of the test's own (a
+// configuration folder named by XDG_CONFIG_DIRS, or under Wine the registry of
+// the test's fresh prefix).
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #include <sys/wait.h>
+#endif
 
 #include <cstdlib>
 #include <fstream>
@@ -11,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/scratch_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace orvalis::testing {
@@ -22,27 +36,122 @@ std::string contents(const std::filesystem::path& file) {
   return text.str();
 }
 
+// A file name given in UTF-8, in the platform's own form.
+std::filesystem::path named(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 struct Child {
-  int status = -1;  // as the shell reports it: 128 + N when signal N ended the scan
+  int status = -1;  // the exit status; -1 when the program did not end normally
   std::string out, err;
 };
 
+#ifdef _WIN32
+
+// One argument quoted for the command line as the C runtime splits it:
+// backslashes are doubled only before a quote.
+std::wstring quoted(const std::wstring& argument) {
+  std::wstring text = L"\"";
+  std::size_t backslashes = 0;
+  for (const wchar_t c : argument) {
+    if (c == L'\\') {
+      ++backslashes;
+      continue;
+    }
+    text.append(c == L'"' ? 2 * backslashes + 1 : backslashes, L'\\');
+    backslashes = 0;
+    text += c;
+  }
+  text.append(2 * backslashes, L'\\');
+  return text + L"\"";
+}
+
+// Runs `program` with `args` (UTF-8, passed on as UTF-16) in `folder`, its
+// output and errors written to the files `out` and `err`; the exit status.
+int runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+               const std::filesystem::path& folder, const std::filesystem::path& out,
+               const std::filesystem::path& err) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const auto create = [&](const std::filesystem::path& file) {
+    return CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE outFile = create(out), errFile = create(err);
+  const auto application = std::filesystem::absolute(program);
+  std::wstring commandLine = quoted(application.native());
+  for (const auto& arg : args) commandLine += L" " + quoted(named(arg).native());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = nullptr;
+  startup.hStdOutput = outFile;
+  startup.hStdError = errFile;
+  PROCESS_INFORMATION process{};
+  const bool started =
+      CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                     CREATE_NO_WINDOW, nullptr, folder.c_str(), &startup, &process);
+  CloseHandle(outFile);
+  CloseHandle(errFile);
+  if (!started) return -1;
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD status = 0;
+  GetExitCodeProcess(process.hProcess, &status);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return static_cast<int>(status);
+}
+
+#else
+
+// As above; no argument holds a single quote.
+int runProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
+               const std::filesystem::path& folder, const std::filesystem::path& out,
+               const std::filesystem::path& err) {
+  std::string command = "cd '" + folder.string() + "' && '" + program.string() + "'";
+  for (const auto& arg : args) command += " '" + arg + "'";
+  command += " >'" + out.string() + "' 2>'" + err.string() + "'";
+  const int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+#endif
+
+// A file path as the JSON document writes it on this platform, given with "/".
+std::string jsonPath(std::string path) {
+#ifdef _WIN32
+  for (auto slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash)) {
+    path.replace(slash, 1, "\\\\");  // one backslash, escaped
+  }
+#endif
+  return path;
+}
+
+// The document with every file path left empty; the paths hold no quote.
+std::string withoutPaths(std::string document) {
+  const std::string key = "\"path\": \"";
+  for (auto start = document.find(key); start != std::string::npos;
+       start = document.find(key, start)) {
+    start += key.size();
+    document.erase(start, document.find('"', start) - start);
+  }
+  return document;
+}
+
 class OrvalisScan : public ::testing::Test {
  protected:
-  void SetUp() override { setenv("XDG_CONFIG_DIRS", config.path().c_str(), 1); }
-  // Runs orvalis-scan in the folder `files` with `args` (none holds a single quote).
+  void SetUp() override {
+    if (!settings.usable()) GTEST_SKIP() << settings.unusableReason();
+  }
+  // Runs orvalis-scan in the folder `files` with `args`.
   Child run(const std::vector<std::string>& args) const {
     const TempDir outputs;
     const auto out = outputs.path() / "out", err = outputs.path() / "err";
-    std::string command = "cd '" + files.path().string() + "' && '" ORVALIS_SCAN_PATH "'";
-    for (const auto& arg : args) command += " '" + arg + "'";
-    command += " >'" + out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, contents(out), contents(err)};
+    const int status = runProgram(ORVALIS_SCAN_PATH, args, files.path(), out, err);
+    return {status, contents(out), contents(err)};
   }
 
   TempDir files;
-  TempDir config;
+  ScratchSettings settings;
 };
 
 TEST_F(OrvalisScan, SmallScanGivesTheExactLinesDocumentAndPage) {
@@ -71,9 +180,12 @@ TEST_F(OrvalisScan, SmallScanGivesTheExactLinesDocumentAndPage) {
   EXPECT_EQ(result.out, R"({
   "settings": {"MU": -0.33, "DELTA": -0.5, "NUM_WORDS_PER_GROUPING": 1000},
   "files": [
-    {"index": 0, "path": "./a.txt", "displayName": "a.txt"},
-    {"index": 1, "path": "./B.txt", "displayName": "B.txt"},
-    {"index": 2, "path": "./c.TXT", "displayName": "c.TXT"}
+    {"index": 0, "path": ")" +
+                            jsonPath("./a.txt") + R"(", "displayName": "a.txt"},
+    {"index": 1, "path": ")" +
+                            jsonPath("./B.txt") + R"(", "displayName": "B.txt"},
+    {"index": 2, "path": ")" +
+                            jsonPath("./c.TXT") + R"(", "displayName": "c.TXT"}
   ],
   "threshold": 7.2426405,
   "results": [
@@ -82,9 +194,10 @@ TEST_F(OrvalisScan, SmallScanGivesTheExactLinesDocumentAndPage) {
   "listed": [0]
 }
 )");
-  const std::string page = contents(files.path() / "report.html"), mark = "<mark title=\"Result 1\">one two three";
+  const std::string page = contents(files.path() / "report.html"),
+                    mark = "<mark title=\"Result 1\">one two three";
   EXPECT_NE(page.find(mark, page.find(mark) + 1), std::string::npos);  // in both files
-  EXPECT_TRUE(std::filesystem::is_empty(config.path()));  // the settings store is only read
+  EXPECT_FALSE(settings.store().keyExists());  // the settings store is only read
 }
 
 TEST_F(OrvalisScan, ExitStatusTellsSuccessTooFewFilesAndFailures) {
@@ -109,6 +222,7 @@ TEST_F(OrvalisScan, ExitStatusTellsSuccessTooFewFilesAndFailures) {
           .out.ends_with("\"threshold\": null,\n  \"results\": [],\n  \"listed\": []\n}\n"));
 }
 
+#ifndef _WIN32
 TEST_F(OrvalisScan, StrangeEntriesAreSkippedWithOneWarningEachAndStrangeNamesKeptExactly) {
   namespace fs = std::filesystem;
   const std::string text = "one two three four five six seven eight nine";
@@ -142,6 +256,7 @@ TEST_F(OrvalisScan, StrangeEntriesAreSkippedWithOneWarningEachAndStrangeNamesKep
             "new\\nline.txt & -dash.txt (9.00)\nnew\\nline.txt & a.txt (9.00)\n"
             "new\\nline.txt & caf\xC3\xA9.txt (9.00)\n");
 }
+#endif
 
 // `count` words of a vocabulary of 16: texts of different seeds share little.
 std::string words(unsigned seed, int count) {
@@ -171,19 +286,103 @@ TEST_F(OrvalisScan, JobCountDoesNotChangeTheDocument) {
 TEST_F(OrvalisScan, StoredSettingsAreUsedAndTheCommandLineOverridesThem) {
   files.write("a.txt", "a");
   files.write("b.txt", "b");
-  const auto settings = [&](const char* stored, std::vector<std::string> args) {
-    config.write("Tovimar/Orvalis.conf", stored);
+  const auto stored = [&](const std::vector<std::pair<std::string, std::string>>& values,
+                          std::vector<std::string> args) {
+    settings.write(values);
     args.insert(args.end(), {"--json", "a.txt"});
     const auto result = run(args);
     const auto start = result.out.find("\"settings\": ");
     return result.err + result.out.substr(start, result.out.find('\n', start) - start);
   };
-  EXPECT_EQ(settings("MU=-1\nDELTA=-2.25\nNUM_WORDS_PER_GROUPING=50\n", {}),
+  EXPECT_EQ(stored({{"MU", "-1"}, {"DELTA", "-2.25"}, {"NUM_WORDS_PER_GROUPING", "50"}}, {}),
             R"("settings": {"MU": -1, "DELTA": -2.25, "NUM_WORDS_PER_GROUPING": 50},)");
-  EXPECT_EQ(settings("MU=-1\nNUM_WORDS_PER_GROUPING=1\n", {"--mu", "-0.75"}),
+  EXPECT_EQ(stored({{"MU", "-1"}, {"NUM_WORDS_PER_GROUPING", "1"}}, {"--mu", "-0.75"}),
             "warning: Error! Cannot find settings.\n"
             "warning: Error! NUM_WORDS_PER_GROUPING must be 2 or more. Using 1000.\n"
             R"("settings": {"MU": -0.75, "DELTA": -0.5, "NUM_WORDS_PER_GROUPING": 1000},)");
+}
+
+// Names outside any one code page: given on the command line, found in the
+// folder, and written to the lines, the document and the page exactly.
+TEST_F(OrvalisScan, NamesInGreekAndChineseAreFoundShownAndReportedExactly) {
+  const std::string greek = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD\xCE\xB9\xCE\xBA\xCE\xAC.txt";
+  const std::string chinese = "\xE4\xB8\xAD\xE6\x96\x87.txt";
+  const std::string report = "\xCE\xB1\xCE\xBD\xCE\xB1\xCF\x86\xCE\xBF\xCF\x81\xCE\xAC.html";
+  files.write(named(greek), "one two three four five six seven eight nine ten");
+  files.write(named(chinese), "zero one two three four five six seven eight nine");
+  files.write("z.txt", "the cat sat");
+  const std::string line = chinese + " & " + greek + " (9.00)\n";
+  EXPECT_EQ(run({greek}).out, line);
+  EXPECT_EQ(run({chinese, greek}).out, greek + " & " + chinese + " (9.00)\n");
+
+  const Child result = run({"--json", "--html", report, greek});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  for (const auto& name : {greek, chinese}) {
+    EXPECT_NE(result.out.find("\"path\": \"" + jsonPath("./" + name) + "\", \"displayName\": \"" +
+                              name + "\""),
+              std::string::npos)
+        << result.out;
+  }
+  const std::string page = contents(files.path() / named(report));
+  EXPECT_NE(page.find(greek), std::string::npos);
+  EXPECT_NE(page.find(chinese), std::string::npos);
+}
+
+// The same folder gives the same document on every platform, file paths aside:
+// text mode (a carriage return before a line feed dropped, a byte 0x1A ending
+// the text) and byte offsets do not depend on the platform, nor does the
+// reading of UTF-8 and Windows-1252 text.
+TEST_F(OrvalisScan, TextModeAndOffsetsGiveTheSameDocumentOnEveryPlatform) {
+  files.write("crlf.txt", "alpha beta gamma\r\ndelta epsilon\r\nzeta eta theta\r\n");
+  files.write("eof.txt", "alpha beta gamma\ndelta epsilon zeta eta theta\x1A after the end mark");
+  files.write("utf8.txt",
+              "caf\xC3\xA9 alpha beta gamma\r\ndelta epsilon zeta \xE2\x80\x9C"
+              "eta\xE2\x80\x9D theta");
+  files.write("cp1252.txt",
+              "caf\xE9 alpha beta gamma delta\r\nepsilon zeta \x93"
+              "eta\x94 theta\r\n\r\n");
+  const Child result = run({"--json", "--all", "--group-size", "6", "crlf.txt"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(withoutPaths(result.out), R"({
+  "settings": {"MU": -0.33, "DELTA": -0.5, "NUM_WORDS_PER_GROUPING": 6},
+  "files": [
+    {"index": 0, "path": "", "displayName": "cp1252.txt"},
+    {"index": 1, "path": "", "displayName": "crlf.txt"},
+    {"index": 2, "path": "", "displayName": "eof.txt"},
+    {"index": 3, "path": "", "displayName": "utf8.txt"}
+  ],
+  "threshold": 3.5071287,
+  "results": [
+    {"comparison": 0, "indexA": 1, "indexB": 0, "startA": 0, "endA": 22, "startB": 5, "endB": 27, "score": 4, "consensusA": "alpha beta gamma delta ", "consensusB": "alpha beta gamma delta "},
+    {"comparison": 1, "indexA": 1, "indexB": 0, "startA": 0, "endA": 5, "startB": 28, "endB": 35, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 2, "indexA": 1, "indexB": 0, "startA": 23, "endA": 30, "startB": 0, "endB": 4, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 3, "indexA": 1, "indexB": 0, "startA": 23, "endA": 45, "startB": 28, "endB": 52, "score": 2.67, "consensusA": "epsilon zeta eta theta ", "consensusB": "epsilon zeta “eta” theta "},
+    {"comparison": 4, "indexA": 2, "indexB": 0, "startA": 0, "endA": 22, "startB": 5, "endB": 27, "score": 4, "consensusA": "alpha beta gamma delta ", "consensusB": "alpha beta gamma delta "},
+    {"comparison": 5, "indexA": 2, "indexB": 0, "startA": 0, "endA": 5, "startB": 28, "endB": 35, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 6, "indexA": 2, "indexB": 0, "startA": 23, "endA": 30, "startB": 0, "endB": 4, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 7, "indexA": 2, "indexB": 0, "startA": 23, "endA": 45, "startB": 28, "endB": 52, "score": 2.67, "consensusA": "epsilon zeta eta theta ", "consensusB": "epsilon zeta “eta” theta "},
+    {"comparison": 8, "indexA": 2, "indexB": 1, "startA": 0, "endA": 22, "startB": 0, "endB": 22, "score": 4, "consensusA": "alpha beta gamma delta ", "consensusB": "alpha beta gamma delta "},
+    {"comparison": 9, "indexA": 2, "indexB": 1, "startA": 0, "endA": 5, "startB": 23, "endB": 30, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 10, "indexA": 2, "indexB": 1, "startA": 23, "endA": 30, "startB": 0, "endB": 5, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 11, "indexA": 2, "indexB": 1, "startA": 23, "endA": 45, "startB": 23, "endB": 45, "score": 4, "consensusA": "epsilon zeta eta theta ", "consensusB": "epsilon zeta eta theta "},
+    {"comparison": 12, "indexA": 3, "indexB": 0, "startA": 6, "endA": 28, "startB": 5, "endB": 27, "score": 4, "consensusA": "alpha beta gamma delta ", "consensusB": "alpha beta gamma delta "},
+    {"comparison": 13, "indexA": 3, "indexB": 0, "startA": 0, "endA": 5, "startB": 28, "endB": 35, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 14, "indexA": 3, "indexB": 0, "startA": 29, "endA": 36, "startB": 0, "endB": 4, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 15, "indexA": 3, "indexB": 0, "startA": 29, "endA": 57, "startB": 28, "endB": 52, "score": 2.67, "consensusA": "epsilon zeta “eta” theta ", "consensusB": "epsilon zeta “eta” theta "},
+    {"comparison": 16, "indexA": 3, "indexB": 1, "startA": 6, "endA": 28, "startB": 0, "endB": 22, "score": 4, "consensusA": "alpha beta gamma delta ", "consensusB": "alpha beta gamma delta "},
+    {"comparison": 17, "indexA": 3, "indexB": 1, "startA": 0, "endA": 5, "startB": 23, "endB": 30, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 18, "indexA": 3, "indexB": 1, "startA": 29, "endA": 36, "startB": 0, "endB": 5, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 19, "indexA": 3, "indexB": 1, "startA": 29, "endA": 57, "startB": 23, "endB": 45, "score": 2.67, "consensusA": "epsilon zeta “eta” theta ", "consensusB": "epsilon zeta eta theta "},
+    {"comparison": 20, "indexA": 3, "indexB": 2, "startA": 6, "endA": 28, "startB": 0, "endB": 22, "score": 4, "consensusA": "alpha beta gamma delta ", "consensusB": "alpha beta gamma delta "},
+    {"comparison": 21, "indexA": 3, "indexB": 2, "startA": 0, "endA": 5, "startB": 23, "endB": 30, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 22, "indexA": 3, "indexB": 2, "startA": 29, "endA": 36, "startB": 0, "endB": 5, "score": 0, "consensusA": "", "consensusB": ""},
+    {"comparison": 23, "indexA": 3, "indexB": 2, "startA": 29, "endA": 57, "startB": 23, "endB": 45, "score": 2.67, "consensusA": "epsilon zeta “eta” theta ", "consensusB": "epsilon zeta eta theta "}
+  ],
+  "listed": [0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23]
+}
+)");
 }
 
 }  // namespace

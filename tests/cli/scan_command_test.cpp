@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/encoding.h"
+#include "tests/support/scratch_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace orvalis::cli {
@@ -32,12 +34,14 @@ TEST(RunScan, ProgressLineIsClearedBeforeAnErrorLineAndAtTheEnd) {
   ScanOptions options;
   options.files = {dir.write("a.txt", "one two three"), dir.path(),
                    dir.write("b.txt", "two three")};
-  XdgSettingsStore store(dir.path());  // holds no settings file
+  testing::ScratchSettings settings;  // holds no settings
+  ASSERT_TRUE(settings.usable()) << settings.unusableReason();
+  SettingsStore& store = settings.store();
   std::ostringstream out, err;
   EXPECT_EQ(runScan(options, store, out, err, true), kExitSuccess);
   EXPECT_EQ(out.str(), "No suspicious files found.\n");
   EXPECT_EQ(err.str().rfind("\rreading files...", 0), 0u) << err.str();
-  const std::string error = "warning: cannot read " + dir.path().string() + ": is a folder";
+  const std::string error = "warning: cannot read " + displayText(dir.path()) + ": is a folder";
   EXPECT_EQ(screen(err.str()), (std::vector<std::string>{error, ""})) << err.str();
 }
 

@@ -32,5 +32,13 @@ TEST(Encoding, LineTextEscapesWhatWouldBreakALine) {
   EXPECT_EQ(lineText("new\nline\r\ttab\x01\x7F.txt"), "new\\nline\\r\\ttab\\x01\\x7F.txt");
 }
 
+// Windows names are UTF-16 and may hold a surrogate without its partner.
+TEST(Encoding, Utf16BecomesUtf8AndALoneSurrogateBecomesAReplacement) {
+  EXPECT_EQ(utf16ToUtf8(u"a\u00E9\u0395\u4E2D\U0001F600"),
+            "a\xC3\xA9\xCE\x95\xE4\xB8\xAD\xF0\x9F\x98\x80");
+  const std::u16string broken = {0xD83D, u'x', 0xDE00, 0xDE00, 0xD83D};
+  EXPECT_EQ(utf16ToUtf8(broken), "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
 }  // namespace
 }  // namespace orvalis

@@ -12,7 +12,19 @@
 #include <string>
 #include <tuple>
 
+#include "engine/encoding.h"
+#include "tests/support/scratch_settings.h"
 #include "tests/support/temp_dir.h"
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
 
 namespace orvalis {
 namespace {
@@ -34,7 +46,148 @@ struct FakeSettingsStore : SettingsStore {
 
 auto valuesOf(CompareEngine& e) { return std::tie(e.mismatchScore, e.gapScore, e.groupSize); }
 
-TEST(SettingsFile, FirstStartCreatesTheDefaultFileOnlyInAnExistingConfigFolder) {
+// The store of this platform: the settings file, or on Windows the registry key.
+class SettingsStoreTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!scratch.usable()) GTEST_SKIP() << scratch.unusableReason();
+  }
+  testing::ScratchSettings scratch;
+  SettingsStore& store = scratch.store();
+};
+
+TEST_F(SettingsStoreTest, FirstStartCreatesTheThreeDefaultsAndLoadsThem) {
+  CompareEngine engine;
+  valuesOf(engine) = std::tuple(7.5f, 8.5f, 9);  // to see that loading writes each field
+  // Before the first start nothing can be read and the engine keeps its values.
+  EXPECT_FALSE(store.keyExists());
+  EXPECT_FALSE(loadScanSettings(store, engine));
+  EXPECT_EQ(valuesOf(engine), std::tuple(7.5f, 8.5f, 9));
+  ensureDefaultSettings(store);
+  EXPECT_TRUE(store.keyExists());
+  EXPECT_EQ(store.readValue("MU"), "-0.33");
+  EXPECT_EQ(store.readValue("DELTA"), "-0.50");
+  EXPECT_EQ(store.readValue("NUM_WORDS_PER_GROUPING"), "1000");
+  EXPECT_TRUE(loadScanSettings(store, engine));
+  EXPECT_EQ(valuesOf(engine), std::tuple(-0.33f, -0.5f, 1000));
+}
+
+// The registry's 255-byte read buffer holds 126 UTF-16 units and the NUL; a
+// longer text counts as missing in every store.
+TEST_F(SettingsStoreTest, AnExistingKeyIsLeftAloneAndTextsOver126Utf16UnitsAreMissing) {
+  const std::string x126(126, 'x'), greek = "\xCE\x95\xCE\xBB\xCE\xBB\xCE\xB7\xCE\xBD";
+  std::string nonBmp;  // 63 characters of 2 UTF-16 units each
+  for (int i = 0; i < 63; ++i) nonBmp += "\xF0\x9F\x98\x80";
+  scratch.write({{"MU", "-0.25"},
+                 {"NUM_WORDS_PER_GROUPING", "40"},
+                 {"A", x126},
+                 {"B", x126 + "x"},
+                 {"C", nonBmp},
+                 {"D", nonBmp + "x"},
+                 {"E", greek}});
+  ensureDefaultSettings(store);
+  EXPECT_EQ(store.readValue("DELTA"), std::nullopt);  // not created again
+  CompareEngine engine;
+  EXPECT_FALSE(loadScanSettings(store, engine));
+  EXPECT_EQ(valuesOf(engine), std::tuple(-0.25f, -0.5f, 40));
+  EXPECT_EQ(store.readValue("A"), x126);
+  EXPECT_EQ(store.readValue("B"), std::nullopt);
+  EXPECT_EQ(store.readValue("C"), nonBmp);
+  EXPECT_EQ(store.readValue("D"), std::nullopt);
+  EXPECT_EQ(store.readValue("E"), greek);
+}
+
+#ifdef _WIN32
+
+std::wstring queryValue(const wchar_t* name, DWORD& type) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tovimar\\Orvalis", 0, KEY_READ, &key) !=
+      ERROR_SUCCESS) {
+    return L"(no key)";
+  }
+  wchar_t data[64] = {};
+  DWORD bytes = sizeof data;
+  const LSTATUS status =
+      RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &bytes);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return L"(no value)";
+  return std::wstring(data, bytes / sizeof(wchar_t));  // with the stored NUL, if any
+}
+
+TEST_F(SettingsStoreTest, RegistryDefaultsAreThreeNulTerminatedRegSzValues) {
+  ensureDefaultSettings(store);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tovimar\\Orvalis", 0, KEY_READ, &key),
+            ERROR_SUCCESS);
+  DWORD valueCount = 0;
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr,
+                   nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  EXPECT_EQ(valueCount, 3u);
+  for (const auto& [name, text] : {std::pair{L"MU", std::wstring(L"-0.33\0", 6)},
+                                   {L"DELTA", std::wstring(L"-0.50\0", 6)},
+                                   {L"NUM_WORDS_PER_GROUPING", std::wstring(L"1000\0", 5)}}) {
+    DWORD type = REG_NONE;
+    EXPECT_EQ(queryValue(name, type), text);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+  }
+}
+
+// Whatever type a value has, its data are read as UTF-16 text that ends at the
+// first NUL or with the data; only data beyond 255 bytes make it missing.
+TEST_F(SettingsStoreTest, RegistryValuesOfAnyTypeAreReadAsUtf16Text) {
+  scratch.write({});
+  HKEY key = nullptr;
+  ASSERT_EQ(
+      RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Tovimar\\Orvalis", 0, KEY_SET_VALUE, &key),
+      ERROR_SUCCESS);
+  const std::string x254 = [] {
+    std::string units;
+    for (int i = 0; i < 127; ++i) units += std::string("x\0", 2);
+    return units;
+  }();
+  const std::tuple<const wchar_t*, DWORD, std::string, std::optional<std::string>> values[] = {
+      {L"MU", REG_DWORD,
+       std::string("-\0"
+                   "1\0",
+                   4),
+       "-1"},
+      {L"DELTA", REG_BINARY,
+       std::string("2\0.\0"
+                   "5\0",
+                   6),
+       "2.5"},
+      {L"NUM_WORDS_PER_GROUPING", REG_MULTI_SZ,
+       std::string("7\0\0\0"
+                   "8\0\0\0\0\0",
+                   10),
+       "7"},
+      {L"expand", REG_EXPAND_SZ, std::string("%\0A\0%\0\0\0", 8), "%A%"},
+      {L"odd", REG_BINARY,
+       std::string("-\0"
+                   "3\0\x07",
+                   5),
+       "-3"},
+      {L"bytes255", REG_BINARY, x254 + "x", std::string(127, 'x')},
+      {L"bytes256", REG_BINARY, x254 + std::string("x\0", 2), std::nullopt},
+  };
+  for (const auto& [name, type, data, text] : values) {
+    RegSetValueExW(key, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                   static_cast<DWORD>(data.size()));
+  }
+  RegCloseKey(key);
+  for (const auto& [name, type, data, text] : values) {
+    const std::filesystem::path utf8Name(name);
+    EXPECT_EQ(store.readValue(displayText(utf8Name)), text) << displayText(utf8Name);
+  }
+  CompareEngine engine;
+  EXPECT_TRUE(loadScanSettings(store, engine));
+  EXPECT_EQ(valuesOf(engine), std::tuple(-1.0f, 2.5f, 7));
+}
+
+#else
+
+TEST(SettingsFile, DefaultsAreOneFileWrittenWholeOnlyInAnExistingConfigFolder) {
   const testing::TempDir dir;
   XdgSettingsStore store(dir.path()), absent(dir.path() / "absent");
   ensureDefaultSettings(store);
@@ -44,34 +197,24 @@ TEST(SettingsFile, FirstStartCreatesTheDefaultFileOnlyInAnExistingConfigFolder) 
   // Only the finished file is left, readable by every user.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "Tovimar"), {}), 1);
   EXPECT_NE(fs::status(store.filePath()).permissions() & fs::perms::others_read, fs::perms::none);
-  CompareEngine engine;
-  valuesOf(engine) = std::tuple(7.5f, 8.5f, 9);  // to see that loading writes each field
-  EXPECT_TRUE(loadScanSettings(store, engine));
-  EXPECT_EQ(valuesOf(engine), std::tuple(-0.33f, -0.5f, 1000));
   // The configuration folder belongs to the system: a missing one is not created.
   ensureDefaultSettings(absent);
   EXPECT_FALSE(fs::exists(dir.path() / "absent"));
+  CompareEngine engine;
   EXPECT_FALSE(loadScanSettings(absent, engine));
 }
 
-// The registry's 255-byte read buffer holds 126 UTF-16 units; a longer text is missing.
-TEST(SettingsFile, AnExistingFileIsNeverRewrittenAndTextsOver126Utf16UnitsAreMissing) {
+TEST(SettingsFile, AFileThatAppearedMeanwhileIsNotReplaced) {
   const testing::TempDir dir;
-  std::string x126(126, 'x'), nonBmp;  // 63 characters of 2 UTF-16 units each
-  for (int i = 0; i < 63; ++i) nonBmp += "\xF0\x9F\x98\x80";
-  dir.write("Tovimar/Orvalis.conf", "MU=-0.25\nNUM_WORDS_PER_GROUPING=40\nA=" + x126 +
-                                        "\nB=" + x126 + "x\nC=" + nonBmp + "\nD=" + nonBmp + "x\n");
+  dir.write("Tovimar/Orvalis.conf", "MU=-0.25\n");
   XdgSettingsStore store(dir.path());
-  ensureDefaultSettings(store);
   store.createWithDefaults();  // a second program that saw no file a moment ago
-  CompareEngine engine;
-  EXPECT_FALSE(loadScanSettings(store, engine));
-  EXPECT_EQ(valuesOf(engine), std::tuple(-0.25f, -0.5f, 40));
-  EXPECT_EQ(store.readValue("A"), x126);
-  EXPECT_EQ(store.readValue("B"), std::nullopt);
-  EXPECT_EQ(store.readValue("C"), nonBmp);
-  EXPECT_EQ(store.readValue("D"), std::nullopt);
+  EXPECT_EQ(store.readValue("MU"), "-0.25");
+  EXPECT_EQ(store.readValue("DELTA"), std::nullopt);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "Tovimar"), {}), 1);
 }
+
+#endif
 
 TEST(SettingsLoading, StoresWhatItCanReadAndFailsWhenAnythingIsMissing) {
   FakeSettingsStore store;
@@ -103,6 +246,7 @@ TEST(SettingsLoading, TextBecomesTheNumberOfItsLongestDecimalPrefix) {
   for (const auto& [text, number] : numbers) EXPECT_EQ(parseSettingNumber(text), number) << text;
 }
 
+#ifndef _WIN32
 TEST(SettingsPlatform, SystemConfigFolderIsTheFirstAbsoluteXdgConfigDir) {
   const char* saved = std::getenv("XDG_CONFIG_DIRS");
   const std::string original = saved ? saved : "";
@@ -113,6 +257,7 @@ TEST(SettingsPlatform, SystemConfigFolderIsTheFirstAbsoluteXdgConfigDir) {
   }
   if (saved) ::setenv("XDG_CONFIG_DIRS", original.c_str(), 1);
 }
+#endif
 
 }  // namespace
 }  // namespace orvalis

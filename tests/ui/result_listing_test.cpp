@@ -14,7 +14,8 @@ namespace {
 
 using Keys = std::vector<std::int32_t>;
 
-FileEntry named(const char* name) {
+template <typename Name>
+FileEntry named(const Name* name) {
   FileEntry entry;
   entry.displayName = name;
   return entry;
@@ -93,11 +94,19 @@ TEST(LineText, ShowsTwoDecimalsRoundedLikePrintfOfTheWidenedScoreInAnyGlobalLoca
   for (const auto& [score, text] : rows)
     EXPECT_EQ(resultLineText(result(score)), "a.c & b.c (" + std::string(text) + ")");
   std::locale::global(previous);
+#ifdef _WIN32
+  // Names are UTF-16; a surrogate without its partner is shown as U+FFFD.
+  FileEntry latin = named(L"caf\u00E9\u20AC.c"), broken = named(L"\xD800\u00E9.c");
+  const WordGroup first{.file = &latin, .words = {}}, second{.file = &broken, .words = {}};
+  EXPECT_EQ(resultLineText(result(3, 0, first, second)),
+            "caf\xC3\xA9\xE2\x82\xAC.c & \xEF\xBF\xBD\xC3\xA9.c (3.00)");
+#else
   // Names that are not UTF-8 are shown as Windows-1252.
   FileEntry latin = named("caf\xE9\x80.c"), utf8 = named("\xC3\xA9t\xC3\xA9.c");
   const WordGroup first{.file = &latin, .words = {}}, second{.file = &utf8, .words = {}};
   EXPECT_EQ(resultLineText(result(3, 0, first, second)),
             "caf\xC3\xA9\xE2\x82\xAC.c & \xC3\xA9t\xC3\xA9.c (3.00)");
+#endif
 }
 
 }  // namespace
