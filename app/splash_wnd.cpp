@@ -10,8 +10,11 @@
 
 namespace orvalis {
 
+// A frameless tool window owned by the dialog stays above it and out of the task
+// bar. Not Qt::SplashScreen: showing one of those runs the event loop, which
+// would let timers and input in while the dialog is still initialising.
 CSplashWnd::CSplashWnd(QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
+    : QWidget(parent, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus) {
   setAttribute(Qt::WA_DeleteOnClose);
   setAttribute(Qt::WA_ShowWithoutActivating);
   setFocusPolicy(Qt::NoFocus);
