@@ -13,7 +13,7 @@
 
 #include "app/orvalis_app.h"
 #include "engine/settings.h"
-#include "tests/app/fake_prompts.h"
+#include "tests/app/recording_prompts.h"
 #include "tests/support/temp_dir.h"
 #include "ui/main/orvalis_dlg.h"
 
@@ -66,7 +66,7 @@ class ShellDriver {
     return result;
   }
 
-  FakePrompts prompts;
+  RecordingPrompts prompts;
 
  private:
   TempDir config_;

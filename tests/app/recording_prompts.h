@@ -1,4 +1,5 @@
-// A UserPrompts that records every message instead of showing a box.
+// A UserPrompts that records every message instead of showing a box, and
+// whether a splash window was up when it came.
 #pragma once
 
 #include <QString>
@@ -11,13 +12,16 @@
 
 namespace orvalis::testing {
 
-class FakePrompts : public UserPrompts {
+class RecordingPrompts final : public UserPrompts {
  public:
   void showMessage(QWidget*, const QString& text) override {
     messages.append(text);
     splashShownAtMessage.push_back(CSplashWnd::activeSplash != nullptr);
   }
   std::optional<QString> chooseFile(QWidget*, const QString&) override { return std::nullopt; }
+  std::optional<QString> chooseSaveFile(QWidget*, const QString&, const QString&) override {
+    return std::nullopt;
+  }
   void showNotice(QWidget*, const QString& text, std::function<void()> dismissed) override {
     messages.append(text);
     dismissed();
