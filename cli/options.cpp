@@ -28,7 +28,7 @@ SplitOption splitOption(std::string_view argument) {
   return {argument.substr(0, equals), argument.substr(equals + 1)};
 }
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string quoted(std::string_view text) { return std::string("'").append(text).append("'"); }
 
 }  // namespace
 

@@ -72,7 +72,11 @@ std::string ScanProgress::line(Duration elapsed) const {
   // not go back over it: the bar gives way first.
   if (kBarWidth + 3 + figures.size() > kMaxLineWidth) return figures;
   const auto filled = static_cast<std::size_t>(done * kBarWidth);
-  return "[" + std::string(filled, '#') + std::string(kBarWidth - filled, ' ') + "] " + figures;
+  return std::string("[")
+      .append(filled, '#')
+      .append(kBarWidth - filled, ' ')
+      .append("] ")
+      .append(figures);
 }
 
 std::string formatDuration(std::chrono::milliseconds duration) {
@@ -82,7 +86,7 @@ std::string formatDuration(std::chrono::milliseconds duration) {
   const auto minutes = totalSeconds / 60 % 60;
   const auto seconds = totalSeconds % 60;
   const auto twoDigits = [](std::int64_t value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
+    return std::string(value < 10 ? "0" : "").append(std::to_string(value));
   };
   if (hours > 0) return std::to_string(hours) + ":" + twoDigits(minutes) + ":" + twoDigits(seconds);
   return std::to_string(minutes) + ":" + twoDigits(seconds);

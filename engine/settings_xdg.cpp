@@ -99,7 +99,11 @@ bool writeAll(int fd, std::string_view bytes) {
 // and no file left behind, when any step fails.
 std::optional<std::string> writeTemporaryFile(const std::filesystem::path& folder,
                                               std::string_view contents) {
-  std::string name = (folder / ("." + std::string(kFileName) + ".XXXXXX")).string();
+  // Appended piece by piece: `"." + std::string(...)` makes g++ 12 at -O3 report
+  // a false overlap (-Wrestrict) inside the standard library's insert.
+  std::string leaf(".");
+  leaf.append(kFileName).append(".XXXXXX");
+  std::string name = (folder / leaf).string();
   std::vector<char> pattern(name.begin(), name.end());
   pattern.push_back('\0');
   const int fd = ::mkstemp(pattern.data());

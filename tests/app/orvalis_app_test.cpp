@@ -1,0 +1,170 @@
+// The program's start and end, the splash window and `orvalis FILE`, run
+// through COrvalisApp as main() runs them.
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/splash_wnd.h"
+#include "tests/app/shell_driver.h"
+
+namespace orvalis {
+namespace {
+
+using testing::ProgramRun;
+using testing::ShellDriver;
+using testing::TempDir;
+
+constexpr int kWaitMs = 5000;
+
+CSplashWnd* waitForSplash() {
+  return QTest::qWaitFor([] { return CSplashWnd::activeSplash != nullptr; }, kWaitMs)
+             ? CSplashWnd::activeSplash
+             : nullptr;
+}
+
+bool checkEnabled(const COrvalisDlg& dialog) {
+  const auto* check = dialog.findChild<QPushButton*>(QStringLiteral("checkButton"));
+  return check != nullptr && check->isEnabled();
+}
+
+TEST(StartUp, SplashShowsCentredOverTheDialogForItsTimeWhateverTheUserDoes) {
+  ShellDriver driver;
+  QElapsedTimer sinceStart;
+  sinceStart.start();
+  qint64 splashGoneAfter = -1;
+  const ProgramRun run = driver.run({}, [&](COrvalisDlg& dialog) {
+    const QPointer<CSplashWnd> splash = waitForSplash();
+    ASSERT_TRUE(splash);
+    EXPECT_TRUE(splash->isVisible());
+    EXPECT_EQ(splash->size(), QSize(350, 325));
+    EXPECT_EQ(splash->parentWidget(), &dialog);
+    const QPoint offset = splash->geometry().center() - dialog.frameGeometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2) << "not centred over the dialog";
+
+    // Clicks and keys leave it in place.
+    QTest::mouseClick(splash, Qt::LeftButton, {}, QPoint(100, 100));
+    QTest::mouseClick(splash, Qt::RightButton, {}, QPoint(10, 10));
+    QTest::keyClick(splash, Qt::Key_Escape);
+    QTest::keyClick(splash, Qt::Key_Space);
+    QTest::qWait(50);
+    // A second splash while this one is up does nothing.
+    CSplashWnd::showSplash(&dialog);
+    CSplashWnd::showSplash(nullptr);
+    if (sinceStart.elapsed() < 1400) {
+      EXPECT_TRUE(splash && splash->isVisible()) << "removed before its time";
+      EXPECT_EQ(CSplashWnd::activeSplash, splash.data());
+      EXPECT_EQ(dialog.findChildren<CSplashWnd*>().size(), 1);
+    }
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, kWaitMs));
+    splashGoneAfter = sinceStart.elapsed();
+    EXPECT_EQ(CSplashWnd::activeSplash, nullptr);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.reject();
+  });
+  EXPECT_TRUE(run.dialogShown);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_GE(splashGoneAfter, CSplashWnd::kShowMilliseconds);
+  EXPECT_TRUE(driver.prompts.messages.isEmpty())
+      << driver.prompts.messages.join('\n').toStdString();
+}
+
+TEST(StartUp, ClosingTheDialogWithinTheSplashTimeEndsTheProgramAndLeavesNothingBehind) {
+  ShellDriver driver;
+  QPointer<CSplashWnd> splash;
+  const ProgramRun run = driver.run({}, [&](COrvalisDlg& dialog) {
+    splash = waitForSplash();
+    ASSERT_TRUE(splash);
+    dialog.close();
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(splash.isNull());
+  EXPECT_EQ(CSplashWnd::activeSplash, nullptr);
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    EXPECT_EQ(qobject_cast<CSplashWnd*>(widget), nullptr) << "a splash window is left";
+    EXPECT_EQ(qobject_cast<COrvalisDlg*>(widget), nullptr) << "the main dialog is left";
+  }
+  // The next start shows a splash again.
+  ShellDriver again;
+  bool shownAgain = false;
+  again.run({}, [&](COrvalisDlg& dialog) {
+    shownAgain = waitForSplash() != nullptr;
+    dialog.reject();
+  });
+  EXPECT_TRUE(shownAgain);
+}
+
+TEST(StartUp, FileArgumentStartsWithItsFolderListed) {
+  TempDir files;
+  const auto a = files.write("a.txt", "one two three");
+  const auto b = files.write("b.TXT", "one two four");
+  files.write("c.md", "not listed");
+  ShellDriver driver;
+  std::vector<std::filesystem::path> listed;
+  bool ready = false;
+  // The file named need not exist; its folder must.
+  const ProgramRun run =
+      driver.run({(files.path() / "new.txt").string()}, [&](COrvalisDlg& dialog) {
+        waitForSplash();
+        listed = dialog.filePaths();
+        ready = checkEnabled(dialog);
+        dialog.accept();
+      });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(listed, (std::vector<std::filesystem::path>{a, b}));
+  EXPECT_TRUE(ready) << "Check is not ready";
+  EXPECT_TRUE(driver.prompts.messages.isEmpty())
+      << driver.prompts.messages.join('\n').toStdString();
+}
+
+TEST(StartUp, FileInAMissingFolderGivesAMessageBeforeTheSplashAndTheFreshDialog) {
+  TempDir files;
+  const auto missing = files.path() / "gone" / "a.txt";
+  ShellDriver driver;
+  bool fresh = false;
+  bool splashShown = false;
+  const ProgramRun run = driver.run({missing.string()}, [&](COrvalisDlg& dialog) {
+    splashShown = waitForSplash() != nullptr;
+    fresh = dialog.filePaths().empty() && dialog.state().phase == DialogPhase::kFresh &&
+            !checkEnabled(dialog);
+    dialog.reject();
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(fresh);
+  EXPECT_TRUE(splashShown);
+  ASSERT_EQ(driver.prompts.messages.size(), 1);
+  EXPECT_TRUE(driver.prompts.messages[0].contains(QString::fromStdString(missing.parent_path())))
+      << driver.prompts.messages[0].toStdString();
+  // Shown before the splash, so that the splash does not cover it.
+  EXPECT_FALSE(driver.prompts.splashShownAtMessage[0]);
+}
+
+TEST(StartUp, HelpVersionAndWrongArgumentsPrintWithoutOpeningTheDialog) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    const char* out;  // the start of what goes to standard output
+    const char* err;  // ... and to standard error
+  };
+  const Case cases[] = {
+      {{"--help"}, 0, "Usage: orvalis [FILE]", ""},
+      {{"--version"}, 0, "Orvalis Version 1.1\n", ""},
+      {{"--frobnicate"}, 2, "", "orvalis: unknown option '--frobnicate'"},
+      {{"a.txt", "b.txt"}, 2, "", "orvalis: only one FILE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    ShellDriver driver;
+    const ProgramRun run = driver.run(c.arguments, [](COrvalisDlg& dialog) { dialog.reject(); });
+    EXPECT_FALSE(run.dialogShown);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_TRUE(run.out.starts_with(c.out)) << run.out;
+    EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
+  }
+}
+
+}  // namespace
+}  // namespace orvalis
