@@ -44,7 +44,7 @@ struct Scan {
     for (const auto& [key, result] : results)
       listed.push_back({resultLineText(result), key, &result});
     std::ostringstream out;
-    writeHtmlReport(out, results, listed, 1.0f);
+    writeHtmlReport(out, results, listed, 1.0f, significanceOf(results));
     // UTF-8 without NUL or carriage return, whatever the files hold.
     EXPECT_TRUE(isValidUtf8(out.str()));
     EXPECT_EQ(out.str().find_first_of("\r\0"sv), std::string::npos);
