@@ -177,10 +177,11 @@ struct Band {
 constexpr std::array<Band, kHeatBands> kBands = {{
     {"#eeeeee", "1 or more (what chance gives)"},
     {"#ffffb2", "10<sup>−2</sup> to 1"},
-    {"#fecc5c", "10<sup>−5</sup> to 10<sup>−2</sup>"},
-    {"#fd8d3c", "10<sup>−10</sup> to 10<sup>−5</sup>"},
-    {"#e31a1c", "10<sup>−20</sup> to 10<sup>−10</sup>"},
-    {"#800026", "below 10<sup>−20</sup>"},
+    {"#fed976", "10<sup>−5</sup> to 10<sup>−2</sup>"},
+    {"#feb24c", "10<sup>−10</sup> to 10<sup>−5</sup>"},
+    {"#fd8d3c", "10<sup>−30</sup> to 10<sup>−10</sup>"},
+    {"#e31a1c", "10<sup>−100</sup> to 10<sup>−30</sup>"},
+    {"#800026", "below 10<sup>−100</sup>"},
 }};
 
 std::string formatStatistic(double value) {
@@ -364,7 +365,7 @@ void writeHeatMap(std::ostream& out, const ResultMap& results, const Significanc
     longestName = std::max(longestName, std::min<std::size_t>(names.back().size(), 24));
   }
   const int count = static_cast<int>(files.size());
-  const int cell = std::clamp(840 / count, 4, 28);
+  const int cell = std::clamp(1000 / count, 4, 28);
   const int fontSize = std::clamp(cell, 9, 12);
   // Every file named when the names fit; otherwise every so many, which the
   // grid lines mark.
@@ -464,12 +465,12 @@ std::string errnoText(int error, const char* fallback) {
 }  // namespace
 
 int heatBand(double evalue) {
-  if (!(evalue < 1.0)) return 0;  // not a number counts as chance
-  if (evalue >= 1e-2) return 1;
-  if (evalue >= 1e-5) return 2;
-  if (evalue >= 1e-10) return 3;
-  if (evalue >= 1e-20) return 4;
-  return 5;
+  // The lower bound of each band from the second on; not a number is chance.
+  constexpr std::array<double, kHeatBands - 2> kFloors = {1e-2, 1e-5, 1e-10, 1e-30, 1e-100};
+  if (!(evalue < 1.0)) return 0;
+  int band = 1;
+  while (band < kHeatBands - 1 && evalue < kFloors[static_cast<std::size_t>(band - 1)]) ++band;
+  return band;
 }
 
 void writeHtmlReport(std::ostream& out, const ResultMap& results,

@@ -35,7 +35,7 @@ std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultM
 
 // The colour band of the heat map that an E-value falls in: 0 for E ≥ 1
 // (what chance gives), up to kHeatBands - 1 for the smallest E-values.
-inline constexpr int kHeatBands = 6;
+inline constexpr int kHeatBands = 7;
 int heatBand(double evalue);
 
 }  // namespace orvalis
