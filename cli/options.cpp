@@ -207,9 +207,11 @@ Output (standard output):
   (default)       one line per listed result, "first & second (score)", or
                   "No suspicious files found."
   --all           list every result, as "Show all results" does (at most 200
-                  lines; with --json, every result of the scan)
+                  lines; with --json, every result of the scan); with
+                  --max-evalue, every result by E-value
   --json          one JSON document instead of the lines: settings, files,
-                  threshold, results and the listed comparison numbers
+                  threshold, the statistics of the E-values, results (each
+                  with its E-value) and the listed comparison numbers
   --html FILE     also write an HTML page of the listed results to FILE, with
                   a table of the file pairs and a map of files by files
   --max-evalue E  list instead the results whose E-value is at most E,
