@@ -29,8 +29,8 @@ struct SignificanceModel {
 // Values fitted to English text (a folder of 200 files of 2,000 words made by
 // scripts/planted-folder from a word model of the licence texts that every
 // Debian system has), used when a scan has too few comparisons to fit.
-inline constexpr double kFixedLambda = 2.55;
-inline constexpr double kFixedK = 0.0039;
+inline constexpr double kFixedLambda = 2.58;
+inline constexpr double kFixedK = 0.0042;
 
 // A fit needs this many comparisons between groups of at least kMinFitWords
 // words each; smaller groups follow the law too loosely to take part.
