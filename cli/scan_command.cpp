@@ -81,7 +81,7 @@ void writeResultLines(std::ostream& out, const std::vector<ListedResult>& listed
     out << kNoSuspiciousFilesLine << '\n';
     return;
   }
-  // The first design's listing is capped already; one by E-value is not.
+  // The threshold's listing is capped already; one by E-value is not.
   const std::size_t shown = std::min(listed.size(), static_cast<std::size_t>(kMaxListedResults));
   for (std::size_t i = 0; i < shown; ++i) out << listed[i].text << '\n';
 }
