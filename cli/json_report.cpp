@@ -1,6 +1,10 @@
 #include "cli/json_report.h"
 
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <string>
+#include <system_error>
 
 #include "cli/json_writer.h"
 #include "engine/encoding.h"
@@ -20,7 +24,20 @@ void appendIntegerField(std::string& out, const char* name, std::int64_t value) 
   appendJsonInteger(out, value);
 }
 
-void appendResult(std::string& out, std::int32_t comparison, const PairResult& result) {
+// Four significant digits, in the shortest form: "1.051", "0.003912".
+void appendStatistic(std::string& out, double value) {
+  std::array<char, 64> text{};
+  const auto [end, error] =
+      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::general, 4);
+  if (error != std::errc() || !std::isfinite(value)) {
+    out += "null";
+    return;
+  }
+  out.append(text.data(), end);
+}
+
+void appendResult(std::string& out, std::int32_t comparison, const PairResult& result,
+                  const SignificanceModel& model) {
   out += "{\"comparison\": ";
   appendJsonInteger(out, comparison);
   appendIntegerField(out, "indexA", fileIndexOf(result.groupA));
@@ -31,6 +48,8 @@ void appendResult(std::string& out, std::int32_t comparison, const PairResult& r
   appendIntegerField(out, "endB", result.endB);
   out += ", \"score\": ";
   appendJsonFloat(out, result.score);
+  out += ", \"evalue\": ";
+  out += jsonEvalue(evalueOf(model, result));
   out += ", \"consensusA\": ";
   appendJsonString(out, result.consensusA);
   out += ", \"consensusB\": ";
@@ -59,8 +78,13 @@ void writeArrayLines(std::ostream& out, const Range& items, Append append) {
 
 }  // namespace
 
+std::string jsonEvalue(double evalue) {
+  return std::isnan(evalue) ? std::string("null") : evalueText(evalue);
+}
+
 void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
-                     const std::vector<ListedResult>& listed, bool allResults) {
+                     const std::vector<ListedResult>& listed, bool allResults,
+                     const SignificanceModel& model, const std::vector<FilePair>* pairs) {
   std::string text = "{\n  \"settings\": {\"MU\": ";
   appendJsonFloat(text, engine.mismatchScore);
   text += ", \"DELTA\": ";
@@ -83,16 +107,28 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
 
   text = ",\n  \"threshold\": ";
   appendJsonFloat(text, threshold);
-  text += ",\n  \"results\": ";
+  text += ",\n  \"significance\": {\"lambda\": ";
+  appendStatistic(text, model.lambda);
+  text += ", \"K\": ";
+  appendStatistic(text, model.k);
+  appendIntegerField(text, "comparisons", model.comparisons);
+  appendIntegerField(text, "fitted", model.fitted);
+  text += ", \"note\": ";
+  if (model.usesFixedValues()) {
+    appendJsonString(text, kFixedValuesNote);
+  } else {
+    text += "null";
+  }
+  text += "},\n  \"results\": ";
   out << text;
 
   if (allResults) {
-    writeArrayLines(out, engine.pairResults, [](std::string& line, const auto& item) {
-      appendResult(line, item.first, item.second);
+    writeArrayLines(out, engine.pairResults, [&](std::string& line, const auto& item) {
+      appendResult(line, item.first, item.second, model);
     });
   } else {
-    writeArrayLines(out, listed, [](std::string& line, const ListedResult& item) {
-      appendResult(line, item.comparison, *item.result);
+    writeArrayLines(out, listed, [&](std::string& line, const ListedResult& item) {
+      appendResult(line, item.comparison, *item.result, model);
     });
   }
 
@@ -101,7 +137,26 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
     if (i > 0) text += ", ";
     appendJsonInteger(text, listed[i].comparison);
   }
-  text += "]\n}\n";
+  text += "]";
+  if (pairs != nullptr) {
+    text += ",\n  \"pairs\": ";
+    out << text;
+    writeArrayLines(out, *pairs, [](std::string& line, const FilePair& pair) {
+      line += "{\"indexA\": ";
+      appendJsonInteger(line, pair.fileA->index);
+      appendIntegerField(line, "indexB", pair.fileB->index);
+      appendIntegerField(line, "bestComparison", pair.bestComparison);
+      line += ", \"bestScore\": ";
+      appendJsonFloat(line, pair.best->score);
+      line += ", \"bestEvalue\": ";
+      line += jsonEvalue(pair.bestEvalue);
+      appendIntegerField(line, "results", pair.results);
+      appendIntegerField(line, "wordsMatched", pair.wordsMatched);
+      line += '}';
+    });
+    text.clear();
+  }
+  text += "\n}\n";
   out << text;
 }
 

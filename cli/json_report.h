@@ -8,13 +8,20 @@
 
 #include "engine/records.h"
 #include "ui/results/result_listing.h"
+#include "ui/results/significance.h"
 
 namespace orvalis::cli {
 
 // Writes the document for `engine`'s last scan. `results` holds every result of
-// the scan when allResults is set, otherwise only the listed ones; `listed` is
-// the listing in list order either way.
+// the scan when allResults is set, otherwise only the listed ones, each with its
+// E-value under `model`; `listed` is the listing in list order either way. The
+// document has a "pairs" array when `pairs` is given.
 void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
-                     const std::vector<ListedResult>& listed, bool allResults);
+                     const std::vector<ListedResult>& listed, bool allResults,
+                     const SignificanceModel& model, const std::vector<FilePair>* pairs);
+
+// The text of an E-value in JSON: three significant digits, "1.23e-05", the
+// same on every platform; null when it is not a number.
+std::string jsonEvalue(double evalue);
 
 }  // namespace orvalis::cli

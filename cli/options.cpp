@@ -55,6 +55,17 @@ std::optional<float> parseFiniteFloat(std::string_view text) {
   return static_cast<float>(value);
 }
 
+std::optional<double> parseNonNegativeNumber(std::string_view text) {
+  text = withoutPlusSign(text);
+  if (text.empty()) return std::nullopt;
+  double value = 0.0;
+  const auto [end, error] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  if (!std::isfinite(value) || value < 0.0) return std::nullopt;
+  return value;
+}
+
 std::optional<std::int32_t> parseInteger(std::string_view text) {
   text = withoutPlusSign(text);
   if (text.empty()) return std::nullopt;
@@ -108,6 +119,22 @@ ParseResult parseArguments(std::span<const std::string> args) {
     if (name == "--all" || name == "--json" || name == "--quiet") {
       if (!noValue()) return result;
       (name == "--all" ? options.showAll : name == "--json" ? options.json : options.quiet) = true;
+      continue;
+    }
+    if (name == "--pairs") {
+      if (!noValue()) return result;
+      options.pairs = true;
+      continue;
+    }
+    if (name == "--max-evalue") {
+      const auto text = takeValue();
+      if (!text) return result;
+      const auto value = parseNonNegativeNumber(*text);
+      if (!value) {
+        result.error = "option --max-evalue needs a number of 0 or more, not " + quoted(*text);
+        return result;
+      }
+      options.maxEvalue = *value;
       continue;
     }
     if (name == "--mu" || name == "--delta") {
@@ -166,8 +193,9 @@ ParseResult parseArguments(std::span<const std::string> args) {
 }
 
 std::string usageText() {
-  return "usage: orvalis-scan [--all] [--json] [--html FILE] [--mu X] [--delta X]\n"
-         "                    [--group-size N] [--jobs N] [--quiet] FILE [FILE...]\n"
+  return "usage: orvalis-scan [--all] [--json] [--html FILE] [--max-evalue E] [--pairs]\n"
+         "                    [--mu X] [--delta X] [--group-size N] [--jobs N] [--quiet]\n"
+         "                    FILE [FILE...]\n"
          "Try 'orvalis-scan --help' for more information.\n";
 }
 
@@ -187,10 +215,27 @@ Output (standard output):
   (default)       one line per listed result, "first & second (score)", or
                   "No suspicious files found."
   --all           list every result, as "Show all results" does (at most 200
-                  lines; with --json, every result of the scan)
+                  lines; with --json, every result of the scan); with
+                  --max-evalue, every result by E-value
   --json          one JSON document instead of the lines: settings, files,
-                  threshold, results and the listed comparison numbers
-  --html FILE     also write an HTML page of the listed results to FILE
+                  threshold, the statistics of the E-values, results (each
+                  with its E-value) and the listed comparison numbers
+  --html FILE     also write an HTML page of the listed results to FILE, with
+                  a table of the file pairs and a map of files by files
+  --max-evalue E  list instead the results whose E-value is at most E,
+                  smallest E-value first, each line ending in " E=1.23e-05"
+                  (at most 200 lines; with --json, all of them); 0.01 is a
+                  good start. The E-value of a result is the number of matches
+                  at least as strong that chance alone would give in this
+                  scan: E = N * K * m * n * exp(-lambda * score), with N the
+                  scan's comparisons, m and n the two word groups' lengths,
+                  and lambda and K fitted to the scan's own scores (fixed
+                  values measured on English text when the scan has too few
+                  comparisons, which a note on standard error says)
+  --pairs         one line per pair of files of the listed results instead of
+                  one per result: both names, the best score and its E-value,
+                  the number of results and the words they match, smallest
+                  E-value first; with --json, a "pairs" array as well
 
 Settings (read from the Orvalis settings store, which is never written; each
 can be overridden for this run):

@@ -38,6 +38,10 @@ struct ScanOptions {
   std::optional<std::filesystem::path> htmlFile;  // --html
   std::optional<int> jobs;                        // --jobs; unset: one per hardware thread
   bool quiet = false;                             // --quiet
+  // --max-evalue: list the results of E-value at most this, strongest first,
+  // instead of those above the threshold.
+  std::optional<double> maxEvalue;
+  bool pairs = false;  // --pairs: one line per file pair of the listed results
 };
 
 // The parsed command line, or why it is not one.
@@ -61,6 +65,8 @@ std::filesystem::path pathFromArgument(std::string_view argument);
 // Strict conversions of option values: the whole text must be the number.
 // A finite decimal number that stays finite as a 32-bit float.
 std::optional<float> parseFiniteFloat(std::string_view text);
+// A finite decimal number of 0 or more, in double precision.
+std::optional<double> parseNonNegativeNumber(std::string_view text);
 // A decimal integer without fraction or exponent that fits a 32-bit int.
 std::optional<std::int32_t> parseInteger(std::string_view text);
 

@@ -17,8 +17,10 @@ namespace {
 
 // Writes the HTML page to `file`; returns the exit status.
 int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine,
-                  const std::vector<ListedResult>& listed, float threshold, std::ostream& err) {
-  const std::string failure = writeHtmlReportFile(file, engine.pairResults, listed, threshold);
+                  const std::vector<ListedResult>& listed, float threshold,
+                  const SignificanceModel& model, std::ostream& err) {
+  const std::string failure =
+      writeHtmlReportFile(file, engine.pairResults, listed, threshold, model);
   if (failure.empty()) return kExitSuccess;
   err << "error: cannot write " << lineText(file) << ": " << failure << '\n';
   return kExitError;
@@ -79,7 +81,17 @@ void writeResultLines(std::ostream& out, const std::vector<ListedResult>& listed
     out << kNoSuspiciousFilesLine << '\n';
     return;
   }
-  for (const auto& item : listed) out << item.text << '\n';
+  // The threshold's listing is capped already; one by E-value is not.
+  const std::size_t shown = std::min(listed.size(), static_cast<std::size_t>(kMaxListedResults));
+  for (std::size_t i = 0; i < shown; ++i) out << listed[i].text << '\n';
+}
+
+void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs) {
+  if (pairs.empty()) {
+    out << kNoSuspiciousFilesLine << '\n';
+    return;
+  }
+  for (const FilePair& pair : pairs) out << pairLineText(pair) << '\n';
 }
 
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
@@ -114,9 +126,22 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   }
 
   const float threshold = computeThreshold(engine.pairResults);
-  const auto listed = listResults(engine.pairResults, threshold, options.showAll);
+  const SignificanceModel model = significanceOf(engine.pairResults);
+  auto listed = options.maxEvalue
+                    ? listByEvalue(engine.pairResults, model, *options.maxEvalue, options.showAll)
+                    : listResults(engine.pairResults, threshold, options.showAll);
+  setEvalues(listed, model);
+  std::vector<FilePair> pairs;
+  if (options.pairs) pairs = aggregatePairs(listed);
+  // Wherever E-values are shown, say when they rest on the fixed values.
+  if (model.usesFixedValues() && !options.json && (options.maxEvalue || options.pairs)) {
+    err << "note: " << kFixedValuesNote << '\n';
+  }
   if (options.json) {
-    writeJsonReport(out, engine, threshold, listed, options.showAll);
+    writeJsonReport(out, engine, threshold, listed, options.showAll, model,
+                    options.pairs ? &pairs : nullptr);
+  } else if (options.pairs) {
+    writePairLines(out, pairs);
   } else {
     writeResultLines(out, listed);
   }
@@ -127,7 +152,7 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     status = kExitError;
   }
   if (options.htmlFile &&
-      writeHtmlFile(*options.htmlFile, engine, listed, threshold, err) != kExitSuccess) {
+      writeHtmlFile(*options.htmlFile, engine, listed, threshold, model, err) != kExitSuccess) {
     status = kExitError;
   }
   return status;

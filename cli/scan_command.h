@@ -12,6 +12,7 @@
 #include "engine/records.h"
 #include "engine/settings.h"
 #include "ui/results/result_listing.h"
+#include "ui/results/significance.h"
 
 namespace orvalis::cli {
 
@@ -41,9 +42,13 @@ struct FileSelection {
 };
 FileSelection chooseScanFiles(const ScanOptions& options);
 
-// The lines of the results window: one per listed result, or the single line
-// "No suspicious files found." when none is listed.
+// The lines of the results window: one per listed result, at most
+// kMaxListedResults, or the single line "No suspicious files found." when none
+// is listed.
 void writeResultLines(std::ostream& out, const std::vector<ListedResult>& listed);
+
+// One line per file pair, or "No suspicious files found." when there is none.
+void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs);
 
 // The number of comparison threads when --jobs is not given.
 int defaultJobs();

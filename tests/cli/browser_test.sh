@@ -2,7 +2,8 @@
 # Scans a small folder whose files share a passage with orvalis-scan, opens the
 # HTML report in a headless Chromium and checks that the page, as the browser
 # built it, shows each file's text once and marks exactly that passage in both
-# files; also takes a screenshot.
+# files, and that its map of files and its table of file pairs link the pair to
+# its result; also takes a screenshot.
 #
 # Usage: browser_test.sh ORVALIS_SCAN SCRATCH_FOLDER
 # Exit status: 0 passed, 1 failed, 2 wrong usage, 77 skipped (no Chromium).
@@ -98,6 +99,17 @@ page=$(<"$dom")
   fail "no <mark> holds the shared passage of beta.txt exactly; see $dom"
 [[ $page == *"<mark title=\"Result 1\">$passage_alpha</mark>"* ]] ||
   fail "no <mark> holds the shared passage of alpha.txt (Windows line breaks) exactly; see $dom"
+# The map: the pair's two cells (beta's row and alpha's) coloured and linked to
+# the result, the legend, and no link for the pairs without a listed result.
+cells=$(grep -o '<a href="#result-1"><rect [^>]*fill="#[0-9a-f]*"><title>beta.txt &amp; alpha.txt: E=' "$dom" | wc -l)
+[[ $cells -eq 2 ]] || fail "the map has $cells linked cells for beta.txt & alpha.txt, not 2; see $dom"
+links=$(grep -o '<a href="#result-[0-9]*"><rect' "$dom" | wc -l)
+[[ $links -eq 2 ]] || fail "the map links $links cells, not the 2 of the listed pair; see $dom"
+[[ $page == *'aria-label="E-value colours"'* ]] || fail "the map has no legend; see $dom"
+[[ $page == *'<td class="n">1</td><td><a href="#result-1">beta.txt</a></td><td><a href="#result-1">alpha.txt</a></td>'* ]] ||
+  fail "the table of file pairs does not rank beta.txt & alpha.txt first with a link; see $dom"
+# Nothing is loaded from anywhere: no source or link attribute leaves the page.
+if grep -Eq '(src|href)="(https?:|//|file:)' "$dom"; then fail "the page refers to another resource; see $dom"; fi
 # Words outside the passage, one of each file, stand on the page once: each
 # text is shown once, not once per result.
 for word in quokka lynx heron; do

@@ -23,6 +23,8 @@ std::string parsed(const std::vector<std::string>& args) {
   if (o.groupSize) text << "group=" << *o.groupSize << ' ';
   if (o.jobs) text << "jobs=" << *o.jobs << ' ';
   if (o.htmlFile) text << "html=" << o.htmlFile->string() << ' ';
+  if (o.maxEvalue) text << "max-evalue=" << *o.maxEvalue << ' ';
+  if (o.pairs) text << "pairs ";
   text << (o.showAll ? "all " : "") << (o.json ? "json " : "") << (o.quiet ? "quiet" : "");
   return text.str();
 }
@@ -47,6 +49,17 @@ TEST(Options, CommandLinesAreAcceptedOrRefusedWithTheirReason) {
       {{"--jobs", "0", "f"}, "error: option --jobs needs a whole number from 1 to 1024, not '0'"},
       {{"--jobs", "1025", "f"},
        "error: option --jobs needs a whole number from 1 to 1024, not '1025'"},
+      {{"--max-evalue", "0.01", "--pairs", "f"}, "[f] max-evalue=0.01 pairs "},
+      {{"--max-evalue=1e-30", "f"}, "[f] max-evalue=1e-30 "},
+      {{"--max-evalue", "0", "f"}, "[f] max-evalue=0 "},
+      {{"--max-evalue", "-0.5", "f"},
+       "error: option --max-evalue needs a number of 0 or more, not '-0.5'"},
+      {{"--max-evalue", "inf", "f"},
+       "error: option --max-evalue needs a number of 0 or more, not 'inf'"},
+      {{"--max-evalue", "1e400", "f"},
+       "error: option --max-evalue needs a number of 0 or more, not '1e400'"},
+      {{"f", "--max-evalue"}, "error: option --max-evalue needs a value"},
+      {{"--pairs=1", "f"}, "error: option --pairs takes no value"},
   };
   for (const auto& [args, expected] : cases) EXPECT_EQ(parsed(args), expected);
 }

@@ -176,7 +176,8 @@ TEST_F(OrvalisScan, SmallScanGivesTheExactLinesDocumentAndPage) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.err, "warning: skipping ./d.txt: is a folder\n");
   // Files in case-insensitive name order; the score 9 against 0 and 0 gives
-  // the threshold 3 + sqrt(18).
+  // the threshold 3 + sqrt(18); three comparisons take the fixed statistics,
+  // and E = 3 · 0.0042 · 10 · 10 · e^(−2.58 · 9).
   EXPECT_EQ(result.out, R"({
   "settings": {"MU": -0.33, "DELTA": -0.5, "NUM_WORDS_PER_GROUPING": 1000},
   "files": [
@@ -188,8 +189,9 @@ TEST_F(OrvalisScan, SmallScanGivesTheExactLinesDocumentAndPage) {
                             jsonPath("./c.TXT") + R"(", "displayName": "c.TXT"}
   ],
   "threshold": 7.2426405,
+  "significance": {"lambda": 2.58, "K": 0.0042, "comparisons": 3, "fitted": 0, "note": "Too few comparisons to fit the statistics of chance matches: E-values use fixed values measured on English text."},
   "results": [
-    {"comparison": 0, "indexA": 1, "indexB": 0, "startA": 5, "endA": 49, "startB": 0, "endB": 44, "score": 9, "consensusA": "one two three four five six seven eight nine ", "consensusB": "one two three four five six seven eight nine "}
+    {"comparison": 0, "indexA": 1, "indexB": 0, "startA": 5, "endA": 49, "startB": 0, "endB": 44, "score": 9, "evalue": 1.04e-10, "consensusA": "one two three four five six seven eight nine ", "consensusB": "one two three four five six seven eight nine "}
   ],
   "listed": [0]
 }
@@ -198,6 +200,49 @@ TEST_F(OrvalisScan, SmallScanGivesTheExactLinesDocumentAndPage) {
                     mark = "<mark title=\"Result 1\">one two three";
   EXPECT_NE(page.find(mark, page.find(mark) + 1), std::string::npos);  // in both files
   EXPECT_FALSE(settings.store().keyExists());  // the settings store is only read
+}
+
+TEST_F(OrvalisScan, EvalueListingAndPairsAreStrongestFirstWithTheFixedValuesNoted) {
+  // c.txt shares seven words with a.txt and with b.txt, which share nine.
+  files.write("a.txt", "one two three four five six seven eight nine ten");
+  files.write("b.txt", "zero one two three four five six seven eight nine");
+  files.write("c.txt", "one two three four five six seven x y z");
+  files.write("d.txt", "the cat sat");
+  const std::string note =
+      "note: Too few comparisons to fit the statistics of chance matches: E-values use fixed "
+      "values measured on English text.\n";
+  // The default listing is the threshold's, without E-values or note.
+  Child result = run({"a.txt"});
+  EXPECT_EQ(result.out, "b.txt & a.txt (9.00)\n");
+  EXPECT_EQ(result.err, "");
+  // Equal E-values (c.txt's two results) keep the scan's order.
+  result = run({"--max-evalue", "0.01", "a.txt"});
+  EXPECT_EQ(result.out,
+            "b.txt & a.txt (9.00) E=2.08e-10\n"
+            "c.txt & a.txt (7.00) E=3.61e-08\nc.txt & b.txt (7.00) E=3.61e-08\n");
+  EXPECT_EQ(result.err, note);
+  EXPECT_EQ(run({"--max-evalue", "1e-9", "a.txt"}).out, "b.txt & a.txt (9.00) E=2.08e-10\n");
+  EXPECT_EQ(run({"--max-evalue", "0", "a.txt"}).out, "No suspicious files found.\n");
+  // Pairs of the listed results: those of the default listing, or of the E-values.
+  result = run({"--pairs", "a.txt"});
+  EXPECT_EQ(result.out, "b.txt & a.txt: best score 9.00, E=2.08e-10, 1 result, 9 words matched\n");
+  EXPECT_EQ(result.err, note);
+  EXPECT_EQ(run({"--pairs", "--max-evalue", "0.01", "a.txt"}).out,
+            "b.txt & a.txt: best score 9.00, E=2.08e-10, 1 result, 9 words matched\n"
+            "c.txt & a.txt: best score 7.00, E=3.61e-08, 1 result, 7 words matched\n"
+            "c.txt & b.txt: best score 7.00, E=3.61e-08, 1 result, 7 words matched\n");
+  const std::string json = run({"--json", "--pairs", "--max-evalue", "0.01", "a.txt"}).out;
+  EXPECT_NE(json.find(R"(  "listed": [0, 1, 2],
+  "pairs": [
+    {"indexA": 1, "indexB": 0, "bestComparison": 0, "bestScore": 9, "bestEvalue": 2.08e-10, "results": 1, "wordsMatched": 9},
+    {"indexA": 2, "indexB": 0, "bestComparison": 1, "bestScore": 7, "bestEvalue": 3.61e-08, "results": 1, "wordsMatched": 7},
+    {"indexA": 2, "indexB": 1, "bestComparison": 2, "bestScore": 7, "bestEvalue": 3.61e-08, "results": 1, "wordsMatched": 7}
+  ]
+}
+)"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find("\"note\": \"Too few comparisons"), std::string::npos) << json;
 }
 
 TEST_F(OrvalisScan, ExitStatusTellsSuccessTooFewFilesAndFailures) {
@@ -219,7 +264,11 @@ TEST_F(OrvalisScan, ExitStatusTellsSuccessTooFewFilesAndFailures) {
             "error: cannot write none/r.html: No such file or directory\n");
   EXPECT_TRUE(
       run({"--json", "one.txt", "empty.md"})
-          .out.ends_with("\"threshold\": null,\n  \"results\": [],\n  \"listed\": []\n}\n"));
+          .out.ends_with("\"threshold\": null,\n  \"significance\": {\"lambda\": 2.58, \"K\": "
+                         "0.0042, \"comparisons\": 0, \"fitted\": 0, \"note\": \"Too few "
+                         "comparisons to fit the statistics of chance matches: E-values use fixed "
+                         "values measured on English text.\"},\n  \"results\": [],\n  "
+                         "\"listed\": []\n}\n"));
 }
 
 #ifndef _WIN32

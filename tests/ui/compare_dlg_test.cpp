@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -239,6 +240,52 @@ TEST_F(ResultsWindow, ShowAllResultsRefillsTheListAndKeepsWhatIsShown) {
   showAllBox()->click();
   EXPECT_EQ(list()->count(), 2);
   EXPECT_EQ(dialog.showAll, 0);
+}
+
+TEST_F(ResultsWindow, StrongestFirstListsByEvalueAndUntickedGivesBackTheFirstListing) {
+  Files files = kThreeFiles;
+  files.emplace_back("d3.txt", "nothing in common here");
+  scan(files);
+  open(engine.pairResults);
+  const auto lines = [&] {
+    std::vector<std::string> out;
+    for (int i = 0; i < list()->count(); ++i) out.push_back(list()->itemText(i).toStdString());
+    return out;
+  };
+  const auto caption = [&] { return dialog.findChild<QGroupBox*>()->title().toStdString(); };
+  const std::vector<std::string> firstListing = lines();
+  auto* strongest = control<QCheckBox>("strongestFirstBox");
+  EXPECT_EQ(strongest->accessibleName(), "Strongest first");
+  EXPECT_FALSE(strongest->isChecked());
+
+  strongest->click();
+  // Six comparisons are too few to fit: the fixed values, and the caption says so.
+  EXPECT_EQ(caption(), kComparisonsFixedEvalueCaption);
+  const std::vector<std::string> strong = lines();
+  ASSERT_EQ(strong.size(), 2u);
+  double previous = 0.0;
+  for (int i = 0; i < 2; ++i) {
+    const auto at = strong[i].rfind(" E=");
+    ASSERT_NE(at, std::string::npos) << strong[i];
+    const double evalue = std::stod(strong[i].substr(at + 3));
+    EXPECT_LE(evalue, kStrongestMaxEvalue);
+    EXPECT_GE(evalue, previous);
+    previous = evalue;
+    // Each line is the first listing's line of its result, with its E-value.
+    EXPECT_EQ(resultLineText(*dialog.listedResults.at(i)), strong[i].substr(0, at));
+  }
+  choose(0);
+  EXPECT_EQ(selected(upper()),
+            dialog.listedResults.at(0) == &engine.pairResults.at(1) ? kPassageP : kPassageQ);
+
+  showAllBox()->click();  // every result, still by E-value
+  EXPECT_EQ(lines().size(), 6u);
+  EXPECT_EQ(lines()[0], strong[0]);
+  showAllBox()->click();
+  strongest->click();
+  EXPECT_EQ(lines(), firstListing);
+  EXPECT_EQ(caption(), "Comparisons (score)");
+  EXPECT_EQ(dialog.strongestFirst, 0);
 }
 
 TEST_F(ResultsWindow, NoSuspiciousFilesLineChangesNothingWhenChosen) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -44,7 +45,7 @@ struct Scan {
     for (const auto& [key, result] : results)
       listed.push_back({resultLineText(result), key, &result});
     std::ostringstream out;
-    writeHtmlReport(out, results, listed, 1.0f);
+    writeHtmlReport(out, results, listed, 1.0f, significanceOf(results));
     // UTF-8 without NUL or carriage return, whatever the files hold.
     EXPECT_TRUE(isValidUtf8(out.str()));
     EXPECT_EQ(out.str().find_first_of("\r\0"sv), std::string::npos);
@@ -131,6 +132,53 @@ TEST(HtmlReport, EachFileShowsOnceWithTheStretchesOfEveryListedResult) {
   EXPECT_LT(html.find("id=\"file-1\""), html.find("id=\"file-2\""));
   EXPECT_NE(html.find("<h4><a href=\"#result-2-b\">c.txt</a></h4>"), std::string::npos);
   EXPECT_NE(html.find("Results: 3. Listed results: 3. Files shown: 3."), std::string::npos);
+}
+
+TEST(HtmlReport, HeatBandsStartAtEachPowerOfTenOfTheLegend) {
+  const std::pair<double, int> rows[] = {
+      {std::nan(""), 0}, {1e9, 0},   {1.0, 0},   {0.999, 1},  {1e-2, 1},     {0.99e-2, 2},
+      {1e-5, 2},         {1e-10, 3}, {1e-30, 4}, {1e-100, 5}, {0.9e-100, 6}, {0.0, 6},
+  };
+  for (const auto& [evalue, band] : rows) EXPECT_EQ(heatBand(evalue), band) << evalue;
+}
+
+TEST(HtmlReport, MapAndPairTableLinkEachPairToItsFirstListedResultStrongestFirst) {
+  Scan scan;
+  const WordGroup* a = scan.file(2, "a.txt", "alpha"sv);
+  const WordGroup* b = scan.file(1, "b.txt", "bravo"sv);
+  const WordGroup* c = scan.file(0, kName, "charlie"sv);
+  scan.results[0] = {b, c, 0, 0, 0, 0, 20.0f, "x ", "x "};
+  scan.results[1] = {a, c, 0, 0, 0, 0, 40.0f, "y ", "y "};
+  scan.results[2] = {a, b, 0, 0, 0, 0, 0.0f, "z ", "w "};  // weakest
+  scan.results[3] = {a, c, 0, 0, 0, 0, 10.0f, "v ", "v "};
+  const std::string html = scan.page();
+  // The table: a.txt & c first (results 2 and 4, best 40), then b.txt & c.
+  const auto row = [&](const std::string& number, const char* first, int results) {
+    const std::string link = "<a href=\"#result-" + number + "\">";
+    return link + first + "</a></td><td>" + link + "&lt;a&amp;b&gt;&#39;q&quot;.txt</a></td>" +
+           "<td class=\"n\">" + (number == "2" ? "40.00" : "20.00") + "</td>" + "<td class=\"n\">" +
+           evalueText(
+               evalueOf(significanceOf(scan.results), scan.results.at(number == "2" ? 1 : 0))) +
+           "</td><td class=\"n\">" + std::to_string(results) + "</td><td class=\"n\">" +
+           std::to_string(results) + "</td></tr>";
+  };
+  const auto first = html.find(row("2", "a.txt", 2));
+  ASSERT_NE(first, std::string::npos) << html;
+  const auto second = html.find(row("1", "b.txt", 1));
+  EXPECT_LT(first, second);
+  EXPECT_LT(second,
+            html.find("<a href=\"#result-3\">a.txt</a></td><td><a href=\"#result-3\">b.txt"));
+  // The map: both cells of each pair linked to its first listed result and
+  // coloured by its band: the chance match in the palest.
+  for (const char* cell : {"<a href=\"#result-1\"><rect", "<a href=\"#result-2\"><rect",
+                           "<a href=\"#result-3\"><rect"}) {
+    const auto at = html.find(cell);
+    ASSERT_NE(at, std::string::npos) << cell;
+    EXPECT_NE(html.find(cell, at + 1), std::string::npos) << cell;
+  }
+  EXPECT_NE(html.find("fill=\"#ffffb2\"><title>a.txt &amp; b.txt: E="), std::string::npos);
+  EXPECT_EQ(html.find("<a href=\"#result-4\"><rect"), std::string::npos);
+  EXPECT_NE(html.find("fixed values."), std::string::npos);  // four comparisons are too few
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ui/report/html_report.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -116,6 +117,15 @@ mark { background: #ffe94d; color: #000; }
 .consensus span { display: block; color: #555; font-size: .85em; }
 .consensus code { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, monospace; font-size: .85em; white-space: pre-wrap; overflow-wrap: anywhere; }
 .top { font-size: .85em; }
+.stats { margin: 0 0 1em; color: #444; }
+.legend { display: flex; flex-wrap: wrap; gap: .3em 1.2em; margin: 0 0 .5em; padding: 0; list-style: none; font-size: .9em; }
+.legend span { display: inline-block; width: 1.1em; height: 1.1em; margin-right: .35em; vertical-align: -.2em; border: 1px solid #999; }
+.heatmap { display: block; max-width: 100%; height: auto; }
+.heatmap text { font-family: ui-monospace, "DejaVu Sans Mono", Menlo, Consolas, monospace; fill: #333; }
+table.pairs { border-collapse: collapse; margin: 0 0 1em; font-size: .9em; }
+table.pairs th, table.pairs td { padding: .15em .6em; border-bottom: 1px solid #ddd; text-align: left; }
+table.pairs td.n { text-align: right; font-variant-numeric: tabular-nums; }
+table.pairs a { color: #0645ad; text-decoration: none; }
 </style>
 </head>
 <body>
@@ -158,6 +168,36 @@ std::string stretchId(std::size_t number, char side) {
   return "result-" + std::to_string(number) + "-" + side;
 }
 
+// The heat map's colours, from chance to the strongest matches, and what each
+// band of E-values is.
+struct Band {
+  const char* colour;
+  const char* label;
+};
+constexpr std::array<Band, kHeatBands> kBands = {{
+    {"#eeeeee", "1 or more (what chance gives)"},
+    {"#ffffb2", "10<sup>−2</sup> to 1"},
+    {"#fed976", "10<sup>−5</sup> to 10<sup>−2</sup>"},
+    {"#feb24c", "10<sup>−10</sup> to 10<sup>−5</sup>"},
+    {"#fd8d3c", "10<sup>−30</sup> to 10<sup>−10</sup>"},
+    {"#e31a1c", "10<sup>−100</sup> to 10<sup>−30</sup>"},
+    {"#800026", "below 10<sup>−100</sup>"},
+}};
+
+std::string formatStatistic(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.4g", value);
+  return buffer;
+}
+
+// The strongest result of a pair of files over the whole scan.
+struct PairBest {
+  double logE = 0.0;
+  float score = 0.0f;
+};
+
+using FileIndexPair = std::pair<std::int32_t, std::int32_t>;
+
 class ReportWriter {
  public:
   ReportWriter(std::ostream& out, const std::vector<ListedResult>& listed) : out_(out) {
@@ -176,7 +216,7 @@ class ReportWriter {
 
   std::size_t fileCount() const { return files_.size(); }
 
-  void writeResult(std::size_t number, const ListedResult& listed) {
+  void writeResult(std::size_t number, const ListedResult& listed, double evalue) {
     out_ << "<section id=\"result-" << number << "\">\n<h3><a href=\"#result-" << number << "\">"
          << number << ". " << escapeUtf8(listed.text) << "</a></h3>\n";
     const PairResult* result = listed.result;
@@ -184,7 +224,8 @@ class ReportWriter {
       out_ << "</section>\n";
       return;
     }
-    out_ << "<p class=\"score\">Score: " << formatNumber(result->score) << "</p>\n"
+    out_ << "<p class=\"score\">Score: " << formatNumber(result->score)
+         << ". E-value: " << evalueText(evalue) << ".</p>\n"
          << "<div class=\"pair\">\n";
     writeSide(number, 'a', result->groupA, result->consensusA);
     writeSide(number, 'b', result->groupB, result->consensusB);
@@ -292,40 +333,204 @@ class ReportWriter {
   std::map<std::int32_t, ReportFile> files_;  // by file index: in scan order
 };
 
+// The map of files by files: each cell coloured by the band of the best E-value
+// of its pair over the whole scan, linked to the pair's first listed result
+// when it has one; the diagonal grey. Cells of chance pairs are the background.
+void writeHeatMap(std::ostream& out, const ResultMap& results, const SignificanceModel& model,
+                  const std::map<FileIndexPair, std::size_t>& firstListed) {
+  std::map<std::int32_t, const FileEntry*> files;
+  std::map<FileIndexPair, PairBest> best;
+  for (const auto& [key, result] : results) {
+    if (result.groupA == nullptr || result.groupB == nullptr || result.groupA->file == nullptr ||
+        result.groupB->file == nullptr) {
+      continue;
+    }
+    const FileEntry* a = result.groupA->file;
+    const FileEntry* b = result.groupB->file;
+    files[a->index] = a;
+    files[b->index] = b;
+    const double logE = logEvalue(model, result);
+    const auto [found, added] =
+        best.try_emplace({a->index, b->index}, PairBest{logE, result.score});
+    if (!added && logE < found->second.logE) found->second = {logE, result.score};
+  }
+  if (files.size() < 2) return;
+
+  std::map<std::int32_t, int> position;
+  std::size_t longestName = 0;
+  std::vector<std::string> names;
+  for (const auto& [index, file] : files) {
+    position[index] = static_cast<int>(names.size());
+    names.push_back(displayText(file->displayName));
+    longestName = std::max(longestName, std::min<std::size_t>(names.back().size(), 24));
+  }
+  const int count = static_cast<int>(files.size());
+  const int cell = std::clamp(1000 / count, 4, 28);
+  const int fontSize = std::clamp(cell, 9, 12);
+  // Every file named when the names fit; otherwise every so many, which the
+  // grid lines mark.
+  const int every = cell >= fontSize ? 1 : 10;
+  const int margin = static_cast<int>(longestName) * fontSize * 62 / 100 + 8;
+  const int side = count * cell;
+  const int width = margin + side + 4;
+
+  out << "<section id=\"map\">\n<h2>Map of files</h2>\n"
+      << "<p>Each cell is a pair of files, coloured by the smallest E-value of the pair; a "
+         "coloured cell links to the pair's first listed result. Rows and columns follow the "
+         "files in scan order"
+      << (every > 1 ? ", every tenth named and marked by a line" : "") << ".</p>\n"
+      << "<ul class=\"legend\" aria-label=\"E-value colours\">\n";
+  for (const Band& band : kBands) {
+    out << "<li><span style=\"background:" << band.colour << "\"></span>E " << band.label
+        << "</li>\n";
+  }
+  out << "</ul>\n<svg class=\"heatmap\" xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" "
+         "aria-label=\"Map of files by files\" width=\""
+      << width << "\" height=\"" << width << "\" viewBox=\"0 0 " << width << ' ' << width
+      << "\" font-size=\"" << fontSize << "\">\n<rect x=\"" << margin << "\" y=\"" << margin
+      << "\" width=\"" << side << "\" height=\"" << side << "\" fill=\"" << kBands[0].colour
+      << "\"/>\n";
+  for (int i = 0; i < count; ++i) {
+    out << "<rect x=\"" << margin + i * cell << "\" y=\"" << margin + i * cell << "\" width=\""
+        << cell << "\" height=\"" << cell << "\" fill=\"#9a9a9a\"/>\n";
+  }
+  if (every > 1) {
+    out << "<path stroke=\"#ffffff\" stroke-width=\"1\" d=\"";
+    for (int i = every; i < count; i += every) {
+      out << 'M' << margin + i * cell << ' ' << margin << 'v' << side << 'M' << margin << ' '
+          << margin + i * cell << 'h' << side;
+    }
+    out << "\"/>\n";
+  }
+  for (int i = 0; i < count; i += every) {
+    std::string name = names[static_cast<std::size_t>(i)];
+    if (name.size() > 24) name = name.substr(0, 23) + "…";
+    const std::string label = escapeUtf8(name);
+    const int middle = margin + i * cell + cell / 2;
+    out << "<text x=\"" << margin - 4 << "\" y=\"" << middle
+        << "\" text-anchor=\"end\" dominant-baseline=\"central\">" << label << "</text>\n"
+        << "<text transform=\"translate(" << middle << ' ' << margin - 4
+        << ") rotate(-90)\" dominant-baseline=\"central\">" << label << "</text>\n";
+  }
+  for (const auto& [pair, strongest] : best) {
+    const double evalue = std::exp(strongest.logE);
+    const int band = heatBand(evalue);
+    if (band == 0) continue;
+    const int row = position[pair.first];
+    const int column = position[pair.second];
+    const auto link = firstListed.find(pair);
+    const std::string title = escapeUtf8(names[static_cast<std::size_t>(row)]) + " &amp; " +
+                              escapeUtf8(names[static_cast<std::size_t>(column)]) +
+                              ": E=" + evalueText(evalue) + ", score " +
+                              formatNumber(strongest.score);
+    // Both halves, so that a file's row and its column show all its pairs.
+    for (const auto& [x, y] : {std::pair{column, row}, std::pair{row, column}}) {
+      if (link != firstListed.end()) out << "<a href=\"#result-" << link->second << "\">";
+      out << "<rect x=\"" << margin + x * cell << "\" y=\"" << margin + y * cell << "\" width=\""
+          << cell << "\" height=\"" << cell << "\" fill=\""
+          << kBands[static_cast<std::size_t>(band)].colour << "\"><title>" << title
+          << "</title></rect>";
+      out << (link != firstListed.end() ? "</a>\n" : "\n");
+    }
+  }
+  out << "</svg>\n</section>\n";
+}
+
+// The file pairs of the listed results, smallest E-value first, each linked to
+// its best result.
+void writePairTable(std::ostream& out, const std::vector<FilePair>& pairs,
+                    const std::map<std::int32_t, std::size_t>& numberOf) {
+  if (pairs.empty()) return;
+  out << "<section id=\"pairs\">\n<h2>File pairs</h2>\n<table class=\"pairs\">\n<thead><tr>"
+         "<th>#</th><th>First file</th><th>Second file</th><th>Best score</th><th>E-value</th>"
+         "<th>Results</th><th>Words matched</th></tr></thead>\n<tbody>\n";
+  std::size_t rank = 0;
+  for (const FilePair& pair : pairs) {
+    const std::string link =
+        "<a href=\"#result-" + std::to_string(numberOf.at(pair.bestComparison)) + "\">";
+    out << "<tr><td class=\"n\">" << ++rank << "</td><td>" << link
+        << escapeHtml(displayText(pair.fileA->displayName)) << "</a></td><td>" << link
+        << escapeHtml(displayText(pair.fileB->displayName)) << "</a></td><td class=\"n\">"
+        << formatNumber(pair.best->score) << "</td><td class=\"n\">" << evalueText(pair.bestEvalue)
+        << "</td><td class=\"n\">" << pair.results << "</td><td class=\"n\">" << pair.wordsMatched
+        << "</td></tr>\n";
+  }
+  out << "</tbody>\n</table>\n</section>\n";
+}
+
 std::string errnoText(int error, const char* fallback) {
   return error != 0 ? std::generic_category().message(error) : std::string(fallback);
 }
 
 }  // namespace
 
+int heatBand(double evalue) {
+  // The lower bound of each band from the second on; not a number is chance.
+  constexpr std::array<double, kHeatBands - 2> kFloors = {1e-2, 1e-5, 1e-10, 1e-30, 1e-100};
+  if (!(evalue < 1.0)) return 0;
+  int band = 1;
+  while (band < kHeatBands - 1 && evalue < kFloors[static_cast<std::size_t>(band - 1)]) ++band;
+  return band;
+}
+
 void writeHtmlReport(std::ostream& out, const ResultMap& results,
-                     const std::vector<ListedResult>& listed, float threshold) {
+                     const std::vector<ListedResult>& listed, float threshold,
+                     const SignificanceModel& model) {
   ReportWriter writer(out, listed);
+  // The listed results with their E-values, by number, and by file pair.
+  std::vector<ListedResult> withEvalues = listed;
+  setEvalues(withEvalues, model);
+  std::map<std::int32_t, std::size_t> numberOf;
+  std::map<FileIndexPair, std::size_t> firstListed;
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    numberOf.try_emplace(listed[i].comparison, i + 1);
+    const PairResult* result = listed[i].result;
+    if (result != nullptr && result->groupA != nullptr && result->groupB != nullptr &&
+        result->groupA->file != nullptr && result->groupB->file != nullptr) {
+      firstListed.try_emplace({result->groupA->file->index, result->groupB->file->index}, i + 1);
+    }
+  }
+
   out << kPageStart;
   out << "<p class=\"summary\" id=\"top\">Threshold: " << formatNumber(threshold)
       << ". Results: " << results.size() << ". Listed results: " << listed.size()
       << ". Files shown: " << writer.fileCount() << ".</p>\n";
+  out << "<p class=\"stats\">E-value of a result: the number of matches at least as strong "
+         "that chance alone gives in this scan, "
+      << model.comparisons << " × K × m × n × e<sup>−λ × score</sup>, with m and n the word "
+      << "counts of its two word groups, λ = " << formatStatistic(model.lambda)
+      << " and K = " << formatStatistic(model.k) << ", ";
+  if (model.usesFixedValues()) {
+    out << "fixed values. " << escapeHtml(kFixedValuesNote) << "</p>\n";
+  } else {
+    out << "fitted to the scores of " << model.fitted << " comparisons.</p>\n";
+  }
+  writeHeatMap(out, results, model, firstListed);
+  writePairTable(out, aggregatePairs(withEvalues), numberOf);
   if (listed.empty()) {
     out << "<p>" << escapeHtml(kNoSuspiciousFilesLine) << "</p>\n";
   } else {
-    out << "<nav>\n<ol>\n";
+    out << "<h2>Listed results</h2>\n<nav>\n<ol>\n";
     for (std::size_t i = 0; i < listed.size(); ++i) {
       out << "<li><a href=\"#result-" << i + 1 << "\">" << escapeUtf8(listed[i].text)
           << "</a></li>\n";
     }
     out << "</ol>\n</nav>\n<h2>Results</h2>\n";
   }
-  for (std::size_t i = 0; i < listed.size(); ++i) writer.writeResult(i + 1, listed[i]);
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    writer.writeResult(i + 1, listed[i], withEvalues[i].evalue);
+  }
   writer.writeFiles();
   out << kPageEnd;
 }
 
 std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
-                                const std::vector<ListedResult>& listed, float threshold) {
+                                const std::vector<ListedResult>& listed, float threshold,
+                                const SignificanceModel& model) {
   errno = 0;
   std::ofstream page(file, std::ios::binary | std::ios::trunc);
   if (!page) return errnoText(errno, "cannot open the file");
-  writeHtmlReport(page, results, listed, threshold);
+  writeHtmlReport(page, results, listed, threshold, model);
   errno = 0;
   page.close();
   if (!page) return errnoText(errno, "writing failed");

@@ -1,6 +1,8 @@
-// A self-contained HTML page of listed results: the list, each result with its
-// score and consensus strings, and the text of every file that a listed result
-// shows, once, with the matched stretch of every listed result marked in it.
+// A self-contained HTML page of listed results: a map of files by files coloured
+// by each pair's best E-value, a table of the file pairs of the listed results
+// ranked by E-value, the list, each result with its score, E-value and
+// consensus strings, and the text of every file that a listed result shows,
+// once, with the matched stretch of every listed result marked in it.
 // Written by orvalis-scan's --html and by the results window alike.
 #pragma once
 
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "ui/results/result_listing.h"
+#include "ui/results/significance.h"
 
 namespace orvalis {
 
@@ -18,13 +21,21 @@ namespace orvalis {
 // its path, once, in text mode, so that offsets count as the scan counted them;
 // the text is cut at the stretches' byte offsets before it is decoded, and
 // offsets beyond a file changed since the scan are moved into its text. A file
-// that cannot be read is shown as such. The caller checks `out` for write errors.
+// that cannot be read is shown as such. E-values come from `model`, the scan's
+// statistics. The caller checks `out` for write errors.
 void writeHtmlReport(std::ostream& out, const ResultMap& results,
-                     const std::vector<ListedResult>& listed, float threshold);
+                     const std::vector<ListedResult>& listed, float threshold,
+                     const SignificanceModel& model);
 
 // Writes the page to `file`, replacing it. Returns why it could not, empty when
 // the whole page was written.
 std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
-                                const std::vector<ListedResult>& listed, float threshold);
+                                const std::vector<ListedResult>& listed, float threshold,
+                                const SignificanceModel& model);
+
+// The colour band of the heat map that an E-value falls in: 0 for E ≥ 1
+// (what chance gives), up to kHeatBands - 1 for the smallest E-values.
+inline constexpr int kHeatBands = 7;
+int heatBand(double evalue);
 
 }  // namespace orvalis

@@ -129,6 +129,16 @@ void CCompareDlg::createControls() {
   showAllBox_->resize(std::max(showAllBox_->width(), showAllBox_->sizeHint().width()),
                       showAllBox_->height());
 
+  // Beneath "Show all results", where the template leaves room.
+  strongestBox_ = new QCheckBox(QString::fromUtf8(kStrongestFirstCaption), this);
+  strongestBox_->setObjectName(QStringLiteral("strongestFirstBox"));
+  strongestBox_->setAccessibleName(QString::fromUtf8(kStrongestFirstCaption));
+  strongestBox_->setAccessibleDescription(QString::fromUtf8(kStrongestFirstTip));
+  strongestBox_->setToolTip(QString::fromUtf8(kStrongestFirstTip));
+  place(strongestBox_, du, 410, 38, 65, 10);
+  strongestBox_->resize(std::max(strongestBox_->width(), strongestBox_->sizeHint().width()),
+                        strongestBox_->height());
+
   // In the context menus, and on the usual key for saving.
   saveReportAction_ = new QAction(QString::fromUtf8(kSaveReportEntry), this);
   saveReportAction_->setObjectName(QStringLiteral("saveReportAction"));
@@ -143,6 +153,7 @@ void CCompareDlg::createControls() {
   setTabOrder(nameBoxB_, consensusBoxA_);
   setTabOrder(consensusBoxA_, consensusBoxB_);
   setTabOrder(consensusBoxB_, showAllBox_);
+  setTabOrder(showAllBox_, strongestBox_);
 
   // Not resizable: the template's size, in the dialog's font.
   setFixedSize(du.x(488), du.y(342));
@@ -153,6 +164,7 @@ void CCompareDlg::connectMessageMap() {
   // Chosen by the user, by mouse or keys; filling the list sends nothing.
   connect(resultList_, &QComboBox::activated, this, &CCompareDlg::OnResultSelected);
   connect(showAllBox_, &QCheckBox::clicked, this, &CCompareDlg::OnShowAllResults);
+  connect(strongestBox_, &QCheckBox::clicked, this, &CCompareDlg::OnStrongestFirst);
   connect(saveReportAction_, &QAction::triggered, this, &CCompareDlg::OnSaveReport);
   for (CRichEditCtrlGS* view : {upperView_, lowerView_}) {
     // The views' own menu, with the window's entry added.
@@ -193,6 +205,7 @@ void CCompareDlg::keyPressEvent(QKeyEvent* event) {
 
 void CCompareDlg::OnInitDialog() {
   threshold = engineResults != nullptr ? computeThreshold(*engineResults) : computeThreshold({});
+  significance = significanceOf(engineResults != nullptr ? *engineResults : ResultMap{});
   FillResultList();
   upperView_->showText(QString::fromUtf8(kSelectHint));
   resultList_->setFocus();
@@ -203,8 +216,16 @@ void CCompareDlg::FillResultList() {
   resultList_->clear();
   listedResults.clear();
   listedCount = 0;
-  listing_ = engineResults != nullptr ? listResults(*engineResults, threshold, showAll != 0)
-                                      : std::vector<ListedResult>{};
+  if (engineResults == nullptr) {
+    listing_.clear();
+  } else if (strongestFirst != 0) {
+    listing_ = listByEvalue(*engineResults, significance, kStrongestMaxEvalue, showAll != 0);
+    if (listing_.size() > static_cast<std::size_t>(kMaxListedResults)) {
+      listing_.resize(static_cast<std::size_t>(kMaxListedResults));
+    }
+  } else {
+    listing_ = listResults(*engineResults, threshold, showAll != 0);
+  }
   for (const ListedResult& line : listing_) {
     resultList_->addItem(fromUtf8(line.text));
     listedResults.emplace(listedCount, line.result);
@@ -218,6 +239,17 @@ void CCompareDlg::FillResultList() {
 
 void CCompareDlg::OnShowAllResults() {
   showAll = showAllBox_->isChecked() ? 1 : 0;
+  FillResultList();
+}
+
+void CCompareDlg::OnStrongestFirst() {
+  strongestFirst = strongestBox_->isChecked() ? 1 : 0;
+  const char* caption = kComparisonsCaption;
+  if (strongestFirst != 0) {
+    caption =
+        significance.usesFixedValues() ? kComparisonsFixedEvalueCaption : kComparisonsEvalueCaption;
+  }
+  comparisonsGroup_->setTitle(QString::fromUtf8(caption));
   FillResultList();
 }
 
@@ -264,7 +296,7 @@ void CCompareDlg::OnSaveReport() {
 std::string CCompareDlg::writeReport(const std::filesystem::path& file) const {
   static const ResultMap kNoResults;
   return writeHtmlReportFile(file, engineResults != nullptr ? *engineResults : kNoResults, listing_,
-                             threshold);
+                             threshold, significance);
 }
 
 }  // namespace orvalis

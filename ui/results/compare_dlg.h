@@ -12,6 +12,7 @@
 
 #include "engine/records.h"
 #include "ui/results/result_listing.h"
+#include "ui/results/significance.h"
 
 class QAction;
 class QCheckBox;
@@ -38,6 +39,7 @@ class CCompareDlg : public QDialog {
   static constexpr int IDC_CONSENSUS_A = 1025;
   static constexpr int IDC_CONSENSUS_B = 1026;
   static constexpr int IDC_SHOW_ALL = 1027;
+  static constexpr int IDC_STRONGEST_FIRST = 1028;
 
   // Messages about files and the report's file chooser go through `prompts`,
   // which must outlive the dialog. Set engineResults before the dialog is shown.
@@ -58,6 +60,10 @@ class CCompareDlg : public QDialog {
   int shownFileB = -1;  // the same for the lower view
   float threshold = 0.0f;
   int showAll = 0;  // the show-all box as last read: 1 ticked, 0 not
+  // The strongest-first box as last read: when ticked, the results of E-value
+  // kStrongestMaxEvalue or less (every result with showAll) by E-value.
+  int strongestFirst = 0;
+  SignificanceModel significance;  // fitted when the dialog opens
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -71,6 +77,7 @@ class CCompareDlg : public QDialog {
   void OnInitDialog();
   void FillResultList();
   void OnShowAllResults();
+  void OnStrongestFirst();
   void OnResultSelected();
   void OnSaveReport();
 
@@ -95,6 +102,7 @@ class CCompareDlg : public QDialog {
   QLabel* consensusLabelA_ = nullptr;
   QLabel* consensusLabelB_ = nullptr;
   QCheckBox* showAllBox_ = nullptr;
+  QCheckBox* strongestBox_ = nullptr;
   QAction* saveReportAction_ = nullptr;
 };
 

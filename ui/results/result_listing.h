@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ struct ListedResult {
   std::string text;                    // the line shown for the result
   std::int32_t comparison = 0;         // the result's key
   const PairResult* result = nullptr;  // points into the listed map
+  // The result's E-value where the listing is by E-value; otherwise not a number.
+  double evalue = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The results to list, in key order, at most kMaxListedResults: every result

@@ -9,6 +9,14 @@ namespace orvalis {
 inline constexpr const char* kResultsCaption = "Results";
 inline constexpr const char* kComparisonsCaption = "Comparisons (score)";
 inline constexpr const char* kShowAllCaption = "Show all results";
+inline constexpr const char* kStrongestFirstCaption = "Strongest first";
+// The group box's caption while the strongest results are listed, with their E-values.
+inline constexpr const char* kComparisonsEvalueCaption = "Comparisons (score, E-value)";
+inline constexpr const char* kComparisonsFixedEvalueCaption =
+    "Comparisons (score, E-value from fixed values: too few comparisons to fit)";
+inline constexpr const char* kStrongestFirstTip =
+    "List the results of E-value 0.01 or less, smallest first: the number of matches at least "
+    "as strong that chance alone gives in this scan.";
 inline constexpr const char* kConsensusCaption = "Consensus:";
 inline constexpr const char* kSelectHint = "Select from the results in the drop down box above.";
 inline constexpr const char* kSaveReportEntry = "Save Report...";

@@ -1,0 +1,361 @@
+// A folder of generated texts with planted, slightly edited copies and the truth
+// about them, and how well a scan's listing finds those copies.
+//
+//   make_planted_folder make FOLDER [--files N] [--words N] [--passages N]
+//                                   [--seed N] [--corpus FOLDER]
+//   make_planted_folder score FOLDER REPORT.json
+//
+// make: writes f000.txt, f001.txt, ... of --words words each, from a word model
+// of the English texts in --corpus (default /usr/share/common-licenses, which
+// every Debian system has): each word follows the one before as in the corpus
+// half of the time, and is drawn by its frequency otherwise, so the texts read
+// like English word salad and share no long run of words by chance. Then each
+// of --passages passages, 30 to 150 words of one file, is copied into one to
+// three other files, each copy with about 3 % of its words edited (replaced,
+// dropped, or preceded by an extra word). truth.tsv lists the passages and
+// pairs.tsv the file pairs that share one: the source and its copies, and the
+// copies among themselves. Same arguments, same folder.
+//
+// score: reads orvalis-scan's JSON document of a scan of FOLDER and prints, for
+// the file pairs of its listed results, the recall (planted pairs listed) and
+// the precision (listed pairs that share a planted passage or a run of 8
+// identical words).
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <random>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Words = std::vector<std::string>;
+using Pair = std::pair<int, int>;  // file numbers, higher first as in the scan
+
+constexpr int kShortestPassage = 30;
+constexpr int kLongestPassage = 150;
+constexpr double kEditRate = 0.03;
+constexpr double kFollowRate = 0.5;
+constexpr int kSharedRun = 8;
+
+Words splitWords(const std::string& text) {
+  Words words;
+  std::istringstream in(text);
+  std::string word;
+  while (in >> word) words.push_back(word);
+  return words;
+}
+
+std::string readFile(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string fileName(int number) {
+  char name[32];
+  std::snprintf(name, sizeof name, "f%03d.txt", number);
+  return name;
+}
+
+// Word frequencies and successors of a corpus.
+struct WordModel {
+  Words tokens;  // every word of the corpus, so a uniform draw follows frequency
+  std::unordered_map<std::string, std::vector<std::size_t>>
+      next;  // where each word's successors stand
+
+  explicit WordModel(const fs::path& corpus) {
+    std::set<fs::path> files;  // by their real path: links to one licence count once
+    for (const auto& entry : fs::directory_iterator(corpus)) {
+      std::error_code error;
+      if (entry.is_regular_file(error)) files.insert(fs::canonical(entry.path(), error));
+    }
+    for (const fs::path& file : files) {
+      const Words words = splitWords(readFile(file));
+      for (std::size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) next[words[i - 1]].push_back(tokens.size());
+        tokens.push_back(words[i]);
+      }
+    }
+  }
+
+  template <typename Random>
+  Words text(Random& random, int count) const {
+    Words out;
+    std::uniform_int_distribution<std::size_t> any(0, tokens.size() - 1);
+    std::bernoulli_distribution follow(kFollowRate);
+    while (static_cast<int>(out.size()) < count) {
+      const auto found = out.empty() ? next.end() : next.find(out.back());
+      if (found != next.end() && follow(random)) {
+        const auto& places = found->second;
+        out.push_back(tokens[places[std::uniform_int_distribution<std::size_t>(
+            0, places.size() - 1)(random)]]);
+      } else {
+        out.push_back(tokens[any(random)]);
+      }
+    }
+    return out;
+  }
+};
+
+struct Options {
+  int files = 200;
+  int words = 2000;
+  int passages = 160;
+  unsigned seed = 13;
+  fs::path corpus = "/usr/share/common-licenses";
+};
+
+int make(const fs::path& folder, const Options& options) {
+  const WordModel model(options.corpus);
+  if (model.tokens.size() < 1000) {
+    std::cerr << "error: too few words in " << options.corpus << '\n';
+    return 1;
+  }
+  std::mt19937_64 random(options.seed);
+  std::vector<Words> texts;
+  for (int f = 0; f < options.files; ++f) texts.push_back(model.text(random, options.words));
+
+  // Stretches of each file taken by a passage or a copy, so that no copy
+  // overwrites another passage.
+  std::vector<std::vector<std::pair<int, int>>> taken(options.files);
+  const auto isFree = [&](int file, int start, int length) {
+    for (const auto& [from, to] : taken[file]) {
+      if (start < to + 5 && from < start + length + 5) return false;
+    }
+    return true;
+  };
+  std::uniform_int_distribution<int> anyFile(0, options.files - 1);
+  std::uniform_int_distribution<int> anyLength(kShortestPassage, kLongestPassage);
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  std::uniform_int_distribution<std::size_t> anyToken(0, model.tokens.size() - 1);
+
+  std::ofstream truth(folder / "truth.tsv");
+  truth << "passage\tsource\tstart\twords\tcopies\n";
+  std::set<Pair> pairs;
+  for (int p = 0; p < options.passages; ++p) {
+    const int length = anyLength(random);
+    int source = 0, start = 0;
+    do {
+      source = anyFile(random);
+      start = std::uniform_int_distribution<int>(0, options.words - length)(random);
+    } while (!isFree(source, start, length));
+    taken[source].emplace_back(start, start + length);
+    const Words passage(texts[source].begin() + start, texts[source].begin() + start + length);
+
+    const double draw = unit(random);
+    const int copies = draw < 0.7 ? 1 : draw < 0.9 ? 2 : 3;
+    std::vector<int> holders{source};
+    for (int c = 0; c < copies; ++c) {
+      int target = 0, at = 0;
+      do {
+        target = anyFile(random);
+        at = std::uniform_int_distribution<int>(0, options.words - length)(random);
+      } while (std::find(holders.begin(), holders.end(), target) != holders.end() ||
+               !isFree(target, at, length));
+      Words copy;
+      for (const std::string& word : passage) {
+        if (unit(random) >= kEditRate) {
+          copy.push_back(word);
+          continue;
+        }
+        const double kind = unit(random);
+        if (kind < 1.0 / 3) {
+          copy.push_back(model.tokens[anyToken(random)]);  // replaced
+        } else if (kind >= 2.0 / 3) {
+          copy.push_back(model.tokens[anyToken(random)]);  // an extra word first
+          copy.push_back(word);
+        }  // else dropped
+      }
+      Words& text = texts[target];
+      text.erase(text.begin() + at, text.begin() + at + length);
+      text.insert(text.begin() + at, copy.begin(), copy.end());
+      // The copy's length may differ by a few words from the passage's.
+      taken[target].emplace_back(at, at + static_cast<int>(copy.size()));
+      holders.push_back(target);
+    }
+    truth << p << '\t' << fileName(source) << '\t' << start << '\t' << length << '\t';
+    for (std::size_t h = 1; h < holders.size(); ++h) {
+      truth << (h > 1 ? "," : "") << fileName(holders[h]);
+    }
+    truth << '\n';
+    for (std::size_t a = 0; a < holders.size(); ++a) {
+      for (std::size_t b = a + 1; b < holders.size(); ++b) {
+        pairs.insert({std::max(holders[a], holders[b]), std::min(holders[a], holders[b])});
+      }
+    }
+  }
+
+  for (int f = 0; f < options.files; ++f) {
+    std::ofstream out(folder / fileName(f), std::ios::binary);
+    // Lines of 12 words, as prose in a text file.
+    for (std::size_t w = 0; w < texts[f].size(); ++w) {
+      out << texts[f][w] << ((w % 12 == 11 || w + 1 == texts[f].size()) ? '\n' : ' ');
+    }
+  }
+  std::ofstream pairList(folder / "pairs.tsv");
+  for (const auto& [a, b] : pairs) pairList << fileName(a) << '\t' << fileName(b) << '\n';
+  std::cout << "wrote " << options.files << " files of " << options.words << " words with "
+            << options.passages << " planted passages; " << pairs.size()
+            << " file pairs share one\n";
+  return 0;
+}
+
+// Whether two files share a run of kSharedRun identical words.
+class SharedRuns {
+ public:
+  explicit SharedRuns(fs::path folder) : folder_(std::move(folder)) {}
+
+  bool share(const std::string& a, const std::string& b) {
+    const auto& runsA = runs(a);
+    const Words words = splitWords(readFile(folder_ / b));
+    for (std::size_t i = 0; i + kSharedRun <= words.size(); ++i) {
+      if (runsA.count(key(words, i)) != 0) return true;
+    }
+    return false;
+  }
+
+ private:
+  static std::string key(const Words& words, std::size_t at) {
+    std::string text;
+    for (int k = 0; k < kSharedRun; ++k) text += words[at + k] + ' ';
+    return text;
+  }
+  const std::unordered_set<std::string>& runs(const std::string& name) {
+    auto found = cache_.find(name);
+    if (found != cache_.end()) return found->second;
+    std::unordered_set<std::string>& set = cache_[name];
+    const Words words = splitWords(readFile(folder_ / name));
+    for (std::size_t i = 0; i + kSharedRun <= words.size(); ++i) set.insert(key(words, i));
+    return set;
+  }
+  fs::path folder_;
+  std::unordered_map<std::string, std::unordered_set<std::string>> cache_;
+};
+
+int score(const fs::path& folder, const fs::path& report) {
+  std::set<std::pair<std::string, std::string>> truth;
+  {
+    std::ifstream in(folder / "pairs.tsv");
+    std::string a, b;
+    while (in >> a >> b) truth.insert({a, b});
+  }
+  if (truth.empty()) {
+    std::cerr << "error: no pairs.tsv in " << folder << '\n';
+    return 1;
+  }
+  // The document's lines: one per file and per result, then the listed keys.
+  std::ifstream in(report);
+  if (!in) {
+    std::cerr << "error: cannot read " << report << '\n';
+    return 1;
+  }
+  const std::regex fileLine(
+      R"re(^\s*\{"index": (\d+), "path": ".*", "displayName": "([^"]*)"\})re");
+  const std::regex resultLine(
+      R"re(^\s*\{"comparison": (-?\d+), "indexA": (-?\d+), "indexB": (-?\d+),)re");
+  std::map<int, std::string> names;
+  std::map<long, Pair> resultPairs;
+  std::vector<long> listed;
+  std::string line;
+  std::smatch match;
+  while (std::getline(in, line)) {
+    if (line.starts_with("  \"listed\": [")) {
+      std::istringstream keys(line.substr(line.find('[') + 1));
+      long key = 0;
+      char comma = 0;
+      while (keys >> key) {
+        listed.push_back(key);
+        keys >> comma;
+      }
+    } else if (line.find("{\"comparison\": ") != std::string::npos &&
+               std::regex_search(line, match, resultLine)) {
+      resultPairs[std::stol(match[1])] = {std::stoi(match[2]), std::stoi(match[3])};
+    } else if (std::regex_search(line, match, fileLine)) {
+      names[std::stoi(match[1])] = match[2];
+    }
+  }
+  std::set<std::pair<std::string, std::string>> found;
+  for (const long key : listed) {
+    const auto pair = resultPairs.find(key);
+    if (pair == resultPairs.end()) continue;
+    std::string a = names[pair->second.first], b = names[pair->second.second];
+    if (a < b) std::swap(a, b);
+    found.insert({a, b});
+  }
+  SharedRuns shared(folder);
+  std::size_t planted = 0, sharing = 0;
+  for (const auto& [a, b] : found) {
+    if (truth.count({a, b}) != 0) {
+      ++planted;
+      ++sharing;
+    } else if (shared.share(a, b)) {
+      ++sharing;
+    }
+  }
+  const auto percent = [](std::size_t part, std::size_t whole) {
+    return whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
+  };
+  std::printf(
+      "%zu results listed in %zu file pairs: recall %.1f %% (%zu of %zu planted pairs), "
+      "precision %.1f %% (%zu pairs share text)\n",
+      listed.size(), found.size(), percent(planted, truth.size()), planted, truth.size(),
+      percent(sharing, found.size()), sharing);
+  return 0;
+}
+
+int usage() {
+  std::cerr << "usage: make_planted_folder make FOLDER [--files N] [--words N] [--passages N]\n"
+               "                                      [--seed N] [--corpus FOLDER]\n"
+               "       make_planted_folder score FOLDER REPORT.json\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 3 && args[0] == "score") return score(args[1], args[2]);
+  if (args.size() < 2 || args[0] != "make") return usage();
+  Options options;
+  for (std::size_t i = 2; i + 1 < args.size(); i += 2) {
+    const std::string& name = args[i];
+    const std::string& value = args[i + 1];
+    if (name == "--corpus") {
+      options.corpus = value;
+    } else if (name == "--files" || name == "--words" || name == "--passages" || name == "--seed") {
+      const long number = std::stol(value);
+      if (number < 1) return usage();
+      const int whole = static_cast<int>(std::min(number, 1000000L));
+      if (name == "--files") options.files = whole;
+      if (name == "--words") options.words = whole;
+      if (name == "--passages") options.passages = whole;
+      if (name == "--seed") options.seed = static_cast<unsigned>(whole);
+    } else {
+      return usage();
+    }
+  }
+  if (args.size() % 2 != 0 || options.files < 4 || options.words < 2 * kLongestPassage) {
+    return usage();
+  }
+  const fs::path folder = args[1];
+  std::error_code error;
+  fs::create_directories(folder, error);
+  if (error) {
+    std::cerr << "error: cannot create " << folder << ": " << error.message() << '\n';
+    return 1;
+  }
+  return make(folder, options);
+}

@@ -1,0 +1,278 @@
+#include "ui/results/significance.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+namespace orvalis {
+namespace {
+
+// Word scores lie on a coarse lattice: in English text most chance matches are
+// runs of two to four words, so the lowest fifth or so of the scores are a few
+// tied values that say little about the tail. The middle and upper middle do;
+// the top tenth, where copies stand, is left out.
+constexpr double kLowestPosition = 0.30;
+constexpr double kHighestPosition = 0.90;
+constexpr int kMaxFitRounds = 200;
+constexpr int kMaxTrimRounds = 20;
+// Matches this unlikely by chance in the whole scan are taken for copies.
+constexpr double kTrimEvalue = 0.01;
+
+SignificanceModel fixedModel(std::int64_t comparisons) {
+  return {kFixedLambda, kFixedK, comparisons, 0};
+}
+
+std::int64_t wordsOf(const WordGroup* group) {
+  return group != nullptr ? static_cast<std::int64_t>(group->words.size()) : 0;
+}
+
+// The steps of a consensus string: a word followed by one blank, or " * " for a
+// gap. A word never begins with a blank, so a leading blank marks the gap.
+std::vector<std::string_view> consensusSteps(std::string_view text) {
+  std::vector<std::string_view> steps;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] == ' ') {
+      steps.push_back({});  // a gap
+      at += std::min<std::size_t>(3, text.size() - at);
+      continue;
+    }
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    steps.push_back(text.substr(at, end - at));
+    at = end + 1;
+  }
+  return steps;
+}
+
+}  // namespace
+
+namespace {
+
+struct Law {
+  double lambda = 0.0;
+  double k = 0.0;
+};
+
+// λ and K of samples (score, ln m·n) that are all chance matches; none when the
+// scores do not spread (all equal, say) and so say nothing about λ.
+std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable) {
+  // The Gumbel quantiles at the plotting positions (i + 0.5) / count used in the
+  // line, and their mean and spread, which stay the same in every round.
+  const std::size_t count = usable.size();
+  const auto first = static_cast<std::size_t>(std::ceil(kLowestPosition * count - 0.5));
+  const auto last = std::min(count - 1, static_cast<std::size_t>(kHighestPosition * count - 0.5));
+  std::vector<double> quantiles;
+  for (std::size_t i = first; i <= last; ++i) {
+    const double position = (static_cast<double>(i) + 0.5) / static_cast<double>(count);
+    quantiles.push_back(-std::log(-std::log(position)));
+  }
+  double meanQuantile = 0.0;
+  for (const double q : quantiles) meanQuantile += q;
+  meanQuantile /= static_cast<double>(quantiles.size());
+  double quantileSpread = 0.0;
+  for (const double q : quantiles) quantileSpread += (q - meanQuantile) * (q - meanQuantile);
+
+  // The sorted x = S − ln(m·n)/λ and their mean over the line's positions.
+  std::vector<double> adjusted(count);
+  const auto adjust = [&](double lambda) {
+    for (std::size_t i = 0; i < count; ++i) {
+      adjusted[i] = usable[i].first - usable[i].second / lambda;
+    }
+    std::sort(adjusted.begin(), adjusted.end());
+    double mean = 0.0;
+    for (std::size_t i = first; i <= last; ++i) mean += adjusted[i];
+    return mean / static_cast<double>(quantiles.size());
+  };
+
+  double lambda = kFixedLambda;
+  for (int round = 0; round < kMaxFitRounds; ++round) {
+    const double meanAdjusted = adjust(lambda);
+    double covariance = 0.0;
+    for (std::size_t i = first; i <= last; ++i) {
+      covariance += (adjusted[i] - meanAdjusted) * (quantiles[i - first] - meanQuantile);
+    }
+    const double scale = covariance / quantileSpread;
+    if (!(scale > 0.0) || !std::isfinite(scale)) return std::nullopt;
+    const double next = 1.0 / scale;
+    const bool settled = std::fabs(next - lambda) <= 1e-12 * lambda;
+    lambda = next;
+    if (settled) break;
+  }
+  // The location with the x of the final λ, so that K agrees with it.
+  const double location = adjust(lambda) - meanQuantile / lambda;
+  const double k = std::exp(lambda * location);
+  if (!std::isfinite(lambda) || !std::isfinite(k) || !(k > 0.0)) return std::nullopt;
+  return Law{lambda, k};
+}
+
+}  // namespace
+
+SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int64_t comparisons) {
+  // Each sample as (score, ln m·n), the groups large enough to follow the law.
+  std::vector<std::pair<double, double>> usable;
+  for (const ScoreSample& sample : samples) {
+    if (sample.wordsA < static_cast<std::int64_t>(kMinFitWords) ||
+        sample.wordsB < static_cast<std::int64_t>(kMinFitWords) || !std::isfinite(sample.score)) {
+      continue;
+    }
+    usable.emplace_back(sample.score, std::log(static_cast<double>(sample.wordsA) *
+                                               static_cast<double>(sample.wordsB)));
+  }
+  if (usable.size() < kMinFitComparisons) return fixedModel(comparisons);
+  // Sorted, so that the fit depends on the samples as a set, not their order.
+  std::sort(usable.begin(), usable.end());
+
+  // Copies raise the plotting positions of every chance score by their share.
+  // Samples that the law fitted so far calls far beyond chance (scan-wide
+  // E-value below kTrimEvalue) are left out and the law fitted again, until
+  // the samples kept stay the same.
+  const double trials = static_cast<double>(std::max<std::int64_t>(comparisons, 1));
+  std::vector<std::pair<double, double>> kept = usable;
+  std::optional<Law> law;
+  for (int round = 0; round < kMaxTrimRounds; ++round) {
+    const std::optional<Law> next = fitLaw(kept);
+    if (!next) break;
+    law = next;
+    std::vector<std::pair<double, double>> chance;
+    for (const auto& sample : usable) {
+      const double logE = std::log(trials * law->k) + sample.second - law->lambda * sample.first;
+      if (logE >= std::log(kTrimEvalue)) chance.push_back(sample);
+    }
+    if (chance.size() == kept.size() || chance.size() < kMinFitComparisons) break;
+    kept = std::move(chance);
+  }
+  if (!law) return fixedModel(comparisons);
+  return {law->lambda, law->k, comparisons, static_cast<std::int64_t>(kept.size())};
+}
+
+SignificanceModel significanceOf(const ResultMap& results) {
+  std::vector<ScoreSample> samples;
+  samples.reserve(results.size());
+  for (const auto& [key, result] : results) {
+    samples.push_back({result.score, wordsOf(result.groupA), wordsOf(result.groupB)});
+  }
+  return fitSignificance(samples, static_cast<std::int64_t>(results.size()));
+}
+
+double logEvalue(const SignificanceModel& model, float score, std::int64_t wordsA,
+                 std::int64_t wordsB) {
+  // A group has at least one word; the guard keeps the logarithm finite.
+  const double m = static_cast<double>(std::max<std::int64_t>(wordsA, 1));
+  const double n = static_cast<double>(std::max<std::int64_t>(wordsB, 1));
+  const double trials = static_cast<double>(std::max<std::int64_t>(model.comparisons, 1));
+  // m·n first, exactly, so that groups of equal product give equal E-values.
+  return std::log(trials * model.k * (m * n)) - model.lambda * static_cast<double>(score);
+}
+
+double logEvalue(const SignificanceModel& model, const PairResult& result) {
+  return logEvalue(model, result.score, wordsOf(result.groupA), wordsOf(result.groupB));
+}
+
+double evalueOf(const SignificanceModel& model, const PairResult& result) {
+  return std::exp(logEvalue(model, result));
+}
+
+std::string evalueText(double evalue) {
+  if (std::isnan(evalue)) return "nan";
+  std::array<char, 64> text{};
+  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), evalue,
+                                          std::chars_format::scientific, 2);
+  if (error != std::errc()) return "nan";
+  return std::string(text.data(), end);
+}
+
+std::string strongLineText(const PairResult& result, double evalue) {
+  return resultLineText(result) + " E=" + evalueText(evalue);
+}
+
+std::vector<ListedResult> listByEvalue(const ResultMap& results, const SignificanceModel& model,
+                                       double maxEvalue, bool showAll) {
+  struct Candidate {
+    double logE;
+    std::int32_t key;
+    const PairResult* result;
+  };
+  std::vector<Candidate> candidates;
+  for (const auto& [key, result] : results) {
+    const double logE = logEvalue(model, result);
+    if (showAll || std::exp(logE) <= maxEvalue) candidates.push_back({logE, key, &result});
+  }
+  // Stable: equal E-values keep the key order the map gave.
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const Candidate& a, const Candidate& b) { return a.logE < b.logE; });
+  std::vector<ListedResult> listed;
+  listed.reserve(candidates.size());
+  for (const Candidate& c : candidates) {
+    const double evalue = std::exp(c.logE);
+    listed.push_back({strongLineText(*c.result, evalue), c.key, c.result, evalue});
+  }
+  return listed;
+}
+
+void setEvalues(std::vector<ListedResult>& listed, const SignificanceModel& model) {
+  for (ListedResult& item : listed) {
+    if (item.result != nullptr) item.evalue = evalueOf(model, *item.result);
+  }
+}
+
+std::int64_t matchedWords(const PairResult& result) {
+  const auto stepsA = consensusSteps(result.consensusA);
+  const auto stepsB = consensusSteps(result.consensusB);
+  std::int64_t matched = 0;
+  for (std::size_t i = 0; i < std::min(stepsA.size(), stepsB.size()); ++i) {
+    if (!stepsA[i].empty() && stepsA[i] == stepsB[i]) ++matched;
+  }
+  return matched;
+}
+
+std::vector<FilePair> aggregatePairs(const std::vector<ListedResult>& listed) {
+  std::map<std::pair<std::int32_t, std::int32_t>, FilePair> pairs;
+  for (const ListedResult& item : listed) {
+    const PairResult* result = item.result;
+    if (result == nullptr || result->groupA == nullptr || result->groupB == nullptr) continue;
+    const FileEntry* fileA = result->groupA->file;
+    const FileEntry* fileB = result->groupB->file;
+    if (fileA == nullptr || fileB == nullptr) continue;
+    FilePair& pair = pairs[{fileA->index, fileB->index}];
+    const bool stronger = pair.best == nullptr || item.evalue < pair.bestEvalue ||
+                          (item.evalue == pair.bestEvalue && item.comparison < pair.bestComparison);
+    if (stronger) {
+      pair.fileA = fileA;
+      pair.fileB = fileB;
+      pair.best = result;
+      pair.bestComparison = item.comparison;
+      pair.bestEvalue = item.evalue;
+    }
+    ++pair.results;
+    pair.wordsMatched += matchedWords(*result);
+  }
+  std::vector<FilePair> ordered;
+  ordered.reserve(pairs.size());
+  for (auto& [key, pair] : pairs) ordered.push_back(pair);
+  std::sort(ordered.begin(), ordered.end(), [](const FilePair& a, const FilePair& b) {
+    if (a.bestEvalue != b.bestEvalue) return a.bestEvalue < b.bestEvalue;
+    return a.bestComparison < b.bestComparison;
+  });
+  return ordered;
+}
+
+std::string pairLineText(const FilePair& pair) {
+  // The result line's names and score, then what the pair adds.
+  std::string line = pair.best != nullptr ? resultLineText(*pair.best) : std::string("()");
+  const auto open = line.rfind(" (");
+  const std::string score = line.substr(open + 2, line.size() - open - 3);
+  line.erase(open);
+  line += ": best score " + score + ", E=" + evalueText(pair.bestEvalue) + ", " +
+          std::to_string(pair.results) + (pair.results == 1 ? " result, " : " results, ") +
+          std::to_string(pair.wordsMatched) + (pair.wordsMatched == 1 ? " word" : " words") +
+          " matched";
+  return line;
+}
+
+}  // namespace orvalis
