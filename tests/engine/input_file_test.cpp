@@ -21,11 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::TempDir;
 
-std::string whyNotRead(const fs::path& path) {
-  std::string text;
-  return readTextFile(path, text).message;
-}
-
 TEST(ReadingFiles, RegularFilesAreReadInTextModeAsFarAsTheSizeTheyHadWhenOpened) {
   const TempDir dir;
   std::string text;
@@ -43,6 +38,11 @@ TEST(ReadingFiles, RegularFilesAreReadInTextModeAsFarAsTheSizeTheyHadWhenOpened)
 }
 
 #ifndef _WIN32
+std::string whyNotRead(const fs::path& path) {
+  std::string text;
+  return readTextFile(path, text).message;
+}
+
 TEST(ReadingFiles, EverythingButARegularFileIsRefusedWithItsReasonAndNothingWaits) {
   const TempDir dir;
   const fs::path fifo = dir.path() / "pipe.txt";
