@@ -53,6 +53,9 @@ const strips::StripKernel* stripKernel(AlignKernel kernel) {
 
 bool processorHas(AlignKernel kernel) {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+  // May run before the constructors that would otherwise fill in what the
+  // processor offers.
+  __builtin_cpu_init();
   switch (kernel) {
     case AlignKernel::kAvx512:
       return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
