@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/align_workspace.h"
 #include "engine/records.h"
@@ -22,10 +23,16 @@ struct AlignScores {
   float gap = kDefaultGapScore;
 };
 
+// Gives every word of `groups` its id in one new vocabulary: equal texts get
+// equal ids. A scan does this once for all its groups, so that the alignment
+// compares two ids rather than two texts.
+void giveWordIds(const std::vector<WordGroup*>& groups);
+
 // Aligns result.groupA with result.groupB and fills the rest of `result`: the
 // best score, the matched stretch in each file (word offsets plus baseA or
 // baseB) and the two consensus strings. Returns the score. Grows `workspace`
-// when a group does not fit. A group without words gives score 0, empty spans at
+// when a group does not fit. Computed by workspace.kernel; every kernel gives
+// the same result, bit for bit. A group without words gives score 0, empty spans at
 // the bases and empty consensus strings.
 float alignGroups(const AlignScores& scores, AlignWorkspace& workspace, PairResult& result,
                   std::int32_t baseA, std::int32_t baseB);

@@ -50,6 +50,12 @@ struct WordGroup {
   // Offset in the file's text of the group's first byte. Adding it to a word's
   // relative offset gives the word's offset in the file.
   std::int32_t startOffset = 0;
+  // Each word's id in the scan's vocabulary: equal ids for equal texts. Empty
+  // until a scan gives ids; the alignment then makes its own.
+  std::vector<std::uint32_t> wordIds = {};
+  // The vocabulary that wordIds belong to, 0 for none. Two groups' ids compare
+  // only when they belong to the same vocabulary.
+  std::uint64_t vocabulary = 0;
 };
 
 // One file of a scan.
@@ -64,7 +70,7 @@ struct FileEntry {
   bool textIsUtf8 = true;
   // The file's size and time of change when the scan read it, to tell whether
   // the file shown later is still the one the offsets were found in.
-  FileStamp stamp;
+  FileStamp stamp = {};
 };
 
 // The outcome of aligning two word groups. Offsets count bytes of each file's

@@ -45,11 +45,16 @@ struct ScanPlan {
 
 ScanPlan planScan(const CompareEngine& engine) {
   ScanPlan plan;
+  // One vocabulary for the whole scan, so that each cell of every comparison
+  // compares two word ids.
+  std::vector<WordGroup*> groups;
   for (const auto& [index, entry] : engine.fileTable) {
     for (const auto& [number, group] : entry->groups) {
       plan.longestGroup = std::max(plan.longestGroup, group->words.size());
+      groups.push_back(group.get());
     }
   }
+  giveWordIds(groups);
   for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
     for (auto b = engine.fileTable.begin(); b != a; ++b) {
       const auto& groupsA = a->second->groups;

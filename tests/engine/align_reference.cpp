@@ -8,7 +8,7 @@
 namespace orvalis::testing {
 
 float referenceAlign(float mismatchScore, float gapScore, PairResult& result, std::int32_t baseA,
-                     std::int32_t baseB) {
+                     std::int32_t baseB, int* lastMove) {
   const auto& A = result.groupA->words;
   const auto& B = result.groupB->words;
   const int nA = static_cast<int>(A.size());
@@ -49,6 +49,7 @@ float referenceAlign(float mismatchScore, float gapScore, PairResult& result, st
       const int predecessorCol[] = {k - 1, k, k - 1, k};
       traceRow[j][k] = predecessorRow[move];
       traceCol[j][k] = predecessorCol[move];
+      if (lastMove != nullptr) *lastMove = move;
     }
   }
 

@@ -10,8 +10,9 @@
 namespace orvalis::testing {
 
 // Fills fields 3 to 9 of `result` from result.groupA and result.groupB, whose
-// groups hold at least one word each. Returns the score.
+// groups hold at least one word each. Returns the score. With `lastMove`, also
+// gives the move of the last cell computed.
 float referenceAlign(float mismatchScore, float gapScore, PairResult& result, std::int32_t baseA,
-                     std::int32_t baseB);
+                     std::int32_t baseB, int* lastMove = nullptr);
 
 }  // namespace orvalis::testing

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <bit>
 #include <iomanip>
 #include <limits>
 #include <memory>
@@ -31,13 +32,24 @@ class OneGroupFile {
   FileEntry entry_;
 };
 
+// Every kernel this processor runs.
+std::vector<AlignKernel> supportedKernels() {
+  std::vector<AlignKernel> kernels;
+  for (const AlignKernel kernel :
+       {AlignKernel::kPortable, AlignKernel::kAvx2, AlignKernel::kAvx512}) {
+    if (alignKernelSupported(kernel)) kernels.push_back(kernel);
+  }
+  return kernels;
+}
+
 // "score | consensusA | consensusB | startA endA startB endB" of aligning the
 // two texts, each one whole group, with the default settings.
-std::string align(const std::string& textA, const std::string& textB, std::int32_t baseA = 0,
-                  std::int32_t baseB = 0) {
+std::string align(AlignKernel kernel, const std::string& textA, const std::string& textB,
+                  std::int32_t baseA = 0, std::int32_t baseB = 0) {
   OneGroupFile a(textA);
   OneGroupFile b(textB);
   AlignWorkspace workspace;
+  workspace.kernel = kernel;
   PairResult r;
   r.groupA = a.group();
   r.groupB = b.group();
@@ -67,10 +79,14 @@ TEST(Alignment, ScoresSpansAndConsensusOfKnownPairs) {
       // Offsets count every separator.
       {"w1  w2\n\nw3", "w1 w2 w3", "3 |w1 w2 w3 |w1 w2 w3 | 0 10 0 8"},
   };
-  for (const auto& [textA, textB, expected] : cases) {
-    EXPECT_EQ(align(textA, textB), expected) << textA << " / " << textB;
+  for (const AlignKernel kernel : supportedKernels()) {
+    SCOPED_TRACE(alignKernelName(kernel));
+    for (const auto& [textA, textB, expected] : cases) {
+      EXPECT_EQ(align(kernel, textA, textB), expected) << textA << " / " << textB;
+    }
+    EXPECT_EQ(align(kernel, "w1  w2\n\nw3", "w1 w2 w3", 100, 7),
+              "3 |w1 w2 w3 |w1 w2 w3 | 100 110 7 15");
   }
-  EXPECT_EQ(align("w1  w2\n\nw3", "w1 w2 w3", 100, 7), "3 |w1 w2 w3 |w1 w2 w3 | 100 110 7 15");
 }
 
 TEST(Alignment, ConsensusDecodesWordsByTheFileEncoding) {
@@ -119,51 +135,174 @@ TEST(Alignment, EngineFormUsesTheEngineSettingsAndRecordsTheLastMove) {
   EXPECT_EQ(engine.moveCode, kMoveDiagonal);
 }
 
-// Random groups over a tiny vocabulary, so that ties, gaps and totals of
-// exactly zero are common, checked field by field against the plain reference.
-TEST(Alignment, AgreesWithThePlainReferenceOnRandomGroups) {
-  const std::vector<std::string> vocabulary = {"a", "b", "c", "a,", "\xC3\xA9t\xC3\xA9"};
-  const std::vector<std::string> separators = {" ", " ", " ", "  ", "\n", " \n\n "};
-  const std::vector<AlignScores> settings = {{-0.33f, -0.5f}, {-1.0f, -1.0f},  {0.0f, 0.0f},
-                                             {-0.5f, -0.25f}, {-0.33f, 0.25f}, {0.5f, -0.5f},
-                                             {-2.0f, 0.0f},   {-0.1f, -3.0f}};
-  std::mt19937 random(20261206);
-  const auto makeText = [&](int words) {
-    std::string text;
-    if (random() % 4 == 0) text += separators[random() % separators.size()];
-    for (int i = 0; i < words; ++i) {
-      if (i > 0) text += separators[random() % separators.size()];
-      text += vocabulary[random() % vocabulary.size()];
-    }
-    return text;
-  };
+// The kernel a run names in ORVALIS_KERNEL, when this processor runs it.
+TEST(Alignment, KernelIsChosenByNameAmongThoseTheProcessorRuns) {
+  const std::vector<AlignKernel> kernels = supportedKernels();
+  const AlignKernel fastest = kernels.back();
+  EXPECT_EQ(chooseAlignKernel(nullptr), fastest);
+  EXPECT_EQ(chooseAlignKernel("no-such-kernel"), fastest);
+  EXPECT_EQ(chooseAlignKernel("portable"), AlignKernel::kPortable);
+  for (const AlignKernel kernel : kernels) {
+    EXPECT_EQ(chooseAlignKernel(alignKernelName(kernel)), kernel);
+  }
+  EXPECT_EQ(alignKernelSupported(AlignKernel::kPortable), true);
+}
 
-  AlignWorkspace workspace;  // reused across sizes, as in a scan
-  for (int trial = 0; trial < 20000; ++trial) {
-    const AlignScores scores = settings[static_cast<std::size_t>(trial) % settings.size()];
-    OneGroupFile a(makeText(1 + static_cast<int>(random() % 12)));
-    OneGroupFile b(makeText(1 + static_cast<int>(random() % 12)));
-    const auto baseA = static_cast<std::int32_t>(random() % 5000) + 1;
-    const auto baseB = static_cast<std::int32_t>(random() % 5000) + 1;
+// Random groups over a tiny vocabulary, so that ties, gaps and totals of
+// exactly zero are common, checked field by field against the plain reference
+// on every kernel. Group lengths straddle every vector width (8, 16) and strip
+// height (32, 64) and their multiples, so that every padded lane, partial
+// strip and strip boundary is exercised.
+class KernelAgreement : public ::testing::TestWithParam<AlignKernel> {
+ protected:
+  void SetUp() override {
+    if (!alignKernelSupported(GetParam())) GTEST_SKIP() << "this processor lacks the kernel";
+    workspace_.kernel = GetParam();
+  }
+
+  // Aligns with the kernel under test and with the reference, and checks that
+  // every field and the last cell's move agree.
+  void expectAgreement(const AlignScores& scores, const std::string& textA,
+                       const std::string& textB, bool scanIds, const std::string& what) {
+    OneGroupFile a(textA);
+    OneGroupFile b(textB);
+    // Groups of a scan carry ids of the scan's vocabulary; others are given
+    // ids by the alignment itself.
+    WordGroup groupA = *a.group();
+    WordGroup groupB = *b.group();
+    if (scanIds) giveWordIds({&groupA, &groupB});
+    const auto baseA = static_cast<std::int32_t>(random_() % 5000) + 1;
+    const auto baseB = static_cast<std::int32_t>(random_() % 5000) + 1;
 
     PairResult fast;
-    fast.groupA = a.group();
-    fast.groupB = b.group();
+    fast.groupA = &groupA;
+    fast.groupB = &groupB;
     PairResult plain = fast;
-    alignGroups(scores, workspace, fast, baseA, baseB);
-    testing::referenceAlign(scores.mismatch, scores.gap, plain, baseA, baseB);
+    const float returned = alignGroups(scores, workspace_, fast, baseA, baseB);
+    int plainLastMove = -1;
+    testing::referenceAlign(scores.mismatch, scores.gap, plain, baseA, baseB, &plainLastMove);
 
-    SCOPED_TRACE("trial " + std::to_string(trial) + " mu " + std::to_string(scores.mismatch) +
-                 " delta " + std::to_string(scores.gap));
-    ASSERT_EQ(fast.score, plain.score);
+    SCOPED_TRACE(what + " mu " + std::to_string(scores.mismatch) + " delta " +
+                 std::to_string(scores.gap) + " A '" + textA + "' B '" + textB + "'");
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(fast.score), std::bit_cast<std::uint32_t>(plain.score));
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(returned), std::bit_cast<std::uint32_t>(plain.score));
     ASSERT_EQ(fast.startA, plain.startA);
     ASSERT_EQ(fast.endA, plain.endA);
     ASSERT_EQ(fast.startB, plain.startB);
     ASSERT_EQ(fast.endB, plain.endB);
     ASSERT_EQ(fast.consensusA, plain.consensusA);
     ASSERT_EQ(fast.consensusB, plain.consensusB);
+    ASSERT_EQ(workspace_.lastMove, plainLastMove);
+  }
+
+  std::string makeText(const std::vector<std::string>& vocabulary, int words) {
+    static const std::vector<std::string> separators = {" ", " ", " ", "  ", "\n", " \n\n "};
+    std::string text;
+    if (random_() % 4 == 0) text += separators[random_() % separators.size()];
+    for (int i = 0; i < words; ++i) {
+      if (i > 0) text += separators[random_() % separators.size()];
+      text += vocabulary[random_() % vocabulary.size()];
+    }
+    return text;
+  }
+
+  std::mt19937 random_{20261206};
+  AlignWorkspace workspace_;  // reused across sizes and settings, as in a scan
+};
+
+const std::vector<std::string> kTinyVocabulary = {"a", "b", "c", "a,", "\xC3\xA9t\xC3\xA9"};
+const std::vector<AlignScores> kSettings = {{-0.33f, -0.5f},
+                                            {-1.0f, -1.0f},
+                                            {0.0f, 0.0f},
+                                            {-0.5f, -0.25f},
+                                            {-0.33f, 0.25f},
+                                            {0.5f, -0.5f},
+                                            {-2.0f, 0.0f},
+                                            {-0.1f, -3.0f},
+                                            {-0.7f, -0.35f},
+                                            {0.1f, 0.1f},
+                                            // Totals that overflow to infinity.
+                                            {3.0e38f, -1.0e38f},
+                                            {-3.0e38f, 2.0e38f}};
+
+TEST_P(KernelAgreement, ShortGroups) {
+  for (int trial = 0; trial < 6000; ++trial) {
+    const AlignScores scores = kSettings[static_cast<std::size_t>(trial) % kSettings.size()];
+    const std::string textA = makeText(kTinyVocabulary, 1 + static_cast<int>(random_() % 12));
+    const std::string textB = makeText(kTinyVocabulary, 1 + static_cast<int>(random_() % 12));
+    expectAgreement(scores, textA, textB, trial % 2 == 0, "trial " + std::to_string(trial));
   }
 }
+
+TEST_P(KernelAgreement, GroupsStraddlingVectorsAndStrips) {
+  const std::vector<int> sizes = {1,  2,  7,  8,  9,  15, 16, 17,  31,  32,  33,
+                                  47, 63, 64, 65, 66, 95, 96, 127, 128, 129, 161};
+  // Two and three words make long matches and long gapped runs more likely
+  // than five, which sends the way back through several strips.
+  const std::vector<std::string> twoWords = {"x", "y"};
+  for (int trial = 0; trial < 600; ++trial) {
+    const AlignScores scores = kSettings[static_cast<std::size_t>(trial) % kSettings.size()];
+    const auto& vocabulary = trial % 3 == 0 ? twoWords : kTinyVocabulary;
+    const std::string textA = makeText(vocabulary, sizes[random_() % sizes.size()]);
+    const std::string textB = makeText(vocabulary, sizes[random_() % sizes.size()]);
+    expectAgreement(scores, textA, textB, trial % 2 == 0, "trial " + std::to_string(trial));
+  }
+}
+
+// A long shared passage, lightly edited, inside unrelated text: the way back
+// climbs through several strips, each recomputed only left of where it enters.
+TEST_P(KernelAgreement, EditedPassageAcrossStrips) {
+  std::vector<std::string> vocabulary;
+  for (int i = 0; i < 40; ++i) vocabulary.push_back("w" + std::to_string(i));
+  for (int trial = 0; trial < 40; ++trial) {
+    std::string passage = makeText(vocabulary, 150);
+    std::string edited = passage;
+    for (int edit = 0; edit < 6; ++edit) {
+      const std::size_t at = random_() % edited.size();
+      edited.insert(at, edit % 2 == 0 ? " w1 " : " zz ");
+    }
+    const std::string textA =
+        makeText(vocabulary, 30) + " " + passage + " " + makeText(vocabulary, 20);
+    const std::string textB = makeText(vocabulary, 70) + " " + edited;
+    const AlignScores scores = kSettings[static_cast<std::size_t>(trial) % 4];
+    expectAgreement(scores, textA, textB, trial % 2 == 0, "trial " + std::to_string(trial));
+  }
+}
+
+// Settings that are not finite make NaN totals possible; every kernel still
+// gives what the reference gives.
+TEST_P(KernelAgreement, SettingsThatAreNotFinite) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<AlignScores> settings = {
+      {-inf, -0.5f}, {inf, -inf}, {-0.33f, inf}, {nan, -0.5f}, {-0.33f, nan}};
+  for (int trial = 0; trial < 200; ++trial) {
+    const AlignScores scores = settings[static_cast<std::size_t>(trial) % settings.size()];
+    const std::string textA = makeText(kTinyVocabulary, 1 + static_cast<int>(random_() % 40));
+    const std::string textB = makeText(kTinyVocabulary, 1 + static_cast<int>(random_() % 40));
+    OneGroupFile a(textA);
+    OneGroupFile b(textB);
+    PairResult fast;
+    fast.groupA = a.group();
+    fast.groupB = b.group();
+    PairResult plain = fast;
+    alignGroups(scores, workspace_, fast, 0, 0);
+    testing::referenceAlign(scores.mismatch, scores.gap, plain, 0, 0);
+    SCOPED_TRACE("trial " + std::to_string(trial));
+    ASSERT_EQ(std::bit_cast<std::uint32_t>(fast.score), std::bit_cast<std::uint32_t>(plain.score));
+    ASSERT_EQ(fast.consensusA, plain.consensusA);
+    ASSERT_EQ(fast.consensusB, plain.consensusB);
+    ASSERT_EQ(std::vector<std::int32_t>({fast.startA, fast.endA, fast.startB, fast.endB}),
+              std::vector<std::int32_t>({plain.startA, plain.endA, plain.startB, plain.endB}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryKernel, KernelAgreement,
+                         ::testing::Values(AlignKernel::kPortable, AlignKernel::kAvx2,
+                                           AlignKernel::kAvx512),
+                         [](const ::testing::TestParamInfo<AlignKernel>& param) {
+                           return std::string(alignKernelName(param.param));
+                         });
 
 }  // namespace
 }  // namespace orvalis
