@@ -5,8 +5,6 @@
 // for each group whether its file is UTF-8 and its words (from a tiny
 // vocabulary, so that matches are common, with separators of one to four bytes
 // between them), and the two bases.
-#include "engine/align.h"
-
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <bit>
@@ -14,6 +12,7 @@
 #include <limits>
 #include <string>
 
+#include "engine/align.h"
 #include "engine/align_workspace.h"
 #include "engine/records.h"
 #include "fuzz/fuzz_check.h"

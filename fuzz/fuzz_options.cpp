@@ -1,7 +1,5 @@
 // Fuzzes the command-line parser of orvalis-scan. The input is the argument
 // list, arguments separated by NUL bytes (which no real argument can hold).
-#include "cli/options.h"
-
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/options.h"
 #include "fuzz/fuzz_check.h"
 
 namespace orvalis::cli {

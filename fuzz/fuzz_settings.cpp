@@ -1,8 +1,6 @@
 // Fuzzes the reading of the settings file: finding each value's text in the
 // file's contents, turning the texts into numbers and loading them into an
 // engine. The input is the whole contents of the file.
-#include "engine/settings.h"
-
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -14,6 +12,7 @@
 
 #include "engine/encoding.h"
 #include "engine/records.h"
+#include "engine/settings.h"
 #include "fuzz/fuzz_check.h"
 
 namespace orvalis {

@@ -3,10 +3,10 @@
 // Input: one control byte, then the file's bytes. The control byte's low six
 // bits are the group size setting (0 and 1 cannot group words and give the
 // default); with bit 6 set the next four bytes are the setting instead, any
-// 32-bit value; with bit 7 set the bytes are written to a file and loaded from
-// it, as a scan does, instead of being handled in memory.
-#include "engine/text.h"
-
+// 32-bit value, and the four after them (still part of the file's bytes) a word
+// count for which the group counts alone are checked; with bit 7 set the bytes
+// are written to a file and loaded from it, as a scan does, instead of being
+// handled in memory.
 #include <unistd.h>
 
 #include <cstdint>
@@ -19,6 +19,7 @@
 
 #include "engine/encoding.h"
 #include "engine/records.h"
+#include "engine/text.h"
 #include "fuzz/fuzz_check.h"
 
 namespace orvalis {
@@ -126,6 +127,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((control & 0x40) != 0 && size >= 5) {
     std::memcpy(&setting, data + 1, sizeof setting);
     used += sizeof setting;
+  }
+  if ((control & 0x40) != 0 && size >= 9) {
+    // The counts alone, for word counts far beyond what a fuzz input can hold.
+    std::int32_t wordCount = 0;
+    std::memcpy(&wordCount, data + 5, sizeof wordCount);
+    const GroupCounts counts = groupCounts(wordCount, effectiveGroupSize(setting));
+    if (wordCount <= 0) {
+      FUZZ_CHECK(counts == GroupCounts{});
+    } else {
+      FUZZ_CHECK(static_cast<std::int64_t>(counts.count) * counts.length >= wordCount);
+      FUZZ_CHECK(counts.length >= 1 && counts.length <= effectiveGroupSize(setting) - 1);
+    }
   }
   const bool throughFile = (control & 0x80) != 0;
   const std::string raw(reinterpret_cast<const char*>(data) + used, size - used);

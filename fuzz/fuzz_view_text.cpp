@@ -7,8 +7,6 @@
 // file's bytes. The control byte's two low bits choose the encoding: as the
 // text's check says (0, 1), UTF-8 (2) or Windows-1252 (3) whatever the text is,
 // as when the file changed after it was checked.
-#include "ui/results/view_text.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -18,6 +16,7 @@
 #include "engine/encoding.h"
 #include "engine/text.h"
 #include "fuzz/fuzz_check.h"
+#include "ui/results/view_text.h"
 
 namespace orvalis {
 namespace {
