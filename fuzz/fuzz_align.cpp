@@ -22,9 +22,13 @@ namespace orvalis {
 namespace {
 
 // Scores from the defaults to the unusual: zero and positive gap and mismatch
-// scores make long alignments and many ties.
-constexpr float kScores[] = {-0.33f, -0.5f, -1.0f,  -0.25f, -2.0f,  -0.1f, 0.0f,
-                             0.5f,   1.0f,  -1e-3f, 2.0f,   -0.66f, -3.0f, 0.25f};
+// scores make long alignments and many ties; the largest floats and the
+// infinities, which a settings file can hold ("MU=1e39"), make sums overflow
+// and, with an infinite gap, not-a-number totals.
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+constexpr float kScores[] = {-0.33f, -0.5f,  -1.0f,  -0.25f, -2.0f,     -0.1f,     0.0f,
+                             0.5f,   1.0f,   -1e-3f, 2.0f,   -0.66f,    -3.0f,     0.25f,
+                             3e38f,  -3e38f, 1e-45f, -0.0f,  kInfinity, -kInfinity};
 
 // A few words, among them words that differ only in bytes above 0x7F, whose
 // consensus text depends on the file's encoding.
