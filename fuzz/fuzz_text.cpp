@@ -86,9 +86,10 @@ void checkGroups(const FileEntry& entry, std::string_view text, const std::vecto
     const std::int64_t lastWordEnd = spanStart + group->words.back().endOffset;
     const bool isLast = nextWord == words.size();
     FUZZ_CHECK(spanEnd == lastWordEnd + (isLast ? 0 : 1));
-    if (!isLast)
-      FUZZ_CHECK(text[static_cast<std::size_t>(lastWordEnd)] == ' ' ||
-                 text[static_cast<std::size_t>(lastWordEnd)] == '\n');
+    if (!isLast) {
+      const char separator = text[static_cast<std::size_t>(lastWordEnd)];
+      FUZZ_CHECK(separator == ' ' || separator == '\n');
+    }
     previousSpanEnd = spanEnd;
   }
   FUZZ_CHECK(nextWord == words.size());
