@@ -91,7 +91,11 @@ ParseResult parseArguments(std::span<const std::string> args) {
       continue;
     }
 
-    const auto [name, inlineValue] = splitOption(argument);
+    // Named copies rather than a structured binding, which the lambdas below
+    // could not capture with every compiler (clang before 16).
+    const SplitOption split = splitOption(argument);
+    const std::string_view name = split.name;
+    const std::optional<std::string_view> inlineValue = split.value;
     // The option's value: after "=", or the next argument whatever it looks like,
     // so that negative numbers need no "=".
     const auto takeValue = [&]() -> std::optional<std::string_view> {

@@ -60,6 +60,12 @@ bool replaceUnusableGroupSize(CompareEngine& engine);
 std::unique_ptr<SettingsStore> openSystemSettingsStore();
 
 #ifndef _WIN32
+// The text of the value `name` in the contents of a settings file: what follows
+// "name=" on the first line that starts so, without the "\r" of a CR LF line
+// end; a UTF-8 byte order mark at the start is passed over. Nothing when no line
+// starts so or the text is too long for the registry's read buffer, as above.
+std::optional<std::string> settingsFileValue(std::string_view contents, std::string_view name);
+
 // The settings file below one configuration folder. The folder itself is
 // opened as it exists and never created; "Tovimar" is created beneath it, and
 // the file is written whole and renamed into place.

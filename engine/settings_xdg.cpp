@@ -181,12 +181,16 @@ void XdgSettingsStore::createWithDefaults() {
   moveIntoPlaceWithoutReplacing(*temporary, filePath());
 }
 
+std::optional<std::string> settingsFileValue(std::string_view contents, std::string_view name) {
+  const auto text = findValue(contents, name);
+  if (!text || utf16Length(*text) > kLongestReadableText) return std::nullopt;
+  return std::string(*text);
+}
+
 std::optional<std::string> XdgSettingsStore::readValue(std::string_view name) {
   const auto contents = readWholeFile(filePath());
   if (!contents) return std::nullopt;
-  const auto text = findValue(*contents, name);
-  if (!text || utf16Length(*text) > kLongestReadableText) return std::nullopt;
-  return std::string(*text);
+  return settingsFileValue(*contents, name);
 }
 
 std::unique_ptr<SettingsStore> openSystemSettingsStore() {

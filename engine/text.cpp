@@ -45,15 +45,32 @@ std::vector<WordEntry> splitWords(std::string_view text) {
   return words;
 }
 
+GroupCounts groupCounts(std::int32_t wordCount, std::int32_t groupSize) {
+  if (wordCount <= 0) return {};
+  const std::int32_t longest = groupSize - 1;
+  // Single precision, so that files are cut exactly where they always were.
+  const float wordCountF = static_cast<float>(wordCount);
+  const float groupCountF = std::ceil(wordCountF / static_cast<float>(longest));
+  const float groupLengthF = std::ceil(wordCountF / groupCountF);
+  GroupCounts counts;
+  constexpr float kBeyondInt32 = 2147483648.0f;  // 2^31: no 32-bit int has this value
+  if (groupCountF < kBeyondInt32 && groupLengthF < kBeyondInt32) {
+    counts = {static_cast<std::int32_t>(groupCountF), static_cast<std::int32_t>(groupLengthF)};
+  }
+  // Beyond 2^24 words the float word count is rounded: the groups could then
+  // leave the last words out or hold more words than the alignment allows.
+  if (static_cast<std::int64_t>(counts.count) * counts.length < wordCount ||
+      counts.length > longest) {
+    counts.count = wordCount / longest + (wordCount % longest != 0 ? 1 : 0);
+    counts.length = wordCount / counts.count + (wordCount % counts.count != 0 ? 1 : 0);
+  }
+  return counts;
+}
+
 void groupWords(FileEntry& entry, std::vector<WordEntry> words, std::int32_t groupSize) {
   const auto wordCount = static_cast<std::int32_t>(words.size());
   if (wordCount == 0) return;
-  // The counts are worked out in single precision, so that very long files are
-  // cut exactly where they always were.
-  const float wordCountF = static_cast<float>(wordCount);
-  const float groupCountF = std::ceil(wordCountF / static_cast<float>(groupSize - 1));
-  const auto groupCount = static_cast<std::int32_t>(groupCountF);
-  const auto groupLength = static_cast<std::int32_t>(std::ceil(wordCountF / groupCountF));
+  const auto [groupCount, groupLength] = groupCounts(wordCount, groupSize);
 
   for (std::int32_t k = 0; k < groupCount; ++k) {
     const std::int64_t first = static_cast<std::int64_t>(k) * groupLength;

@@ -22,6 +22,21 @@ std::string applyTextMode(std::string raw);
 // endOffset is the offset just past its last byte.
 std::vector<WordEntry> splitWords(std::string_view text);
 
+// How many groups a file's words make and how many words each but the last
+// holds.
+struct GroupCounts {
+  std::int32_t count = 0;
+  std::int32_t length = 0;
+  bool operator==(const GroupCounts&) const = default;
+};
+
+// The groups for wordCount words with groups of at most groupSize - 1 words
+// (groupSize is 2 or more): count times length covers every word and length is
+// at most groupSize - 1. Worked out in single precision, as files have always
+// been cut, except where single precision would leave words out or make groups
+// too long (from about 2^24 words on); there the exact counts are used.
+GroupCounts groupCounts(std::int32_t wordCount, std::int32_t groupSize);
+
 // Cuts the words into groups of at most groupSize - 1 words (groupSize is 2 or
 // more) and stores them in entry.groups, with each word's offset made relative
 // to its group's first word.

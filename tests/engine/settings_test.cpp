@@ -214,6 +214,21 @@ TEST(SettingsFile, AFileThatAppearedMeanwhileIsNotReplaced) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "Tovimar"), {}), 1);
 }
 
+TEST(SettingsFile, AValueIsTheRestOfTheFirstLineThatNamesIt) {
+  const std::string tooLong = "MU=" + std::string(127, 'x') + "\nMU=1\n";
+  const std::tuple<std::string, std::optional<std::string>> cases[] = {
+      {"\xEF\xBB\xBFMU=1\r\n", "1"},          // a byte order mark and a CR LF line end
+      {"MUX=2\nMU=3\nMU=4\n", "3"},           // the whole name, the first line that has it
+      {"MU=a=b\r\r\n", "a=b\r"},              // only the CR of the line end is dropped
+      {"X=1\n\nMU=", ""},                     // the last line without a line end
+      {" MU=1\nmu=2\n\xEF\xBB\xBFMU=3", {}},  // no line that starts with "MU="
+      {tooLong, {}},                          // the first line counts even when too long
+  };
+  for (const auto& [contents, expected] : cases) {
+    EXPECT_EQ(settingsFileValue(contents, "MU"), expected) << contents;
+  }
+}
+
 #endif
 
 TEST(SettingsLoading, StoresWhatItCanReadAndFailsWhenAnythingIsMissing) {

@@ -66,6 +66,28 @@ TEST(Grouping, GroupsHoldAtMostGroupSizeMinusOneWords) {
   EXPECT_EQ(effectiveGroupSize(2), 2);
 }
 
+TEST(Grouping, CountsOfVeryLongFilesCoverEveryWordWithinTheGroupSize) {
+  // Word counts that single precision rounds: before, the first two lost their
+  // last words, the next two made groups longer than groupSize - 1.
+  const std::pair<std::int32_t, std::int32_t> large[] = {{16'779'205, 1000},
+                                                         {16'777'217, 2},
+                                                         {65'473'462, 1000},
+                                                         {51'904'811, 100},
+                                                         {2'147'483'647, 2},
+                                                         {2'147'483'647, 1000},
+                                                         {2'147'483'647, 2'147'483'647}};
+  for (const auto& [wordCount, groupSize] : large) {
+    const GroupCounts counts = groupCounts(wordCount, groupSize);
+    EXPECT_GE(std::int64_t{counts.count} * counts.length, wordCount) << wordCount;
+    EXPECT_LE(counts.length, groupSize - 1) << wordCount;
+    EXPECT_GE(counts.length, 1) << wordCount;
+  }
+  // Where single precision covers every word within the limit, its counts stay.
+  EXPECT_EQ(groupCounts(2000, 1000), (GroupCounts{3, 667}));
+  EXPECT_EQ(groupCounts(16'780'203, 1000), (GroupCounts{16'798, 999}));
+  EXPECT_EQ(groupCounts(0, 1000), (GroupCounts{0, 0}));
+}
+
 TEST(Grouping, GroupsKnowTheirSpanAndWhereTheyBegin) {
   // Leading separators, and several separators at the group boundary.
   const std::string text = "\n\n  alpha beta \n\n gamma delta";

@@ -117,6 +117,8 @@ TEST(ViewText, OffsetsOutsideTheTextOrInsideACharacterSelectWholeCharactersOfThe
   EXPECT_EQ(positions.rangeOf(-5, 100), (ViewRange{0, 5}));
   EXPECT_EQ(positions.rangeOf(100, 200), (ViewRange{5, 5}));
   EXPECT_EQ(ViewPositions().rangeOf(0, 10), (ViewRange{0, 0}));
+  // Both ends before the start of an empty text: nothing to look up.
+  EXPECT_EQ(ViewPositions().rangeOf(-2, -1), (ViewRange{0, 0}));
 }
 
 TEST(ViewText, PiecewiseTextModeAndUtf8CheckAgreeWithTheWholeTextOnRandomBytes) {

@@ -134,7 +134,10 @@ std::int64_t ViewPositions::positionOf(std::int64_t offset) const {
 ViewRange ViewPositions::rangeOf(std::int64_t start, std::int64_t end) const {
   const std::int64_t first = positionOf(start);
   if (end <= start) return {first, first};
-  const std::int64_t last = end >= bytes_ ? units_ : locate(std::max<std::int64_t>(end, 0), true);
+  // An end at or before the text's start ends there too; locate() needs an
+  // offset inside the text, which an empty text does not have.
+  if (end <= 0) return {first, first};
+  const std::int64_t last = end >= bytes_ ? units_ : locate(end, true);
   return {first, std::max(first, last)};
 }
 
