@@ -1,7 +1,10 @@
 #include "ui/results/view_text.h"
 
 #include <gtest/gtest.h>
+
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <random>
 #include <string>
@@ -150,6 +153,7 @@ TEST(ViewText, PiecewiseTextModeAndUtf8CheckAgreeWithTheWholeTextOnRandomBytes) 
   }
 }
 
+#ifndef _WIN32
 TEST(TextFileSource, RefusesWhatIsNoRegularFileWithoutWaiting) {
   const testing::TempDir dir;
   const auto fifo = dir.path() / "fifo";
@@ -166,6 +170,7 @@ TEST(TextFileSource, RefusesWhatIsNoRegularFileWithoutWaiting) {
     EXPECT_EQ(source.open(path), failure) << path;
   }
 }
+#endif
 
 }  // namespace
 }  // namespace orvalis
