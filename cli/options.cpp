@@ -5,6 +5,8 @@
 #include <limits>
 #include <system_error>
 
+#include "engine/memory.h"
+
 namespace orvalis::cli {
 namespace {
 
@@ -178,6 +180,17 @@ ParseResult parseArguments(std::span<const std::string> args) {
       options.jobs = *value;
       continue;
     }
+    if (name == "--max-memory") {
+      const auto text = takeValue();
+      if (!text) return result;
+      const auto value = parseMemorySize(*text);
+      if (!value) {
+        result.error = "option --max-memory needs a size such as 512M or 2G, not " + quoted(*text);
+        return result;
+      }
+      options.maxMemory = *value;
+      continue;
+    }
     if (name == "--html") {
       const auto text = takeValue();
       if (!text) return result;
@@ -198,7 +211,8 @@ ParseResult parseArguments(std::span<const std::string> args) {
 
 std::string usageText() {
   return "usage: orvalis-scan [--all] [--json] [--html FILE] [--max-evalue E] [--pairs]\n"
-         "                    [--mu X] [--delta X] [--group-size N] [--jobs N] [--quiet]\n"
+         "                    [--mu X] [--delta X] [--group-size N] [--jobs N]\n"
+         "                    [--max-memory SIZE] [--quiet]\n"
          "                    FILE [FILE...]\n"
          "Try 'orvalis-scan --help' for more information.\n";
 }
@@ -251,6 +265,11 @@ can be overridden for this run):
 Running:
   --jobs N        compare on N threads, 1 to 1024 (default: one per hardware
                   thread); the results do not depend on N
+  --max-memory SIZE
+                  use at most SIZE of memory, as 512M or 2G (K, M, G, T:
+                  powers of 1024); default: what the system can give. A scan
+                  that would need more says so before it starts comparing, and
+                  a file too large for what is left is skipped with a warning
   --quiet         no progress bar; warnings and errors are still printed (the
                   progress bar is shown only when standard error is a terminal)
   --help, -h      print this help and exit

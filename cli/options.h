@@ -37,6 +37,7 @@ struct ScanOptions {
   bool json = false;                              // --json
   std::optional<std::filesystem::path> htmlFile;  // --html
   std::optional<int> jobs;                        // --jobs; unset: one per hardware thread
+  std::optional<std::uint64_t> maxMemory;         // --max-memory, in bytes
   bool quiet = false;                             // --quiet
   // --max-evalue: list the results of E-value at most this, strongest first,
   // instead of those above the threshold.

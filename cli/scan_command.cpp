@@ -110,6 +110,7 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
 
   engine.comparisonPause = std::chrono::milliseconds(0);
   engine.comparisonThreads = options.jobs.value_or(defaultJobs());
+  engine.memoryLimit = options.maxMemory.value_or(0);
 
   target.begin();
   engine.running = true;

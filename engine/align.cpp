@@ -117,32 +117,72 @@ const char* alignKernelName(AlignKernel kernel) {
 
 void AlignWorkspace::reserve(std::size_t maxWords) { reserve(maxWords, kernel); }
 
+namespace {
+
+// The number of elements of each buffer of a work space for groups of up to
+// `words` words.
+struct WorkspaceSizes {
+  std::size_t moves = 0;  // portable kernel: one byte per cell
+  std::size_t row = 0;    // portable kernel: each of the two rows of scores
+  std::size_t idsA = 0;
+  std::size_t idsB = 0;
+  std::size_t stripRows = 0;
+  std::size_t stripBest = 0;
+  std::size_t stripMoves = 0;
+  std::size_t lastCells = 0;
+};
+
+// A side longer than this cannot be held, and its square would wrap around.
+constexpr std::size_t kLongestSide = std::size_t{1}
+                                     << (std::numeric_limits<std::size_t>::digits / 2 - 1);
+
+WorkspaceSizes workspaceSizes(std::size_t words) {
+  const std::size_t side = words + 1;
+  const std::size_t strips = (words + kMinStripRows - 1) / kMinStripRows;
+  const std::size_t rowStride = words + 2 * kRowMargin;
+  return {.moves = side * side,
+          .row = side,
+          .idsA = words + kMaxStripRows,
+          .idsB = words + 2 * kRowMargin,
+          .stripRows = (strips + 1) * rowStride,
+          .stripBest = strips,
+          .stripMoves = (words + kMaxStripRows) * kMaxStripRows,
+          .lastCells = 2 * kMaxStripRows};
+}
+
+}  // namespace
+
 void AlignWorkspace::reserve(std::size_t maxWords, AlignKernel forKernel) {
   const bool portable = forKernel == AlignKernel::kPortable;
   if (maxWords <= capacityWords && (!portable || movesCapacityWords >= maxWords)) return;
   const std::size_t words = std::max(maxWords, capacityWords);
-  const std::size_t side = words + 1;
-  // A side this long cannot be held, and its square would wrap around.
-  if (side > (std::size_t{1} << (std::numeric_limits<std::size_t>::digits / 2 - 1))) {
-    throw std::bad_alloc();
-  }
+  if (words + 1 > kLongestSide) throw std::bad_alloc();
+  const WorkspaceSizes sizes = workspaceSizes(words);
   if (portable && movesCapacityWords < words) {
-    moves = std::make_unique_for_overwrite<std::uint8_t[]>(side * side);
-    previousRow.resize(side);
-    currentRow.resize(side);
+    moves = std::make_unique_for_overwrite<std::uint8_t[]>(sizes.moves);
+    previousRow.resize(sizes.row);
+    currentRow.resize(sizes.row);
     movesCapacityWords = words;
   }
   if (capacityWords < words) {
-    const std::size_t strips = (words + kMinStripRows - 1) / kMinStripRows;
-    const std::size_t rowStride = words + 2 * kRowMargin;
-    idsA.resize(words + kMaxStripRows);
-    idsB.resize(words + 2 * kRowMargin);
-    stripRows.resize((strips + 1) * rowStride);
-    stripBest.resize(strips);
-    stripMoves.resize((words + kMaxStripRows) * kMaxStripRows);
-    lastCells.resize(2 * kMaxStripRows);
+    idsA.resize(sizes.idsA);
+    idsB.resize(sizes.idsB);
+    stripRows.resize(sizes.stripRows);
+    stripBest.resize(sizes.stripBest);
+    stripMoves.resize(sizes.stripMoves);
+    lastCells.resize(sizes.lastCells);
     capacityWords = words;
   }
+}
+
+std::uint64_t alignWorkspaceBytes(std::size_t maxWords, AlignKernel kernel) {
+  if (maxWords + 1 > kLongestSide) return std::numeric_limits<std::uint64_t>::max();
+  const WorkspaceSizes sizes = workspaceSizes(maxWords);
+  std::uint64_t bytes = (sizes.idsA + sizes.idsB) * sizeof(std::uint32_t) +
+                        (sizes.stripRows + sizes.stripBest + sizes.lastCells) * sizeof(float) +
+                        sizes.stripMoves;
+  if (kernel == AlignKernel::kPortable) bytes += sizes.moves + 2 * sizes.row * sizeof(float);
+  return bytes;
 }
 
 void AlignWorkspace::release() {

@@ -34,6 +34,10 @@ AlignKernel defaultAlignKernel();
 // The kernel's name as ORVALIS_KERNEL spells it.
 const char* alignKernelName(AlignKernel kernel);
 
+// The bytes that a work space for groups of up to maxWords words holds for
+// `kernel`: what reserve() allocates.
+std::uint64_t alignWorkspaceBytes(std::size_t maxWords, AlignKernel kernel);
+
 struct AlignWorkspace {
   // Makes room for groups of up to maxWords words; keeps what is there when it
   // is large enough. Throws std::bad_alloc when memory runs out.

@@ -132,6 +132,10 @@ class CompareEngine {
   // Number of threads that compute comparisons. Results and messages are the
   // same for any count.
   int comparisonThreads = 1;
+  // The most memory a scan may use, in bytes; 0 for as much as the system can
+  // give. A scan checks what it will need before it loads each file and before
+  // it compares, and stops with a message rather than run out.
+  std::uint64_t memoryLimit = 0;
 };
 
 }  // namespace orvalis

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <new>
@@ -11,6 +12,7 @@
 #include <utility>
 
 #include "engine/align.h"
+#include "engine/memory.h"
 #include "engine/text.h"
 
 namespace orvalis {
@@ -32,6 +34,8 @@ struct ComparisonTask {
   std::int32_t baseA = 0;
   std::int32_t baseB = 0;
 };
+static_assert(sizeof(ComparisonTask) <= 2 * sizeof(void*) + 2 * sizeof(std::int32_t),
+              "the memory estimate of a scan counts this much per comparison");
 
 // Every comparison of a scan in the order of their numbers: file pairs (1, 0),
 // (2, 0), (2, 1), (3, 0), ...; within a pair every group of the first file, in
@@ -43,11 +47,34 @@ struct ScanPlan {
   std::size_t longestGroup = 0;
 };
 
-ScanPlan planScan(const CompareEngine& engine) {
+// What the comparisons of the loaded files will need.
+ComparisonCounts countComparisons(const CompareEngine& engine) {
+  ComparisonCounts counts;
+  counts.threads = std::max(1, engine.comparisonThreads);
+  std::uint64_t groupsBefore = 0;  // groups of the files before this one
+  for (const auto& [index, entry] : engine.fileTable) {
+    const std::uint64_t groups = entry->groups.size();
+    counts.comparisons += groups * groupsBefore;
+    groupsBefore += groups;
+    for (const auto& [number, group] : entry->groups) {
+      counts.words += group->words.size();
+      counts.longestGroup = std::max<std::uint64_t>(counts.longestGroup, group->words.size());
+    }
+  }
+  const std::uint64_t files = engine.fileTable.size();
+  counts.groups = groupsBefore;
+  counts.filePairs = files * (files - (files > 0 ? 1 : 0)) / 2;
+  return counts;
+}
+
+ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
   ScanPlan plan;
+  plan.tasks.reserve(static_cast<std::size_t>(counts.comparisons));
+  plan.pairSizes.reserve(static_cast<std::size_t>(counts.filePairs));
   // One vocabulary for the whole scan, so that each cell of every comparison
   // compares two word ids.
   std::vector<WordGroup*> groups;
+  groups.reserve(static_cast<std::size_t>(counts.groups));
   for (const auto& [index, entry] : engine.fileTable) {
     for (const auto& [number, group] : entry->groups) {
       plan.longestGroup = std::max(plan.longestGroup, group->words.size());
@@ -160,13 +187,13 @@ class ComparisonPool {
   std::exception_ptr failure_;
 };
 
-std::vector<UnreadableFile> loadFiles(CompareEngine& engine) {
+std::vector<UnreadableFile> loadFiles(CompareEngine& engine, MemoryBudget& budget) {
   const std::int32_t groupSize = effectiveGroupSize(engine.groupSize);
   std::vector<UnreadableFile> unreadable;
   for (auto& [index, entry] : engine.fileTable) {
     std::string reason;
     try {
-      reason = loadFileEntry(*entry, groupSize).message;
+      reason = loadFileEntry(*entry, groupSize, &budget).message;
     } catch (const std::bad_alloc&) {
       entry->groups.clear();
       reason = "not enough memory to read it";
@@ -222,6 +249,16 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanP
 
 }  // namespace
 
+std::string comparisonRefusal(const ComparisonCounts& counts, const MemoryBudget& budget) {
+  // Comparisons are numbered with 32-bit ints, in the results and the messages.
+  if (counts.comparisons > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+    return kTooManyComparisonsMessage;
+  }
+  const std::uint64_t needed = comparisonMemory(counts);
+  if (budget.fits(needed)) return {};
+  return std::string(kNotEnoughMemoryMessage) + " it needs " + budget.shortfallText(needed) + ".";
+}
+
 bool CompareEngine::startScan(ScanTarget* target, std::vector<std::filesystem::path> paths) {
   waitForWorker();
   notifyWindow = target;
@@ -249,13 +286,24 @@ int scanWorker(CompareEngine& engine) {
   NullTarget nullTarget;
   ScanTarget& target = engine.notifyWindow ? *engine.notifyWindow : nullTarget;
 
-  const std::vector<UnreadableFile> unreadable = loadFiles(engine);
+  MemoryBudget budget(engine.memoryLimit, availableMemory());
+  const std::vector<UnreadableFile> unreadable = loadFiles(engine, budget);
   if (!engine.running) return 0;
   if (!unreadable.empty()) target.filesUnreadable(unreadable);
 
+  // Refused before anything is allocated for the comparisons, rather than
+  // found out when the system runs short in the middle.
+  const ComparisonCounts counts = countComparisons(engine);
+  const std::string refusal = comparisonRefusal(counts, budget);
+  if (!refusal.empty()) {
+    engine.running = false;
+    target.scanFailed(refusal);
+    return 0;
+  }
+
   CompareOutcome outcome;
   try {
-    const ScanPlan plan = planScan(engine);
+    const ScanPlan plan = planScan(engine, counts);
     engine.workspace.reserve(plan.longestGroup);
     outcome = compareAll(engine, target, plan);
   } catch (const std::bad_alloc&) {

@@ -55,6 +55,20 @@ class ScanTarget {
 inline constexpr const char* kThreadStartFailedMessage =
     "Error! The scan could not be started: no worker thread is available.";
 inline constexpr const char* kOutOfMemoryMessage = "Error! Not enough memory to complete the scan.";
+// The start of the message of a scan refused because its comparisons would
+// not fit in memory; the sizes follow.
+inline constexpr const char* kNotEnoughMemoryMessage =
+    "Error! Not enough memory to complete the scan:";
+inline constexpr const char* kTooManyComparisonsMessage =
+    "Error! The scan would make more than 2147483647 comparisons. Compare fewer files, or "
+    "use a larger NUM_WORDS_PER_GROUPING.";
+
+struct ComparisonCounts;
+class MemoryBudget;
+
+// Why the comparisons of `counts` cannot be made within `budget`: the message
+// for the user, or nothing when they can.
+std::string comparisonRefusal(const ComparisonCounts& counts, const MemoryBudget& budget);
 
 // The worker's procedure. Returns 1 after a complete scan and 0 when it stopped
 // because `running` was false or memory ran out.

@@ -22,8 +22,9 @@ std::string applyTextMode(std::string raw) {
   return raw;
 }
 
-std::vector<WordEntry> splitWords(std::string_view text) {
+std::vector<WordEntry> splitWords(std::string_view text, std::size_t expectedWords) {
   std::vector<WordEntry> words;
+  words.reserve(expectedWords);
   std::size_t wordStart = 0;
   bool inWord = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -97,13 +98,21 @@ std::int32_t effectiveGroupSize(std::int32_t groupSize) {
   return groupSize < 2 ? kDefaultGroupSize : groupSize;
 }
 
-LoadError readTextFile(const std::filesystem::path& path, std::string& text, FileStamp* stamp) {
+std::string notEnoughMemoryReason(const MemoryBudget& budget, std::uint64_t needed) {
+  return "not enough memory to read it: the scan would need " + budget.shortfallText(needed);
+}
+
+LoadError readTextFile(const std::filesystem::path& path, std::string& text, FileStamp* stamp,
+                       const MemoryBudget* budget) {
   InputFile file;
   if (std::string whyNot = file.open(path); !whyNot.empty()) return {std::move(whyNot)};
   if (stamp != nullptr) *stamp = file.stamp();
   // Offsets are 32-bit throughout the engine and its stored results.
   if (file.size() > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
     return {kTooLargeReason};
+  }
+  if (budget != nullptr && !budget->fits(file.size())) {
+    return {notEnoughMemoryReason(*budget, file.size())};
   }
   std::string raw(static_cast<std::size_t>(file.size()), '\0');
   std::size_t got = 0;
@@ -118,13 +127,19 @@ LoadError readTextFile(const std::filesystem::path& path, std::string& text, Fil
   return {};
 }
 
-LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize) {
+LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget) {
+  groupSize = effectiveGroupSize(groupSize);
   std::string text;
-  if (LoadError error = readTextFile(entry.path, text, &entry.stamp)) return error;
+  if (LoadError error = readTextFile(entry.path, text, &entry.stamp, budget)) return error;
   entry.textIsUtf8 = isValidUtf8(text);
-  auto words = splitWords(text);
+  const WordMemory memory = wordMemoryOf(text, groupSize);
+  if (budget != nullptr) {
+    if (!budget->fits(memory.peak)) return {notEnoughMemoryReason(*budget, memory.peak)};
+    budget->take(memory.kept);
+  }
+  auto words = splitWords(text, static_cast<std::size_t>(memory.words));
   text = std::string();
-  groupWords(entry, std::move(words), effectiveGroupSize(groupSize));
+  groupWords(entry, std::move(words), groupSize);
   return {};
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/input_file.h"
+#include "engine/memory.h"
 #include "engine/records.h"
 
 namespace orvalis {
@@ -19,8 +20,9 @@ namespace orvalis {
 std::string applyTextMode(std::string raw);
 
 // Splits a text into words at blanks (0x20) and line feeds (0x0A). Each word's
-// endOffset is the offset just past its last byte.
-std::vector<WordEntry> splitWords(std::string_view text);
+// endOffset is the offset just past its last byte. `expectedWords`, when
+// known, is reserved at once, so that the list never holds twice its room.
+std::vector<WordEntry> splitWords(std::string_view text, std::size_t expectedWords = 0);
 
 // How many groups a file's words make and how many words each but the last
 // holds.
@@ -54,14 +56,20 @@ struct LoadError {
 
 inline constexpr const char* kTooLargeReason = "too large (more than 2 GiB)";
 
+// Why a file of `needed` more bytes cannot be loaded within `budget`.
+std::string notEnoughMemoryReason(const MemoryBudget& budget, std::uint64_t needed);
+
 // Reads a whole regular file in text mode into `text`, as far as the size it had
 // when opened. Returns why it could not; opening never waits.
 // `stamp`, when given, receives the file's size and time of change as it was read.
+// `budget`, when given, must have room for the file's bytes before they are read.
 LoadError readTextFile(const std::filesystem::path& path, std::string& text,
-                       FileStamp* stamp = nullptr);
+                       FileStamp* stamp = nullptr, const MemoryBudget* budget = nullptr);
 
 // Reads the file named by entry.path and fills its groups. A file that cannot
-// be read gets no groups and the reason is returned.
-LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize);
+// be read gets no groups and the reason is returned. With a budget, a file
+// whose text or words would not fit is not read (or not split) and its words
+// are counted as taken from the budget.
+LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget = nullptr);
 
 }  // namespace orvalis

@@ -25,6 +25,7 @@ std::string parsed(const std::vector<std::string>& args) {
   if (o.htmlFile) text << "html=" << o.htmlFile->string() << ' ';
   if (o.maxEvalue) text << "max-evalue=" << *o.maxEvalue << ' ';
   if (o.pairs) text << "pairs ";
+  if (o.maxMemory) text << "max-memory=" << *o.maxMemory << ' ';
   text << (o.showAll ? "all " : "") << (o.json ? "json " : "") << (o.quiet ? "quiet" : "");
   return text.str();
 }
@@ -60,6 +61,12 @@ TEST(Options, CommandLinesAreAcceptedOrRefusedWithTheirReason) {
        "error: option --max-evalue needs a number of 0 or more, not '1e400'"},
       {{"f", "--max-evalue"}, "error: option --max-evalue needs a value"},
       {{"--pairs=1", "f"}, "error: option --pairs takes no value"},
+      {{"--max-memory", "1.5G", "f"}, "[f] max-memory=1610612736 "},
+      {{"--max-memory=512k", "f"}, "[f] max-memory=524288 "},
+      {{"--max-memory", "0", "f"},
+       "error: option --max-memory needs a size such as 512M or 2G, not '0'"},
+      {{"--max-memory", "lots", "f"},
+       "error: option --max-memory needs a size such as 512M or 2G, not 'lots'"},
   };
   for (const auto& [args, expected] : cases) EXPECT_EQ(parsed(args), expected);
 }

@@ -273,6 +273,38 @@ TEST_F(OrvalisScan, ExitStatusTellsSuccessTooFewFilesAndFailures) {
                          "\"listed\": []\n}\n"));
 }
 
+// A file too large to read, and a scan too large for the memory it may use,
+// end with a reason rather than with a process the system kills.
+TEST_F(OrvalisScan, HugeFilesAndScansBeyondTheMemoryLimitGiveReasons) {
+  files.write("a.txt", "one two three four five six seven eight nine ten");
+  files.write("b.txt", "zero one two three four five six seven eight nine");
+  // Sparse: the sizes are there without the disk space, and neither is read.
+  std::filesystem::resize_file(files.write("huge.txt", ""), (std::uintmax_t{2} << 30) + 1);
+  std::filesystem::resize_file(files.write("large.txt", ""), std::uintmax_t{3} << 29);
+  Child result = run({"--max-memory", "256M", "a.txt"});
+  EXPECT_EQ(result.status, 0);
+  // The files found in the folder of "a.txt", as the system writes their paths.
+  const std::string here = (std::filesystem::path(".") / "").string();
+  EXPECT_EQ(result.err,
+            "warning: cannot read " + here + "huge.txt: too large (more than 2 GiB)\n" +
+                "warning: cannot read " + here +
+                "large.txt: not enough memory to read it: the scan would need about 1.5 GiB in "
+                "all, and the memory limit is 256 MiB\n");
+  EXPECT_EQ(result.out, "b.txt & a.txt (9.00)\n");
+
+  // Groups of one word: 90,000 comparisons a file pair.
+  std::string words;
+  for (int i = 0; i < 300; ++i) words.append(" w").append(std::to_string(i));
+  for (const char* name : {"many/a.txt", "many/b.txt", "many/c.txt"}) files.write(name, words);
+  result = run({"--group-size", "2", "--max-memory", "1M", "many/a.txt"});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "");
+  EXPECT_TRUE(result.err.starts_with(
+      "error: Error! Not enough memory to complete the scan: it needs about "))
+      << result.err;
+  EXPECT_TRUE(result.err.ends_with(" MiB in all, and the memory limit is 1 MiB.\n")) << result.err;
+}
+
 #ifndef _WIN32
 TEST_F(OrvalisScan, StrangeEntriesAreSkippedWithOneWarningEachAndStrangeNamesKeptExactly) {
   namespace fs = std::filesystem;

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/memory.h"
 #include "engine/text.h"
 #include "tests/support/temp_dir.h"
 
@@ -307,6 +308,89 @@ TEST_F(ScanTest, CancelAtRandomMomentsLeavesAConsistentScan) {
                 static_cast<std::int32_t>(engine.pairResults.size()));
     }
   }
+}
+
+// A scan whose comparisons would not fit in its memory ends before it compares
+// anything, with a message that says what it needs; given room, it compares.
+TEST_F(ScanTest, ComparisonsThatWouldNotFitInMemoryAreRefusedBeforeTheyStart) {
+  // Groups of one word: 40,000 comparisons a file pair, some 40 MiB in all.
+  engine.groupSize = 2;
+  engine.memoryLimit = 4 << 20;
+  const std::vector<std::filesystem::path> paths = {dir.write("a.txt", numberedWords(200, "a")),
+                                                    dir.write("b.txt", numberedWords(200, "b")),
+                                                    dir.write("c.txt", numberedWords(200, "c"))};
+  scan(paths);
+  EXPECT_EQ(target.messages, "");
+  ASSERT_EQ(target.notices.size(), 1u);
+  const std::string& notice = target.notices[0];
+  EXPECT_TRUE(notice.starts_with("Error! Not enough memory to complete the scan: it needs about "))
+      << notice;
+  EXPECT_TRUE(notice.ends_with(" MiB in all, and the memory limit is 4 MiB.")) << notice;
+  EXPECT_TRUE(target.unreadable.empty());  // the files themselves fitted
+  EXPECT_TRUE(engine.pairResults.empty());
+  EXPECT_FALSE(engine.running);
+  EXPECT_EQ(target.endings, 1);
+
+  engine.memoryLimit = 64 << 20;
+  RecordingTarget roomy;
+  scan(paths, &roomy);
+  EXPECT_EQ(roomy.notices, std::vector<std::string>{"Finished!"});
+  EXPECT_EQ(engine.pairResults.size(), 3u * 200 * 200);
+}
+
+// A file whose text, or whose words, would not fit is named with the reason and
+// counts as a file without words; the others are compared.
+TEST_F(ScanTest, FilesThatWouldNotFitInMemoryAreSkippedAndTheScanGoesOn) {
+  engine.memoryLimit = 64 << 10;
+  std::string letters;  // 30 KB, but 15,000 words
+  for (int i = 0; i < 15000; ++i) letters += "a ";
+  const auto large = dir.write("large.txt", std::string(100000, 'x'));
+  const auto wordy = dir.write("wordy.txt", letters);
+  scan({dir.write("a.txt", "one two three"), large, wordy, dir.write("b.txt", "one two three")});
+  ASSERT_EQ(target.unreadable.size(), 1u);
+  ASSERT_EQ(target.unreadable[0].size(), 2u);
+  EXPECT_EQ(target.unreadable[0][0].path, large);
+  EXPECT_EQ(target.unreadable[0][1].path, wordy);
+  for (const UnreadableFile& file : target.unreadable[0]) {
+    EXPECT_TRUE(file.reason.starts_with("not enough memory to read it: the scan would need about "))
+        << file.reason;
+    EXPECT_TRUE(file.reason.ends_with(", and the memory limit is 64 KiB")) << file.reason;
+    EXPECT_TRUE(engine.fileTable.at(file.index)->groups.empty());
+  }
+  EXPECT_EQ(target.notices, std::vector<std::string>{"Finished!"});
+  EXPECT_EQ(filePairsOfResults(), "3-0");
+  EXPECT_EQ(engine.pairResults.at(0).score, 3.0f);
+}
+
+TEST(ScanMemory, RefusalNamesWhatTheComparisonsNeedAndWhatThereIs) {
+  ComparisonCounts counts{.comparisons = 1000000,
+                          .filePairs = 45,
+                          .groups = 100,
+                          .words = 100000,
+                          .longestGroup = 999,
+                          .threads = 2};
+  const std::uint64_t needed = comparisonMemory(counts);
+  // Each comparison keeps a result at least.
+  EXPECT_GT(needed, counts.comparisons * sizeof(PairResult));
+  EXPECT_EQ(comparisonRefusal(counts, MemoryBudget(needed, std::nullopt)), "");
+  EXPECT_EQ(comparisonRefusal(counts, MemoryBudget(needed - 1, std::nullopt)),
+            "Error! Not enough memory to complete the scan: it needs about " +
+                memorySizeText(needed) + " in all, and the memory limit is " +
+                memorySizeText(needed - 1) + ".");
+  EXPECT_EQ(comparisonRefusal(counts, MemoryBudget(0, 100 << 20)),
+            "Error! Not enough memory to complete the scan: it needs about " +
+                memorySizeText(needed) + " in all, and 100 MiB is available.");
+  // Each thread brings a work space of its own.
+  ComparisonCounts more = counts;
+  more.threads = 8;
+  EXPECT_GT(comparisonMemory(more), needed);
+
+  // Comparison numbers are 32-bit, whatever memory there is.
+  counts.comparisons = 2147483647;
+  counts.words = 0;
+  EXPECT_EQ(comparisonRefusal(counts, MemoryBudget(0, std::nullopt)), "");
+  ++counts.comparisons;
+  EXPECT_EQ(comparisonRefusal(counts, MemoryBudget(0, std::nullopt)), kTooManyComparisonsMessage);
 }
 
 }  // namespace

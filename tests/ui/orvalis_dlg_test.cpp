@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/memory.h"
 #include "engine/scan.h"
 #include "engine/settings.h"
 #include "tests/support/temp_dir.h"
@@ -227,6 +228,28 @@ TEST_F(MainDialogTest, AScanReportsEveryFilePairThenOffersItsResults) {
   EXPECT_TRUE(waitFor([&] { return !dialog.engine().running; }));
   EXPECT_EQ(status()->text(), kAllDoneText);
   EXPECT_TRUE(button("See Similarities")->isEnabled());
+}
+
+// A scan refused before it compares anything leaves the dialog ready for
+// another, with the reason shown. Groups of one word in three files of 30,000
+// words would make 2.7 billion comparisons, too many on any machine.
+TEST_F(MainDialogTest, AScanRefusedForItsSizeSaysWhyAndLeavesTheDialogReady) {
+  EXPECT_EQ(dialog.engine().memoryLimit, desktopScanMemoryLimit(installedMemory()));
+  configDir.write("Tovimar/Orvalis.conf", "MU=-0.33\nDELTA=-0.5\nNUM_WORDS_PER_GROUPING=2\n");
+  dialog.show();
+  ASSERT_TRUE(waitFor([&] { return dialog.engine().groupSize == 2; }));
+  browse(writeEssays(3, 30000));
+  check()->click();
+  ASSERT_TRUE(waitFor([&] { return !prompts.messages.empty(); }));
+  EXPECT_EQ(prompts.messages, std::vector<QString>{kTooManyComparisonsMessage});
+  EXPECT_FALSE(dialog.engine().running);
+  EXPECT_TRUE(dialog.engine().pairResults.empty());
+  EXPECT_EQ(check()->text(), "Check");
+  EXPECT_TRUE(check()->isEnabled());
+  EXPECT_TRUE(button("Browse")->isEnabled());
+  EXPECT_FALSE(button("See Similarities")->isEnabled());
+  EXPECT_EQ(status()->text(), "");
+  EXPECT_TRUE(prompts.notices.empty());
 }
 
 TEST_F(MainDialogTest, CancelWaitsForTheWorkerAndLateMessagesChangeNothing) {

@@ -20,6 +20,7 @@
 #include <limits>
 
 #include "engine/encoding.h"
+#include "engine/memory.h"
 #include "engine/scan.h"
 #include "engine/settings.h"
 #include "ui/dialog_font_units.h"
@@ -62,6 +63,7 @@ COrvalisDlg::COrvalisDlg(UserPrompts& prompts, SettingsStore& settings, QWidget*
       settings_(settings) {
   setWindowTitle(QString::fromUtf8(kDialogCaption));
   setAccessibleName(QString::fromUtf8(kDialogCaption));
+  engine_.memoryLimit = desktopScanMemoryLimit(installedMemory());
   createControls();
   connectMessageMap();
   updateControls();
