@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "engine/memory.h"
 #include "fuzz/fuzz_check.h"
 
 namespace orvalis::cli {
@@ -72,6 +73,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                              arg.find('='), arg.size()))}) {
       if (text.starts_with('=')) text.remove_prefix(1);
       FUZZ_CHECK(parseInteger(text) == expectedInteger(text));
+      if (const auto bytes = orvalis::parseMemorySize(text)) {
+        FUZZ_CHECK(*bytes >= 1 && *bytes < (std::uint64_t{1} << 63));
+        FUZZ_CHECK(!orvalis::memorySizeText(*bytes).empty());
+      }
       if (const auto value = parseFiniteFloat(text)) {
         // A whole decimal number reads as the C library reads it, rounded to float.
         FUZZ_CHECK(std::isfinite(*value));
@@ -90,6 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (options.groupSize) FUZZ_CHECK(*options.groupSize >= 2);
   if (options.jobs) FUZZ_CHECK(*options.jobs >= 1 && *options.jobs <= kMaxJobs);
   if (options.htmlFile) FUZZ_CHECK(!options.htmlFile->empty());
+  if (options.maxMemory) FUZZ_CHECK(*options.maxMemory >= 1);
 
   return 0;
 }
