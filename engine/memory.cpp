@@ -57,6 +57,7 @@ std::optional<std::uint64_t> namedValue(std::string_view lines, std::string_view
   return std::nullopt;
 }
 
+#ifndef _WIN32
 std::optional<std::uint64_t> smaller(std::optional<std::uint64_t> a,
                                      std::optional<std::uint64_t> b) {
   if (!a) return b;
@@ -64,7 +65,6 @@ std::optional<std::uint64_t> smaller(std::optional<std::uint64_t> a,
   return std::min(*a, *b);
 }
 
-#ifndef _WIN32
 std::string fileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return {};
