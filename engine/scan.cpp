@@ -1,6 +1,7 @@
 #include "engine/scan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <exception>
 #include <limits>
@@ -99,8 +100,10 @@ ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
 }
 
 // Computes the comparisons of a plan on several threads, each with its own work
-// space, and hands the results out in the order of their numbers. Threads run
-// at most a few comparisons ahead of the one taken last, which bounds the
+// space, and hands the results out in the order of their numbers. A thread
+// takes up a run of consecutive comparisons at a time, enough cells to be
+// worth a hand-over, so that short comparisons do not cost a wake-up each.
+// Threads run at most a few runs ahead of the one taken last, which bounds the
 // results held here.
 class ComparisonPool {
  public:
@@ -135,35 +138,67 @@ class ComparisonPool {
   // The result of comparison `number`, which must be the next in order. Throws
   // what a thread threw while computing.
   PairResult take(std::size_t number) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return failure_ || finished_.contains(number); });
-    if (failure_) std::rethrow_exception(failure_);
-    auto node = finished_.extract(number);
-    taken_ = number + 1;
-    lock.unlock();
-    changed_.notify_all();
-    return std::move(node.mapped());
+    if (number >= current_.first + current_.results.size()) {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return failure_ || finished_.contains(number); });
+      if (failure_) std::rethrow_exception(failure_);
+      current_ = std::move(finished_.extract(number).mapped());
+      --runsAhead_;
+      lock.unlock();
+      changed_.notify_all();
+    }
+    return std::move(current_.results[number - current_.first]);
   }
 
  private:
+  // The results of comparisons first, first + 1, ...
+  struct Run {
+    std::size_t first = 0;
+    std::vector<PairResult> results;
+  };
+
+  // A run ends after this many cells, counting each comparison's own set-up
+  // as some cells more, or after this many comparisons.
+  static constexpr std::uint64_t kRunCells = std::uint64_t{1} << 18;
+  static constexpr std::uint64_t kSetUpCells = 4096;
+  static constexpr std::size_t kLongestRun = 64;
+
+  std::size_t runEnd(std::size_t first) const {
+    std::size_t end = first;
+    std::uint64_t cells = 0;
+    while (end < tasks_.size() && end - first < kLongestRun && cells < kRunCells) {
+      const ComparisonTask& task = tasks_[end++];
+      cells += task.groupA->words.size() * task.groupB->words.size() + kSetUpCells;
+    }
+    return end;
+  }
+
   void run(AlignWorkspace& workspace) {
     for (;;) {
-      std::size_t number = 0;
+      Run done;
+      std::size_t end = 0;
       {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [&] { return stopping_ || next_ < taken_ + window_; });
+        changed_.wait(lock, [&] { return stopping_ || runsAhead_ < window_; });
         if (stopping_ || next_ >= tasks_.size()) return;
-        number = next_++;
+        done.first = next_;
+        end = runEnd(next_);
+        next_ = end;
+        ++runsAhead_;
       }
       try {
-        const ComparisonTask& task = tasks_[number];
-        PairResult result;
-        result.groupA = task.groupA;
-        result.groupB = task.groupB;
-        alignGroups(scores_, workspace, result, task.baseA, task.baseB);
-        if (pause_.count() > 0) std::this_thread::sleep_for(pause_);
+        done.results.reserve(end - done.first);
+        for (std::size_t number = done.first; number < end; ++number) {
+          if (stopping_.load(std::memory_order_relaxed)) return;
+          const ComparisonTask& task = tasks_[number];
+          PairResult& result = done.results.emplace_back();
+          result.groupA = task.groupA;
+          result.groupB = task.groupB;
+          alignGroups(scores_, workspace, result, task.baseA, task.baseB);
+          if (pause_.count() > 0) std::this_thread::sleep_for(pause_);
+        }
         std::lock_guard lock(mutex_);
-        finished_.emplace(number, std::move(result));
+        finished_.emplace(done.first, std::move(done));
       } catch (...) {
         std::lock_guard lock(mutex_);
         if (!failure_) failure_ = std::current_exception();
@@ -175,16 +210,18 @@ class ComparisonPool {
   const std::vector<ComparisonTask>& tasks_;
   const AlignScores scores_;
   const std::chrono::milliseconds pause_;
-  const std::size_t window_;
+  const std::size_t window_;  // in runs
   std::vector<AlignWorkspace> workspaces_;
   std::vector<std::thread> threads_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::map<std::size_t, PairResult> finished_;
-  std::size_t next_ = 0;   // the next comparison a thread takes up
-  std::size_t taken_ = 0;  // the next comparison to be handed out
-  bool stopping_ = false;
+  std::map<std::size_t, Run> finished_;  // keyed by the first comparison of each run
+  std::size_t next_ = 0;                 // the next comparison a thread takes up
+  std::size_t runsAhead_ = 0;            // runs taken up but not yet handed out
+  // Set under the mutex; also read without it between the comparisons of a run.
+  std::atomic<bool> stopping_ = false;
   std::exception_ptr failure_;
+  Run current_;  // the run being handed out; the scan thread's alone
 };
 
 std::vector<UnreadableFile> loadFiles(CompareEngine& engine, MemoryBudget& budget) {
