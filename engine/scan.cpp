@@ -293,7 +293,10 @@ std::string comparisonRefusal(const ComparisonCounts& counts, const MemoryBudget
   }
   const std::uint64_t needed = comparisonMemory(counts);
   if (budget.fits(needed)) return {};
-  return std::string(kNotEnoughMemoryMessage) + " it needs " + budget.shortfallText(needed) + ".";
+  return std::string(kNotEnoughMemoryMessage)
+      .append(" it needs ")
+      .append(budget.shortfallText(needed))
+      .append(".");
 }
 
 bool CompareEngine::startScan(ScanTarget* target, std::vector<std::filesystem::path> paths) {

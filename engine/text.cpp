@@ -99,7 +99,8 @@ std::int32_t effectiveGroupSize(std::int32_t groupSize) {
 }
 
 std::string notEnoughMemoryReason(const MemoryBudget& budget, std::uint64_t needed) {
-  return "not enough memory to read it: the scan would need " + budget.shortfallText(needed);
+  return std::string("not enough memory to read it: the scan would need ")
+      .append(budget.shortfallText(needed));
 }
 
 LoadError readTextFile(const std::filesystem::path& path, std::string& text, FileStamp* stamp,
