@@ -12,10 +12,11 @@ file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}/corpus" "${WORK}/crashes")
 file(COPY "${SEEDS}/" DESTINATION "${WORK}/corpus")
 
-# -timeout: one input that takes this long counts as a hang;
+# -timeout: one input that takes this long counts as a hang (long enough that
+# a busy machine holding the run up is not taken for one);
 # -rss_limit_mb: memory beyond this counts as a fault.
 execute_process(
-  COMMAND "${FUZZER}" -max_total_time=${SECONDS} -timeout=10 -rss_limit_mb=2048
+  COMMAND "${FUZZER}" -max_total_time=${SECONDS} -timeout=30 -rss_limit_mb=2048
           -print_final_stats=1 "-artifact_prefix=${WORK}/crashes/" "${WORK}/corpus"
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
