@@ -132,40 +132,41 @@ ParseResult parseArguments(std::span<const std::string> args) {
       options.pairs = true;
       continue;
     }
-    if (name == "--max-evalue") {
+    // The value converted by `convert`; otherwise an error that says what the
+    // option needs.
+    const auto takeConverted = [&](auto convert, const std::string& needs) {
       const auto text = takeValue();
-      if (!text) return result;
-      const auto value = parseNonNegativeNumber(*text);
+      decltype(convert(std::string_view())) value;
+      if (!text) return value;
+      value = convert(*text);
       if (!value) {
-        result.error = "option --max-evalue needs a number of 0 or more, not " + quoted(*text);
-        return result;
+        result.error = "option " + std::string(name) + " needs " + needs + ", not " + quoted(*text);
       }
+      return value;
+    };
+    // A whole number from `low` to `high`.
+    const auto takeWholeNumber = [&](std::int32_t low, std::int32_t high,
+                                     const std::string& needs) {
+      return takeConverted(
+          [&](std::string_view text) -> std::optional<std::int32_t> {
+            const auto value = parseInteger(text);
+            if (value && *value >= low && *value <= high) return value;
+            return std::nullopt;
+          },
+          needs);
+    };
+    if (name == "--max-evalue") {
+      const auto value = takeConverted(parseNonNegativeNumber, "a number of 0 or more");
+      if (!value) return result;
       options.maxEvalue = *value;
       continue;
     }
     if (name == "--mu" || name == "--delta") {
-      const auto text = takeValue();
-      if (!text) return result;
-      const auto value = parseFiniteFloat(*text);
-      if (!value) {
-        result.error =
-            "option " + std::string(name) + " needs a finite number, not " + quoted(*text);
-        return result;
-      }
+      const auto value = takeConverted(parseFiniteFloat, "a finite number");
+      if (!value) return result;
       (name == "--mu" ? options.mismatchScore : options.gapScore) = *value;
       continue;
     }
-    // A whole number from `low` to `high`; otherwise an error that says what the
-    // option needs.
-    const auto takeWholeNumber = [&](std::int32_t low, std::int32_t high,
-                                     const std::string& needs) -> std::optional<std::int32_t> {
-      const auto text = takeValue();
-      if (!text) return std::nullopt;
-      const auto value = parseInteger(*text);
-      if (value && *value >= low && *value <= high) return value;
-      result.error = "option " + std::string(name) + " needs " + needs + ", not " + quoted(*text);
-      return std::nullopt;
-    };
     if (name == "--group-size") {
       const auto value = takeWholeNumber(2, std::numeric_limits<std::int32_t>::max(),
                                          "a whole number of 2 or more");
@@ -181,13 +182,8 @@ ParseResult parseArguments(std::span<const std::string> args) {
       continue;
     }
     if (name == "--max-memory") {
-      const auto text = takeValue();
-      if (!text) return result;
-      const auto value = parseMemorySize(*text);
-      if (!value) {
-        result.error = "option --max-memory needs a size such as 512M or 2G, not " + quoted(*text);
-        return result;
-      }
+      const auto value = takeConverted(parseMemorySize, "a size such as 512M or 2G");
+      if (!value) return result;
       options.maxMemory = *value;
       continue;
     }
