@@ -159,9 +159,9 @@ class ComparisonPool {
 
   // A run ends after this many cells, counting each comparison's own set-up
   // as some cells more, or after this many comparisons.
-  static constexpr std::uint64_t kRunCells = std::uint64_t{1} << 18;
+  static constexpr std::uint64_t kRunCells = std::uint64_t{1} << 23;
   static constexpr std::uint64_t kSetUpCells = 4096;
-  static constexpr std::size_t kLongestRun = 64;
+  static constexpr std::size_t kLongestRun = 16;
 
   std::size_t runEnd(std::size_t first) const {
     std::size_t end = first;
