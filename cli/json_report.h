@@ -6,9 +6,9 @@
 #include <ostream>
 #include <vector>
 
+#include "analysis/result_listing.h"
+#include "analysis/significance.h"
 #include "engine/records.h"
-#include "ui/results/result_listing.h"
-#include "ui/results/significance.h"
 
 namespace orvalis::cli {
 

@@ -7,10 +7,10 @@
 
 #include "cli/console_scan_target.h"
 #include "cli/json_report.h"
+#include "discovery/file_discovery.h"
 #include "engine/encoding.h"
 #include "engine/scan.h"
-#include "ui/main/file_discovery.h"
-#include "ui/report/html_report.h"
+#include "report/html_report.h"
 
 namespace orvalis::cli {
 namespace {

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "analysis/result_listing.h"
+#include "analysis/significance.h"
 #include "cli/options.h"
 #include "engine/records.h"
 #include "engine/settings.h"
-#include "ui/results/result_listing.h"
-#include "ui/results/significance.h"
 
 namespace orvalis::cli {
 

@@ -19,9 +19,9 @@
 #include <utility>
 #include <vector>
 
+#include "discovery/file_discovery.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/fake_prompts.h"
-#include "ui/main/file_discovery.h"
 #include "ui/qt_convert.h"
 #include "ui/results/results_texts.h"
 #include "ui/results/rich_edit_ctrl_gs.h"

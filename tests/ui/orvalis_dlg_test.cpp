@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "discovery/file_discovery.h"
 #include "engine/memory.h"
 #include "engine/scan.h"
 #include "engine/settings.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/fake_prompts.h"
 #include "ui/main/dialog_texts.h"
-#include "ui/main/file_discovery.h"
 #include "ui/qt_convert.h"
 
 namespace orvalis {

@@ -2,8 +2,8 @@
 
 #include <string_view>
 
+#include "discovery/file_discovery.h"
 #include "engine/encoding.h"
-#include "ui/main/file_discovery.h"
 
 namespace orvalis {
 

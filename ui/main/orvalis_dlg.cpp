@@ -19,13 +19,13 @@
 #include <algorithm>
 #include <limits>
 
+#include "discovery/file_discovery.h"
 #include "engine/encoding.h"
 #include "engine/memory.h"
 #include "engine/scan.h"
 #include "engine/settings.h"
 #include "ui/dialog_font_units.h"
 #include "ui/main/dialog_texts.h"
-#include "ui/main/file_discovery.h"
 #include "ui/qt_convert.h"
 #include "ui/results/compare_dlg.h"
 

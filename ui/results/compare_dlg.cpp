@@ -14,10 +14,10 @@
 #include <algorithm>
 
 #include "engine/encoding.h"
+#include "report/html_report.h"
 #include "ui/dialog_font_units.h"
 #include "ui/main/user_prompts.h"
 #include "ui/qt_convert.h"
-#include "ui/report/html_report.h"
 #include "ui/results/results_texts.h"
 #include "ui/results/rich_edit_ctrl_gs.h"
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/result_listing.h"
+#include "analysis/significance.h"
 #include "engine/records.h"
-#include "ui/results/result_listing.h"
-#include "ui/results/significance.h"
 
 class QAction;
 class QCheckBox;

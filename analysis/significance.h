@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/results/result_listing.h"
+#include "analysis/result_listing.h"
 
 namespace orvalis {
 

@@ -1,4 +1,4 @@
-#include "ui/results/result_listing.h"
+#include "analysis/result_listing.h"
 
 #include <gtest/gtest.h>
 

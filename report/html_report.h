@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "ui/results/result_listing.h"
-#include "ui/results/significance.h"
+#include "analysis/result_listing.h"
+#include "analysis/significance.h"
 
 namespace orvalis {
 

@@ -1,4 +1,4 @@
-#include "ui/main/file_discovery.h"
+#include "discovery/file_discovery.h"
 
 #include <algorithm>
 #include <compare>

@@ -1,4 +1,4 @@
-#include "ui/results/significance.h"
+#include "analysis/significance.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/report/html_report.h"
+#include "report/html_report.h"
 
 #include <gtest/gtest.h>
 
