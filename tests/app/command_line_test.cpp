@@ -9,47 +9,36 @@ namespace {
 
 using Action = StartRequest::Action;
 
-TEST(CommandLine, ReadsOptionsAndOneFile) {
+TEST(CommandLine, ReadsOptionsAndOneFileKeepingTheBytesOfItsName) {
   const auto cwd = std::filesystem::current_path();
-  struct Case {
-    std::vector<std::string> arguments;
-    Action action;
-    std::optional<std::filesystem::path> file;
+  // The file to run with, "help", "version" or "error".
+  const auto parsed = [](const std::vector<std::string>& arguments) -> std::string {
+    const StartRequest request = parseCommandLine(arguments);
+    EXPECT_EQ(request.error.empty(), request.action != Action::kUsageError);
+    if (request.action == Action::kRun) return request.file ? request.file->native() : "";
+    return request.action == Action::kHelp      ? "help"
+           : request.action == Action::kVersion ? "version"
+                                                : "error";
   };
-  const Case cases[] = {
-      {{}, Action::kRun, std::nullopt},
-      {{"/data/essays/a.txt"}, Action::kRun, "/data/essays/a.txt"},
-      // Relative to the folder the program was started in.
-      {{"essays/a.txt"}, Action::kRun, cwd / "essays/a.txt"},
-      {{"--", "-notes.txt"}, Action::kRun, cwd / "-notes.txt"},
-      // A lone "-" is a file name, not an option.
-      {{"-"}, Action::kRun, cwd / "-"},
-      {{"--help"}, Action::kHelp, std::nullopt},
-      {{"a.txt", "-h"}, Action::kHelp, std::nullopt},
-      {{"--version"}, Action::kVersion, std::nullopt},
-      {{"-v"}, Action::kVersion, std::nullopt},
-      {{"--", "--help"}, Action::kRun, cwd / "--help"},
-      {{"--jobs"}, Action::kUsageError, std::nullopt},
-      {{"a.txt", "b.txt"}, Action::kUsageError, std::nullopt},
-      {{""}, Action::kUsageError, std::nullopt},
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{}, ""},
+      {{"/data/caf\xE9.txt"}, "/data/caf\xE9.txt"},  // not UTF-8: kept as it is
+      // Relative to the folder the program was started in; a lone "-" is a name.
+      {{"essays/a.txt"}, (cwd / "essays/a.txt").native()},
+      {{"--", "-notes.txt"}, (cwd / "-notes.txt").native()},
+      {{"-"}, (cwd / "-").native()},
+      {{"--", "--help"}, (cwd / "--help").native()},
+      {{"--help"}, "help"},
+      {{"a.txt", "-h"}, "help"},
+      {{"--version"}, "version"},
+      {{"-v"}, "version"},
+      {{"--jobs"}, "error"},
+      {{"a.txt", "b.txt"}, "error"},
+      {{""}, "error"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.arguments));
-    const StartRequest request = parseCommandLine(c.arguments);
-    EXPECT_EQ(request.action, c.action);
-    if (c.action == Action::kRun) {
-      EXPECT_EQ(request.file, c.file);
-    }
-    EXPECT_EQ(request.error.empty(), c.action != Action::kUsageError);
+  for (const auto& [arguments, expected] : cases) {
+    EXPECT_EQ(parsed(arguments), expected) << ::testing::PrintToString(arguments);
   }
-}
-
-TEST(CommandLine, KeepsTheBytesOfAFileName) {
-  // Not valid UTF-8: the name must reach the file system unchanged.
-  const std::string name = "/data/caf\xE9.txt";
-  const StartRequest request = parseCommandLine({name});
-  ASSERT_TRUE(request.file);
-  EXPECT_EQ(request.file->native(), name);
 }
 
 }  // namespace

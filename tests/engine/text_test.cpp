@@ -6,7 +6,13 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/temp_dir.h"
+#include "engine/input_file.h"
+#include "tests/support/scan_fixture.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace orvalis {
 namespace {
@@ -17,12 +23,6 @@ Words wordsOf(const std::vector<WordEntry>& entries) {
   Words words;
   for (const auto& entry : entries) words.emplace_back(entry.text, entry.endOffset);
   return words;
-}
-
-std::string numberedWords(int count) {
-  std::string text;
-  for (int i = 0; i < count; ++i) text += (i ? " w" : "w") + std::to_string(i);
-  return text;
 }
 
 TEST(TextMode, FoldsCrLfAndStopsAtByte1A) {
@@ -50,25 +50,36 @@ TEST(WordSplitting, OnlyBlanksAndLineFeedsSeparateWords) {
   for (const auto& [text, words] : cases) EXPECT_EQ(wordsOf(splitWords(text)), words) << text;
 }
 
-TEST(Grouping, GroupsHoldAtMostGroupSizeMinusOneWords) {
+TEST(Grouping, GroupsHoldAtMostGroupSizeMinusOneWordsAndKnowTheirSpan) {
   const std::vector<std::tuple<int, std::int32_t, std::vector<std::size_t>>> cases = {
       {999, 1000, {999}}, {1000, 1000, {500, 500}},
       {5, 1000, {5}},     {2000, 1000, {667, 667, 666}},
       {3, 2, {1, 1, 1}},  {0, 1000, {}}};
   for (const auto& [count, groupSize, expected] : cases) {
     FileEntry entry;
-    groupWords(entry, splitWords(numberedWords(count)), groupSize);
+    groupWords(entry, splitWords(testing::numberedWords(count)), groupSize);
     std::vector<std::size_t> sizes;
     for (const auto& [number, group] : entry.groups) sizes.push_back(group->words.size());
     EXPECT_EQ(sizes, expected) << count << " words";
   }
-  EXPECT_EQ(effectiveGroupSize(1), kDefaultGroupSize);
-  EXPECT_EQ(effectiveGroupSize(2), 2);
+  EXPECT_EQ(std::pair(effectiveGroupSize(1), effectiveGroupSize(2)),
+            std::pair(kDefaultGroupSize, 2));
+  // Leading separators, and several separators at the group boundary: a group
+  // counts the one blank after it, the last group none.
+  FileEntry entry;
+  groupWords(entry, splitWords("\n\n  alpha beta \n\n gamma delta"), 3);
+  ASSERT_EQ(entry.groups.size(), 2u);
+  const WordGroup& first = *entry.groups.at(0);
+  const WordGroup& last = *entry.groups.at(1);
+  EXPECT_EQ(first.file, &entry);
+  EXPECT_EQ(std::tuple(first.startOffset, first.length, last.startOffset, last.length),
+            std::tuple(4, 11, 18, 11));
+  EXPECT_EQ(wordsOf(last.words), (Words{{"gamma", 5}, {"delta", 11}}));
 }
 
 TEST(Grouping, CountsOfVeryLongFilesCoverEveryWordWithinTheGroupSize) {
-  // Word counts that single precision rounds: before, the first two lost their
-  // last words, the next two made groups longer than groupSize - 1.
+  // Word counts that single precision rounds: the first two would lose their
+  // last words, the next two make groups longer than groupSize - 1.
   const std::pair<std::int32_t, std::int32_t> large[] = {{16'779'205, 1000},
                                                          {16'777'217, 2},
                                                          {65'473'462, 1000},
@@ -88,53 +99,54 @@ TEST(Grouping, CountsOfVeryLongFilesCoverEveryWordWithinTheGroupSize) {
   EXPECT_EQ(groupCounts(0, 1000), (GroupCounts{0, 0}));
 }
 
-TEST(Grouping, GroupsKnowTheirSpanAndWhereTheyBegin) {
-  // Leading separators, and several separators at the group boundary.
-  const std::string text = "\n\n  alpha beta \n\n gamma delta";
-  FileEntry entry;
-  groupWords(entry, splitWords(text), 3);
-  ASSERT_EQ(entry.groups.size(), 2u);
-  const WordGroup& first = *entry.groups.at(0);
-  const WordGroup& last = *entry.groups.at(1);
-  EXPECT_EQ(first.file, &entry);
-  EXPECT_EQ(first.startOffset, 4);
-  EXPECT_EQ(first.length, 11);  // "alpha beta" and the one blank after it
-  EXPECT_EQ(last.startOffset, 18);
-  EXPECT_EQ(last.length, 11);  // the last group counts no separator after it
-  EXPECT_EQ(wordsOf(last.words), (Words{{"gamma", 5}, {"delta", 11}}));
-}
-
-TEST(FileLoading, ReadsInTextModeAndKnowsTheEncoding) {
+TEST(FileLoading, ReadsInTextModeKnowsTheEncodingAndReportsWhatItCannotRead) {
   testing::TempDir dir;
-  FileEntry entry;
-  entry.path = dir.write("crlf.txt", "x\r\ny");
-  EXPECT_FALSE(loadFileEntry(entry, 1000));
-  ASSERT_EQ(entry.groups.size(), 1u);
-  EXPECT_EQ(wordsOf(entry.groups.at(0)->words), (Words{{"x", 1}, {"y", 3}}));
-  EXPECT_TRUE(entry.textIsUtf8);
-
-  FileEntry latin;
-  latin.path = dir.write("latin.txt", "caf\xE9");
-  EXPECT_FALSE(loadFileEntry(latin, 1000));
-  EXPECT_FALSE(latin.textIsUtf8);
-
-  FileEntry empty;
-  empty.path = dir.write("empty.txt",
-                         " \r\n\x1A"
-                         "words after the end");
-  EXPECT_FALSE(loadFileEntry(empty, 1000));
-  EXPECT_TRUE(empty.groups.empty());
-}
-
-TEST(FileLoading, MissingFilesAndFoldersAreReportedNotFatal) {
-  testing::TempDir dir;
-  FileEntry missing;
+  const auto load = [&](const std::string& bytes, bool utf8, Words words) {
+    FileEntry entry;
+    entry.path = dir.write("file.txt", bytes);
+    EXPECT_FALSE(loadFileEntry(entry, 1000)) << bytes;
+    EXPECT_EQ(entry.textIsUtf8, utf8) << bytes;
+    EXPECT_EQ(entry.groups.empty() ? Words{} : wordsOf(entry.groups.at(0)->words), words);
+  };
+  load("x\r\ny", true, {{"x", 1}, {"y", 3}});
+  load("caf\xE9", false, {{"caf\xE9", 4}});
+  load(
+      " \r\n\x1A"
+      "words after the end",
+      true, {});
+  FileEntry missing, folder;
   missing.path = dir.path() / "missing.txt";
   EXPECT_TRUE(loadFileEntry(missing, 1000));
-  FileEntry folder;
   folder.path = dir.path();
   EXPECT_EQ(loadFileEntry(folder, 1000).message, "is a folder");
   EXPECT_TRUE(folder.groups.empty());
+}
+
+TEST(ReadingFiles, AFileIsReadAsFarAsTheSizeItHadWhenOpenedAndOnlyWithPermission) {
+  const testing::TempDir dir;
+  // Bytes added after opening are not read: a growing file cannot keep a read going.
+  InputFile file;
+  ASSERT_EQ(file.open(dir.write("growing.txt", "12345")), "");
+  dir.write("growing.txt", "1234567890");
+  char buffer[64];
+  EXPECT_EQ(file.read(buffer, sizeof buffer), 5);
+  EXPECT_EQ(file.read(buffer, sizeof buffer), 0);
+#ifndef _WIN32
+  const auto secret = dir.write("secret.txt", "words");
+  std::filesystem::permissions(secret, std::filesystem::perms::none);
+  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+  // Root reads everything, so a child drops its privileges to find out.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
+    std::string text;
+    ::_exit(readTextFile(secret, text).message == "Permission denied" ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+#endif
 }
 
 }  // namespace

@@ -14,13 +14,14 @@
 #include <QTextBlock>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "discovery/file_discovery.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scan_fixture.h"
 #include "tests/ui/fake_prompts.h"
 #include "ui/qt_convert.h"
 #include "ui/results/results_texts.h"
@@ -47,25 +48,18 @@ std::string contents(const std::filesystem::path& file) {
   return text.str();
 }
 
-class ResultsWindow : public ::testing::Test {
+class ResultsWindow : public ::testing::Test, protected testing::ScanFixture {
  protected:
-  // Writes the files, numbered in this order, and scans them.
-  void scan(const Files& files) {
-    for (const auto& [name, bytes] : files) paths.push_back(dir.write(name, bytes));
-    engine.comparisonPause = {};
-    engine.running = true;
-    ASSERT_TRUE(engine.startScan(nullptr, paths));
-    engine.waitForWorker();
-  }
-
+  // Opens the window over `results`; a fresh one, if one was open.
   void open(const ResultMap& results) {
-    dialog.engineResults = &results;
-    dialog.show();
+    if (window->isVisible()) window = std::make_unique<CCompareDlg>(prompts);
+    window->engineResults = &results;
+    window->show();
   }
 
   template <typename Control>
   Control* control(const char* name) {
-    auto* found = dialog.findChild<Control*>(QString::fromUtf8(name));
+    auto* found = window->findChild<Control*>(QString::fromUtf8(name));
     EXPECT_NE(found, nullptr) << name;
     return found;
   }
@@ -96,41 +90,33 @@ class ResultsWindow : public ::testing::Test {
             control<QLineEdit>("consensusBoxB")->text()};
   }
 
-  testing::TempDir dir;
-  std::vector<std::filesystem::path> paths;
-  CompareEngine engine;
   testing::FakePrompts prompts;
-  CCompareDlg dialog{prompts};
+  std::unique_ptr<CCompareDlg> window = std::make_unique<CCompareDlg>(prompts);
 };
 
 TEST_F(ResultsWindow, ChoosingLinesInTurnLoadsEachViewsFileOnceAndMovesItsSelection) {
-  scan(kThreeFiles);
+  scanFiles(kThreeFiles);
   open(engine.pairResults);
   showAllBox()->click();
   ASSERT_EQ(list()->count(), 3);
 
   choose(1);  // a2 against c0
-  EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[2].second);
-  EXPECT_EQ(selected(upper()), kPassageP);
-  EXPECT_EQ(selected(lower()), kPassageP);
-  EXPECT_EQ(control<QLineEdit>("nameBoxA")->text(), "a2.txt");
-  EXPECT_EQ(control<QLineEdit>("nameBoxB")->text(), "c0.txt");
-  EXPECT_EQ(control<QLineEdit>("consensusBoxA")->text(), QString(kPassageP) + " ");
+  const QString p = kPassageP;
+  EXPECT_EQ(shown(), (std::vector<QString>{QString::fromStdString(kThreeFiles[2].second), p,
+                                           QString::fromStdString(kThreeFiles[0].second), p,
+                                           "a2.txt", "c0.txt", p + " ", p + " "}));
 
   // a2 changes on disk: the upper view holds it already and does not read it again.
   dir.write("a2.txt", "changed since the scan");
   choose(2);  // a2 against b1
-  EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[2].second);
-  EXPECT_EQ(selected(upper()), kPassageQ);
-  EXPECT_EQ(lower()->toPlainText().toStdString(), kThreeFiles[1].second);
-  EXPECT_EQ(selected(lower()), kPassageQ);
-  EXPECT_EQ(control<QLineEdit>("nameBoxB")->text(), "b1.txt");
-  EXPECT_EQ(std::pair(dialog.shownFileA, dialog.shownFileB), std::pair(2, 1));
+  const QString q = kPassageQ;
+  EXPECT_EQ(shown(), (std::vector<QString>{QString::fromStdString(kThreeFiles[2].second), q,
+                                           QString::fromStdString(kThreeFiles[1].second), q,
+                                           "a2.txt", "b1.txt", q + " ", q + " "}));
 
   // b1, shown below, is loaded into the upper view on its own.
   choose(0);
   EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[1].second);
-  EXPECT_EQ(lower()->toPlainText().toStdString(), kThreeFiles[0].second);
   // Another file came between, so a2 is read again, as it now is.
   choose(1);
   EXPECT_EQ(upper()->toPlainText(), "changed since the scan");
@@ -148,40 +134,19 @@ TEST_F(ResultsWindow, SelectedTextIsExactlyTheMatchedWords) {
        "beta shared words here\r\nof the passage yak\r\n", "shared words here\nof the passage"},
       {"UTF-8", "début Köln café 😀 naïve façade fin", "autre café 😀 naïve façade rien",
        "café 😀 naïve façade"},
-      {"Windows-1252",
-       "d\xE9"
-       "but caf\xE9 na\xEFve fa\xE7"
-       "ade \x80 fin",
-       "autre caf\xE9 na\xEFve fa\xE7"
-       "ade \x80 rien",
-       "café naïve façade €"},
-      {"blank lines first", "\r\n\r\n\n   shared words of text end",
-       "\n\nother shared words of text", "shared words of text"},
   };
   for (const auto& [what, first, second, passage] : cases) {
     SCOPED_TRACE(what);
-    const testing::TempDir folder;
-    CompareEngine scanned;
-    scanned.comparisonPause = {};
-    scanned.running = true;
-    ASSERT_TRUE(
-        scanned.startScan(nullptr, {folder.write("x.txt", first), folder.write("y.txt", second)}));
-    scanned.waitForWorker();
-    CCompareDlg window(prompts);
-    window.engineResults = &scanned.pairResults;
-    window.show();
-    auto* results = window.findChild<QComboBox*>("resultList");
-    ASSERT_GE(results->count(), 1);
-    results->setCurrentIndex(0);
-    emit results->activated(0);
-    EXPECT_EQ(selected(window.findChild<QPlainTextEdit*>("upperView")), passage);
-    EXPECT_EQ(selected(window.findChild<QPlainTextEdit*>("lowerView")), passage);
+    scanFiles({{std::string(what) + "x.txt", first}, {std::string(what) + "y.txt", second}});
+    open(engine.pairResults);
+    choose(0);
+    EXPECT_EQ(std::pair(selected(upper()), selected(lower())), std::pair(passage, passage));
   }
   EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(ResultsWindow, FileThatCannotBeShownIsReportedOnceAndTheViewKeepsItsText) {
-  scan(kThreeFiles);
+  scanFiles(kThreeFiles);
   open(engine.pairResults);
   showAllBox()->click();
   choose(0);  // b1 above, c0 below
@@ -204,21 +169,10 @@ TEST_F(ResultsWindow, FileThatCannotBeShownIsReportedOnceAndTheViewKeepsItsText)
   EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[1].second);
 }
 
-TEST_F(ResultsWindow, EmptyStretchSelectsNothing) {
-  scan(kThreeFiles);
-  ResultMap results = engine.pairResults;
-  results.at(1).endA = results.at(1).startA;
-  open(results);
-  showAllBox()->click();
-  choose(1);
-  EXPECT_FALSE(upper()->textCursor().hasSelection());
-  EXPECT_EQ(selected(lower()), kPassageP);
-}
-
 TEST_F(ResultsWindow, ShowAllResultsRefillsTheListAndKeepsWhatIsShown) {
   Files files = kThreeFiles;
   files.emplace_back("d3.txt", "nothing in common here");
-  scan(files);
+  scanFiles(files);
   open(engine.pairResults);
   ASSERT_EQ(list()->count(), 2);  // the two passages stand out among six results
   choose(1);
@@ -226,12 +180,9 @@ TEST_F(ResultsWindow, ShowAllResultsRefillsTheListAndKeepsWhatIsShown) {
   EXPECT_EQ(before[1], kPassageQ);
 
   showAllBox()->click();
-  EXPECT_EQ(list()->count(), 6);
-  EXPECT_EQ(dialog.listedCount, 6);
-  EXPECT_EQ(list()->currentIndex(), -1);
-  EXPECT_TRUE(list()->currentText().isEmpty());
+  EXPECT_EQ(std::tuple(list()->count(), window->listedCount, list()->currentIndex()),
+            std::tuple(6, 6, -1));
   EXPECT_EQ(shown(), before);
-  EXPECT_EQ(std::pair(dialog.shownFileA, dialog.shownFileB), std::pair(2, 1));
 
   dir.write("a2.txt", "changed since the scan");
   choose(1);  // a2 against c0 now: the upper view only moves its selection
@@ -239,25 +190,29 @@ TEST_F(ResultsWindow, ShowAllResultsRefillsTheListAndKeepsWhatIsShown) {
   EXPECT_EQ(selected(upper()), kPassageP);
   showAllBox()->click();
   EXPECT_EQ(list()->count(), 2);
-  EXPECT_EQ(dialog.showAll, 0);
+
+  // A stretch of no words selects nothing.
+  ResultMap results = engine.pairResults;
+  results.at(1).endA = results.at(1).startA;
+  open(results);
+  showAllBox()->click();
+  choose(1);
+  EXPECT_FALSE(upper()->textCursor().hasSelection());
 }
 
 TEST_F(ResultsWindow, StrongestFirstListsByEvalueAndUntickedGivesBackTheFirstListing) {
   Files files = kThreeFiles;
   files.emplace_back("d3.txt", "nothing in common here");
-  scan(files);
+  scanFiles(files);
   open(engine.pairResults);
   const auto lines = [&] {
     std::vector<std::string> out;
     for (int i = 0; i < list()->count(); ++i) out.push_back(list()->itemText(i).toStdString());
     return out;
   };
-  const auto caption = [&] { return dialog.findChild<QGroupBox*>()->title().toStdString(); };
+  const auto caption = [&] { return window->findChild<QGroupBox*>()->title().toStdString(); };
   const std::vector<std::string> firstListing = lines();
   auto* strongest = control<QCheckBox>("strongestFirstBox");
-  EXPECT_EQ(strongest->accessibleName(), "Strongest first");
-  EXPECT_FALSE(strongest->isChecked());
-
   strongest->click();
   // Six comparisons are too few to fit: the fixed values, and the caption says so.
   EXPECT_EQ(caption(), kComparisonsFixedEvalueCaption);
@@ -272,11 +227,11 @@ TEST_F(ResultsWindow, StrongestFirstListsByEvalueAndUntickedGivesBackTheFirstLis
     EXPECT_GE(evalue, previous);
     previous = evalue;
     // Each line is the first listing's line of its result, with its E-value.
-    EXPECT_EQ(resultLineText(*dialog.listedResults.at(i)), strong[i].substr(0, at));
+    EXPECT_EQ(resultLineText(*window->listedResults.at(i)), strong[i].substr(0, at));
   }
   choose(0);
   EXPECT_EQ(selected(upper()),
-            dialog.listedResults.at(0) == &engine.pairResults.at(1) ? kPassageP : kPassageQ);
+            window->listedResults.at(0) == &engine.pairResults.at(1) ? kPassageP : kPassageQ);
 
   showAllBox()->click();  // every result, still by E-value
   EXPECT_EQ(lines().size(), 6u);
@@ -285,12 +240,16 @@ TEST_F(ResultsWindow, StrongestFirstListsByEvalueAndUntickedGivesBackTheFirstLis
   strongest->click();
   EXPECT_EQ(lines(), firstListing);
   EXPECT_EQ(caption(), "Comparisons (score)");
-  EXPECT_EQ(dialog.strongestFirst, 0);
 }
 
-TEST_F(ResultsWindow, NoSuspiciousFilesLineChangesNothingWhenChosen) {
+TEST_F(ResultsWindow, NoSuspiciousFilesLineChangesNothingWhenChosenAndEveryControlIsNamed) {
   const ResultMap none;
   open(none);
+  for (QWidget* child : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    EXPECT_FALSE(child->accessibleName().isEmpty()) << child->metaObject()->className();
+  }
+  EXPECT_FALSE(control<QLineEdit>("consensusBoxA")->isEnabled());
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());  // not resizable
   for (const bool all : {false, true}) {
     if (all) showAllBox()->click();
     ASSERT_EQ(list()->count(), 1);
@@ -299,7 +258,7 @@ TEST_F(ResultsWindow, NoSuspiciousFilesLineChangesNothingWhenChosen) {
     EXPECT_EQ(before[0], "Select from the results in the drop down box above.");
     choose(0);
     EXPECT_EQ(shown(), before);
-    EXPECT_EQ(std::pair(dialog.shownFileA, dialog.shownFileB), std::pair(-1, -1));
+    EXPECT_EQ(std::pair(window->shownFileA, window->shownFileB), std::pair(-1, -1));
   }
   EXPECT_TRUE(prompts.messages.empty());
 }
@@ -308,11 +267,7 @@ TEST_F(ResultsWindow, SavedReportIsTheSamePageAsOrvalisScanWrites) {
   const Discovery samples =
       discoverFiles(std::filesystem::path(ORVALIS_SAMPLES_DIR) / "lighthouse.txt");
   ASSERT_GE(samples.files.size(), 2u);
-  paths = samples.files;
-  engine.comparisonPause = {};
-  engine.running = true;
-  ASSERT_TRUE(engine.startScan(nullptr, paths));
-  engine.waitForWorker();
+  scan(samples.files);
   open(engine.pairResults);
 
   const testing::TempDir out, config;
@@ -351,7 +306,7 @@ TEST_F(ResultsWindow, BothStretchesShowAtOnceInTheMiddleOfTheirViews) {
     }
     return text;
   };
-  scan({{"first.txt", longFile("f", 150)}, {"second.txt", longFile("s", 300)}});
+  scanFiles({{"first.txt", longFile("f", 150)}, {"second.txt", longFile("s", 300)}});
   open(engine.pairResults);
   choose(0);
   for (CRichEditCtrlGS* view : {upper(), lower()}) {
@@ -367,17 +322,6 @@ TEST_F(ResultsWindow, BothStretchesShowAtOnceInTheMiddleOfTheirViews) {
     EXPECT_EQ(view->palette().color(QPalette::Inactive, QPalette::Highlight),
               view->palette().color(QPalette::Active, QPalette::Highlight));
   }
-}
-
-TEST_F(ResultsWindow, EveryControlHasAnAccessibleNameAndTheConsensusBoxesAreGreyed) {
-  open(ResultMap{});
-  for (QWidget* child : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-    EXPECT_FALSE(child->accessibleName().isEmpty()) << child->metaObject()->className();
-  }
-  EXPECT_FALSE(control<QLineEdit>("consensusBoxA")->isEnabled());
-  EXPECT_FALSE(control<QLineEdit>("consensusBoxB")->isEnabled());
-  EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());  // not resizable
-  EXPECT_EQ(dialog.windowTitle(), "Results");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAccessible>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -56,6 +55,22 @@ class MainDialogTest : public ::testing::Test {
   QProgressBar* progress() { return control<QProgressBar>(dialog, "Progress"); }
   QListWidget* fileList() { return control<QListWidget>(dialog, "Files to compare"); }
 
+  // What the user sees of the buttons ("+" enabled, "-" not), the status line
+  // and the progress bar, e.g. "Browse+ Check- See+ |All done.| 0".
+  std::string seen() {
+    const auto mark = [](const QPushButton* b) { return b->isEnabled() ? "+ " : "- "; };
+    return std::string("Browse")
+        .append(mark(button("Browse")))
+        .append(check()->text().toStdString())
+        .append(mark(check()))
+        .append("See")
+        .append(mark(button("See Similarities")))
+        .append("|")
+        .append(status()->text().toStdString())
+        .append("| ")
+        .append(std::to_string(progress()->value()));
+  }
+
   std::vector<std::string> listedPaths() {
     std::vector<std::string> paths;
     for (int i = 0; i < fileList()->count(); ++i) {
@@ -71,15 +86,13 @@ class MainDialogTest : public ::testing::Test {
 
   // Files of `count` words each, sharing most of them, so every pair scores.
   fs::path writeEssays(int files, int words) {
-    fs::path first;
     for (int f = 0; f < files; ++f) {
       std::string text;
       for (int w = 0; w < words; ++w)
         text += (w % 7 == f % 7 ? "own" : "word") + std::to_string(w) + " ";
-      const fs::path path = folder.write("essay" + std::to_string(f) + ".txt", text);
-      if (f == 0) first = path;
+      folder.write("essay" + std::to_string(f) + ".txt", text);
     }
-    return first;
+    return folder.path() / "essay0.txt";
   }
 
   // File pairs done, as the status line says; -1 before the first count.
@@ -107,29 +120,20 @@ class MainDialogTest : public ::testing::Test {
   COrvalisDlg dialog;
 };
 
-TEST_F(MainDialogTest, StartsFreshWithEveryControlNamedAndTheSettingsLoaded) {
+TEST_F(MainDialogTest, StartsFreshAndTheFirstShowingCreatesTheSettings) {
   EXPECT_EQ(dialog.windowTitle(), "Orvalis V1.1");
-  for (const char* name : {"Browse", "See Similarities"}) ASSERT_NE(button(name), nullptr);
-  ASSERT_NE(control<QLineEdit>(dialog, "Folder"), nullptr);
   EXPECT_TRUE(control<QLineEdit>(dialog, "Folder")->isReadOnly());
-  ASSERT_NE(fileList(), nullptr);
-  EXPECT_TRUE(button("Browse")->isEnabled());
-  EXPECT_FALSE(check()->isEnabled());
-  EXPECT_FALSE(button("See Similarities")->isEnabled());
-  EXPECT_EQ(status()->text(), "");
+  EXPECT_EQ(seen(), "Browse+ Check- See- || 0");
   EXPECT_EQ(progress()->maximum(), 100);
-  EXPECT_EQ(progress()->value(), 0);
   for (QPushButton* b : dialog.findChildren<QPushButton*>()) {
     EXPECT_FALSE(b->isDefault() || b->autoDefault()) << b->text().toStdString();
   }
-
   dialog.show();
-  // The first showing creates the settings with their defaults and loads them.
   ASSERT_TRUE(waitFor([&] { return fs::exists(settings.filePath()); }));
   EXPECT_TRUE(prompts.messages.empty());
 }
 
-TEST(MainDialogSettings, MissingOrUnusableSettingsAreReportedAtTheFirstShowing) {
+TEST(MainDialogSettings, MissingOrUnusableSettingsAreReportedOnceAtTheFirstShowing) {
   const TempDir configDir;
   configDir.write("Tovimar/Orvalis.conf", "MU=-1\nNUM_WORDS_PER_GROUPING=1\n");
   XdgSettingsStore settings(configDir.path());
@@ -137,17 +141,17 @@ TEST(MainDialogSettings, MissingOrUnusableSettingsAreReportedAtTheFirstShowing) 
   COrvalisDlg dialog(prompts, settings);
   dialog.show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.messages.size() == 2; }, kTimeoutMs));
-  EXPECT_EQ(prompts.messages[0], kSettingsMissingMessage);
-  EXPECT_EQ(prompts.messages[1], kGroupSizeTooSmallMessage);
-  EXPECT_EQ(dialog.engine().mismatchScore, -1.0f);
-  EXPECT_EQ(dialog.engine().groupSize, 1000);
+  EXPECT_EQ(prompts.messages,
+            (std::vector<QString>{kSettingsMissingMessage, kGroupSizeTooSmallMessage}));
+  EXPECT_EQ(std::pair(dialog.engine().mismatchScore, dialog.engine().groupSize),
+            std::pair(-1.0f, 1000));
   dialog.hide();
   dialog.show();
   QTest::qWait(50);
-  EXPECT_EQ(prompts.messages.size(), 2u);  // once only
+  EXPECT_EQ(prompts.messages.size(), 2u);
 }
 
-TEST_F(MainDialogTest, BrowseListsTheFilesWithTheChosenExtensionEvenForATypedName) {
+TEST_F(MainDialogTest, BrowseListsTheFilesOfTheChosenExtensionOrSaysWhyNot) {
   for (const char* name : {"a.txt", "B.TXT", "c.cpp", "sub.txt/inner.txt"}) folder.write(name, "x");
   browse(folder.path() / "a.txt");
   ASSERT_EQ(prompts.filters.size(), 1u);
@@ -156,43 +160,29 @@ TEST_F(MainDialogTest, BrowseListsTheFilesWithTheChosenExtensionEvenForATypedNam
   const std::vector<std::string> found{(folder.path() / "a.txt").string(),
                                        (folder.path() / "B.TXT").string()};
   EXPECT_EQ(listedPaths(), found);
-  EXPECT_EQ(dialog.filePaths().size(), 2u);
-  EXPECT_TRUE(check()->isEnabled());
+  EXPECT_EQ(seen(), "Browse+ Check+ See- || 0");
   // The folder with the extension is named, once for each Browse.
   const QString skipped = fromUtf8("This entry is not a file that can be compared:\n\n" +
                                    (folder.path() / "sub.txt").string() + ": is a folder");
   EXPECT_EQ(prompts.messages, std::vector<QString>{skipped});
-
   // A name typed into the chooser need not exist: its folder and extension count.
   browse(folder.path() / "not-there.TxT");
   EXPECT_EQ(listedPaths(), found);
-  EXPECT_TRUE(check()->isEnabled());
   EXPECT_EQ(prompts.messages.size(), 2u);
-
-  // A cancelled chooser changes nothing.
-  button("Browse")->click();
+  button("Browse")->click();  // a cancelled chooser changes nothing
   EXPECT_EQ(listedPaths(), found);
-}
 
-TEST_F(MainDialogTest, BrowseThatFindsTooFewFilesSaysSoAndDisablesCheck) {
-  for (const char* name : {"a.txt", "b.txt", "c.txt", "d.cpp"}) folder.write(name, "x");
-  browse(folder.path() / "a.txt");
-  ASSERT_EQ(fileList()->count(), 3);
-  EXPECT_TRUE(check()->isEnabled());
-
-  browse(folder.path() / "d.cpp");
-  EXPECT_EQ(listedPaths(), std::vector<std::string>{(folder.path() / "d.cpp").string()});
-  EXPECT_FALSE(check()->isEnabled());
+  browse(folder.path() / "c.cpp");
+  EXPECT_EQ(listedPaths(), std::vector<std::string>{(folder.path() / "c.cpp").string()});
+  EXPECT_EQ(seen(), "Browse+ Check- See- || 0");
   browse(folder.path() / "e.h");
   EXPECT_EQ(fileList()->count(), 0);
-  ASSERT_EQ(prompts.messages.size(), 2u);
-  EXPECT_EQ(prompts.messages[0], kOnlyOneFileMessage);
-  EXPECT_EQ(prompts.messages[1], kNoFilesFoundMessage);
-
   // A folder that cannot be listed is reported and leaves the list as it was.
   browse(folder.path() / "no-such-folder" / "a.txt");
-  ASSERT_EQ(prompts.messages.size(), 3u);
-  EXPECT_TRUE(prompts.messages[2].contains("no-such-folder")) << prompts.messages[2].toStdString();
+  ASSERT_EQ(prompts.messages.size(), 5u);
+  EXPECT_EQ(prompts.messages[3], kNoFilesFoundMessage);
+  EXPECT_EQ(prompts.messages[2], kOnlyOneFileMessage);
+  EXPECT_TRUE(prompts.messages[4].contains("no-such-folder")) << prompts.messages[4].toStdString();
   EXPECT_EQ(control<QLineEdit>(dialog, "Folder")->text(), toQString(folder.path()));
 }
 
@@ -202,11 +192,7 @@ TEST_F(MainDialogTest, AScanReportsEveryFilePairThenOffersItsResults) {
   QObject::connect(status(), &QLineEdit::textChanged, status(),
                    [&](const QString& text) { statusTexts.push_back(text); });
   check()->click();
-  EXPECT_EQ(check()->text(), "Cancel");
-  EXPECT_TRUE(check()->isEnabled());
-  EXPECT_FALSE(button("Browse")->isEnabled());
-  EXPECT_FALSE(button("See Similarities")->isEnabled());
-
+  EXPECT_EQ(seen().substr(0, 22), "Browse- Cancel+ See- |");
   ASSERT_TRUE(waitFor([&] { return !prompts.notices.empty(); }));
   std::vector<QString> expected;
   for (int done = 0; done < 10; ++done) expected.push_back(fromUtf8(comparingText(done, 10)));
@@ -214,25 +200,17 @@ TEST_F(MainDialogTest, AScanReportsEveryFilePairThenOffersItsResults) {
   EXPECT_EQ(statusTexts, expected);
   EXPECT_EQ(prompts.notices, std::vector<QString>{"Finished!"});
   EXPECT_EQ(dialog.engine().pairResults.size(), 10u);
-
   // Done: the results are on offer while the worker still waits for its notice.
-  EXPECT_EQ(dialog.state().phase, DialogPhase::kDone);
-  EXPECT_TRUE(button("See Similarities")->isEnabled());
-  EXPECT_TRUE(button("Browse")->isEnabled());
-  EXPECT_EQ(check()->text(), "Check");
-  EXPECT_FALSE(check()->isEnabled());
   EXPECT_TRUE(waitFor([&] { return progress()->value() == 0; }));
+  EXPECT_EQ(seen(), "Browse+ Check- See+ |" + std::string(kAllDoneText) + "| 0");
   EXPECT_TRUE(dialog.engine().running);
-
   prompts.dismissNotice();
   EXPECT_TRUE(waitFor([&] { return !dialog.engine().running; }));
-  EXPECT_EQ(status()->text(), kAllDoneText);
-  EXPECT_TRUE(button("See Similarities")->isEnabled());
+  EXPECT_EQ(seen(), "Browse+ Check- See+ |" + std::string(kAllDoneText) + "| 0");
 }
 
-// A scan refused before it compares anything leaves the dialog ready for
-// another, with the reason shown. Groups of one word in three files of 30,000
-// words would make 2.7 billion comparisons, too many on any machine.
+// Groups of one word in three files of 30,000 words would make 2.7 billion
+// comparisons, too many on any machine: refused before anything is compared.
 TEST_F(MainDialogTest, AScanRefusedForItsSizeSaysWhyAndLeavesTheDialogReady) {
   EXPECT_EQ(dialog.engine().memoryLimit, desktopScanMemoryLimit(installedMemory()));
   configDir.write("Tovimar/Orvalis.conf", "MU=-0.33\nDELTA=-0.5\nNUM_WORDS_PER_GROUPING=2\n");
@@ -244,11 +222,7 @@ TEST_F(MainDialogTest, AScanRefusedForItsSizeSaysWhyAndLeavesTheDialogReady) {
   EXPECT_EQ(prompts.messages, std::vector<QString>{kTooManyComparisonsMessage});
   EXPECT_FALSE(dialog.engine().running);
   EXPECT_TRUE(dialog.engine().pairResults.empty());
-  EXPECT_EQ(check()->text(), "Check");
-  EXPECT_TRUE(check()->isEnabled());
-  EXPECT_TRUE(button("Browse")->isEnabled());
-  EXPECT_FALSE(button("See Similarities")->isEnabled());
-  EXPECT_EQ(status()->text(), "");
+  EXPECT_EQ(seen(), "Browse+ Check+ See- || 0");
   EXPECT_TRUE(prompts.notices.empty());
 }
 
@@ -263,21 +237,13 @@ TEST_F(MainDialogTest, CancelWaitsForTheWorkerAndLateMessagesChangeNothing) {
   EXPECT_GT(resultsKept, 0u);
   EXPECT_LT(resultsKept, 780u);
   EXPECT_EQ(dialog.state().phase, DialogPhase::kCancelled);
-  EXPECT_EQ(check()->text(), "Check");
-  EXPECT_TRUE(check()->isEnabled());
-  EXPECT_TRUE(button("Browse")->isEnabled());
-  EXPECT_FALSE(button("See Similarities")->isEnabled());
-  EXPECT_EQ(status()->text(), "");
-  EXPECT_EQ(progress()->value(), 0);
-
+  EXPECT_EQ(seen(), "Browse+ Check+ See- || 0");
   // Whatever of the stopped scan still arrives is dropped.
   ScanTarget* target = dialog.engine().notifyWindow;
   target->post(WM_SCAN_SET_POS, 0, 5);
   target->post(WM_SCAN_PROGRESS, 780, 780);
   QTest::qWait(100);
-  EXPECT_EQ(status()->text(), "");
-  EXPECT_EQ(progress()->value(), 0);
-  EXPECT_FALSE(button("See Similarities")->isEnabled());
+  EXPECT_EQ(seen(), "Browse+ Check+ See- || 0");
   EXPECT_TRUE(prompts.notices.empty());
 }
 
@@ -286,8 +252,6 @@ TEST_F(MainDialogTest, CheckWhileTheNoticeIsOpenStopsWithoutANewScanOnceItIsDism
   scanToTheEnd();
   const auto* firstResults = &dialog.engine().pairResults.at(0);
   browse(folder.path() / "essay0.txt");  // Browse during Done: Check is offered again
-  ASSERT_TRUE(check()->isEnabled());
-
   // The press waits for the worker, which waits for its notice: dismissing the
   // notice from inside the wait must end both.
   bool answered = false;
@@ -301,12 +265,7 @@ TEST_F(MainDialogTest, CheckWhileTheNoticeIsOpenStopsWithoutANewScanOnceItIsDism
   EXPECT_FALSE(dialog.engine().workerThread.joinable());
   EXPECT_EQ(&dialog.engine().pairResults.at(0), firstResults);  // no new scan
   EXPECT_EQ(dialog.engine().pairResults.size(), 3u);
-  EXPECT_EQ(check()->text(), "Check");
-  EXPECT_TRUE(check()->isEnabled());
-  EXPECT_TRUE(button("Browse")->isEnabled());
-  EXPECT_TRUE(button("See Similarities")->isEnabled());
-  EXPECT_EQ(status()->text(), "");
-  EXPECT_EQ(progress()->value(), 0);
+  EXPECT_EQ(seen(), "Browse+ Check+ See+ || 0");
 }
 
 TEST_F(MainDialogTest, ClosingDuringAScanOrWithTheNoticeOpenEndsTheWorkerFirst) {
@@ -320,55 +279,41 @@ TEST_F(MainDialogTest, ClosingDuringAScanOrWithTheNoticeOpenEndsTheWorkerFirst) 
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_FALSE(dialog.engine().workerThread.joinable());
 
-  // Again, with a completed scan whose notice is still open; closing twice
-  // while waiting closes once.
-  dialog.show();
-  browse(writeEssays(3, 20));
-  scanToTheEnd();
-  QTimer::singleShot(50, &dialog, [&] { dialog.close(); });
-  QTimer::singleShot(100, &dialog, [&] { prompts.dismissNotice(); });
-  dialog.close();
-  EXPECT_FALSE(dialog.engine().workerThread.joinable());
-  EXPECT_EQ(finished.count(), 2);
-  EXPECT_FALSE(dialog.isVisible());
-
-  // A close asked for while Check waits for the notice takes effect after it.
-  dialog.show();
-  browse(folder.path() / "essay0.txt");
-  scanToTheEnd();
-  browse(folder.path() / "essay0.txt");
-  QTimer::singleShot(50, &dialog, [&] { dialog.close(); });
-  QTimer::singleShot(100, &dialog, [&] { prompts.dismissNotice(); });
-  check()->click();
-  EXPECT_FALSE(dialog.engine().workerThread.joinable());
-  EXPECT_EQ(finished.count(), 3);
-  EXPECT_FALSE(dialog.isVisible());
+  // Closing twice while waiting for the open notice closes once; a close asked
+  // for while Check waits for the notice takes effect after it.
+  for (const bool byCheck : {false, true}) {
+    dialog.show();
+    browse(writeEssays(3, 20));
+    scanToTheEnd();
+    if (byCheck) browse(folder.path() / "essay0.txt");
+    QTimer::singleShot(50, &dialog, [&] { dialog.close(); });
+    QTimer::singleShot(100, &dialog, [&] { prompts.dismissNotice(); });
+    byCheck ? check()->click() : static_cast<void>(dialog.close());
+    EXPECT_FALSE(dialog.engine().workerThread.joinable());
+    EXPECT_EQ(finished.count(), byCheck ? 3 : 2);
+    EXPECT_FALSE(dialog.isVisible());
+  }
   QTest::qWait(50);
   EXPECT_EQ(finished.count(), 3);
 }
 
-TEST_F(MainDialogTest, EnterActsOnTheFocusedButtonAndElsewhereEndsTheDialog) {
+TEST_F(MainDialogTest, EnterActsOnTheFocusedButtonElsewhereEndsTheDialogAndF1AsksForAbout) {
+  std::vector<QWidget*> aboutOver;
+  dialog.setShellHooks(
+      {.showAbout = [&](QWidget* over) { aboutOver.push_back(over); }, .showSplash = {}});
   for (const char* name : {"a.txt", "b.txt"}) folder.write(name, "x");
   dialog.show();
+  QTest::keyClick(&dialog, Qt::Key_F1);
+  EXPECT_EQ(aboutOver, std::vector<QWidget*>{&dialog});
   prompts.nextChoice = toQString(folder.path() / "a.txt");
   button("Browse")->setFocus();
   QTest::keyClick(&dialog, Qt::Key_Return);
   EXPECT_EQ(fileList()->count(), 2);
   EXPECT_TRUE(dialog.isVisible());
-
   fileList()->setFocus();
   QSignalSpy finished(&dialog, &QDialog::finished);
   QTest::keyClick(&dialog, Qt::Key_Return);
   EXPECT_EQ(finished.count(), 1);
-}
-
-TEST_F(MainDialogTest, AboutComesFromF1AndTheShellDecidesWhatItShows) {
-  std::vector<QWidget*> aboutOver;
-  dialog.setShellHooks(
-      {.showAbout = [&](QWidget* over) { aboutOver.push_back(over); }, .showSplash = {}});
-  dialog.show();
-  QTest::keyClick(&dialog, Qt::Key_F1);
-  EXPECT_EQ(aboutOver, std::vector<QWidget*>{&dialog});
 }
 
 }  // namespace

@@ -2,11 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
-#include <random>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,71 +101,6 @@ TEST(ViewText, SelectionCoversExactlyTheMatchedWordsWhateverThePieces) {
     }
   }
 }
-
-TEST(ViewText, OffsetsOutsideTheTextOrInsideACharacterSelectWholeCharactersOfTheText) {
-  ViewPositions positions;  // "a€😀b": 1 + 3 + 4 + 1 bytes, 1 + 1 + 2 + 1 positions
-  positions.append(1, 1);
-  positions.append(3, 1);
-  positions.append(4, 2);
-  positions.append(1, 1);
-  EXPECT_EQ(positions.rangeOf(1, 8), (ViewRange{1, 4}));
-  EXPECT_EQ(positions.rangeOf(2, 6), (ViewRange{1, 4}));  // both ends inside characters
-  EXPECT_EQ(positions.rangeOf(4, 4), (ViewRange{2, 2}));  // empty stretch
-  EXPECT_EQ(positions.rangeOf(8, 1), (ViewRange{4, 4}));  // end before start
-  EXPECT_EQ(positions.rangeOf(-5, 100), (ViewRange{0, 5}));
-  EXPECT_EQ(positions.rangeOf(100, 200), (ViewRange{5, 5}));
-  EXPECT_EQ(ViewPositions().rangeOf(0, 10), (ViewRange{0, 0}));
-  // Both ends before the start of an empty text: nothing to look up.
-  EXPECT_EQ(ViewPositions().rangeOf(-2, -1), (ViewRange{0, 0}));
-}
-
-TEST(ViewText, PiecewiseTextModeAndUtf8CheckAgreeWithTheWholeTextOnRandomBytes) {
-  // A tiny alphabet makes CR LF pairs, 0x1A and cut or broken sequences common.
-  const std::string alphabet =
-      "\r\n\x1A"
-      "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xFF";
-  std::mt19937 random(20261207);
-  for (int round = 0; round < 2000; ++round) {
-    std::string raw(random() % 24, ' ');
-    for (char& c : raw) c = alphabet[random() % alphabet.size()];
-    TextModeStream mode;
-    Utf8Check check;
-    std::string text;
-    for (std::size_t at = 0; at < raw.size();) {
-      const std::size_t size = 1 + random() % 4;
-      std::string piece;
-      mode.feed(std::string_view(raw).substr(at, size), piece);
-      check.feed(piece);
-      text += piece;
-      at += size;
-    }
-    std::string last;
-    mode.finish(last);
-    check.feed(last);
-    text += last;
-    ASSERT_EQ(text, applyTextMode(raw)) << round;
-    ASSERT_EQ(check.finish(), isValidUtf8(text)) << round;
-  }
-}
-
-#ifndef _WIN32
-TEST(TextFileSource, RefusesWhatIsNoRegularFileWithoutWaiting) {
-  const testing::TempDir dir;
-  const auto fifo = dir.path() / "fifo";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  const std::pair<std::filesystem::path, TextFileFailure> cases[] = {
-      {dir.write("file.txt", "text"), TextFileFailure::kNone},
-      {dir.path() / "missing.txt", TextFileFailure::kInvalidName},
-      {dir.path(), TextFileFailure::kInvalidName},
-      {fifo, TextFileFailure::kCannotOpen},  // opening it to read would wait for a writer
-      {"/dev/zero", TextFileFailure::kCannotOpen},
-  };
-  for (const auto& [path, failure] : cases) {
-    TextFileSource source;
-    EXPECT_EQ(source.open(path), failure) << path;
-  }
-}
-#endif
 
 }  // namespace
 }  // namespace orvalis
