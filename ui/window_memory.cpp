@@ -17,8 +17,10 @@ std::unique_ptr<QSettings> openWindowMemory() {
 QString reportFolder() {
   const QString last = openWindowMemory()->value(QString::fromUtf8(kReportFolderKey)).toString();
   if (!last.isEmpty() && QDir(last).exists()) return last;
+  // A documents folder that was never made would leave the chooser in the
+  // working folder, often the students' own.
   const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-  return documents.isEmpty() ? QDir::homePath() : documents;
+  return !documents.isEmpty() && QDir(documents).exists() ? documents : QDir::homePath();
 }
 
 void rememberReportFolder(const QString& folder) {

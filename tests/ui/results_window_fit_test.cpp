@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -241,6 +243,8 @@ TEST_F(ResultsWindowFit, SaveReportIsInEveryMenuAndTellsWhereTheReportWent) {
   ASSERT_EQ(prompts.suggestions.size(), 1u);
   EXPECT_FALSE(prompts.suggestions[0].startsWith(toQString(dir.path())));
   EXPECT_TRUE(prompts.suggestions[0].endsWith("/orvalis-report.html"));
+  EXPECT_TRUE(QFileInfo(prompts.suggestions[0]).dir().exists())
+      << "the chooser would start elsewhere";
   auto* status = control<QLabel>(*dialog, "statusLine");
   EXPECT_TRUE(status->isVisible());
   EXPECT_EQ(status->text(), "Report saved to " + toQString(file) + ".");

@@ -357,6 +357,8 @@ void CCompareDlg::OnResultSelected() {
   const auto found = listedResults.find(resultList_->currentIndex());
   if (found == listedResults.end() || found->second == nullptr) return;
   const PairResult& result = *found->second;
+  // The line from its start, the names first, where it is longer than the field.
+  resultList_->lineEdit()->setCursorPosition(0);
   // The first file in full, message included, before anything of the second.
   showSide(*upperView_, shownFileA, result.groupA, result.startA, result.endA, *nameBoxA_,
            *consensusBoxA_, result.consensusA);
