@@ -214,6 +214,8 @@ TEST_F(ResultsWindowFit, ACappedListSaysHowManyItLeavesOut) {
 }
 
 TEST_F(ResultsWindowFit, SaveReportIsInEveryMenuAndTellsWhereTheReportWent) {
+  // Shown with its shortcut even where menus leave shortcuts out.
+  QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus);
   const auto dialog = open(engine.pairResults);
   auto* list = control<QComboBox>(*dialog, "resultList");
   for (QWidget* widget : std::vector<QWidget*>{
@@ -233,6 +235,7 @@ TEST_F(ResultsWindowFit, SaveReportIsInEveryMenuAndTellsWhereTheReportWent) {
     emit widget->customContextMenuRequested(QPoint(4, 4));
     EXPECT_TRUE(offered) << widget->objectName().toStdString();
   }
+  QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, false);
 
   // The first report is offered outside the scanned folder; the next in the
   // folder of the last.
