@@ -184,6 +184,8 @@ TEST_F(ResultsWindowFit, ConsensusLinesAreReadableExplainedAndReachedWithTab) {
     QTest::keyClick(line, Qt::Key_End);
     EXPECT_EQ(line->cursorPosition(), line->text().size()) << name;
   }
+  // Left, the first line shows its start again.
+  EXPECT_EQ(control<QLineEdit>(*dialog, "consensusBoxA")->cursorPosition(), 0);
   EXPECT_TRUE(control<QComboBox>(*dialog, "resultList")->whatsThis().contains("score"));
 }
 

@@ -152,6 +152,8 @@ void CCompareDlg::createControls() {
       makeConsensusBox(this, QStringLiteral("consensusBoxA"), QStringLiteral("First consensus"));
   consensusBoxB_ =
       makeConsensusBox(this, QStringLiteral("consensusBoxB"), QStringLiteral("Second consensus"));
+  consensusBoxA_->installEventFilter(this);
+  consensusBoxB_->installEventFilter(this);
   consensusLabelA_ = makeConsensusLabel(this, consensusBoxA_);
   consensusLabelB_ = makeConsensusLabel(this, consensusBoxB_);
 
@@ -272,6 +274,15 @@ void CCompareDlg::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(saveReportAction_);
   menu.exec(event->globalPos());
+}
+
+bool CCompareDlg::eventFilter(QObject* watched, QEvent* event) {
+  // A consensus line left after reading it shows its start again.
+  if (event->type() == QEvent::FocusOut &&
+      (watched == consensusBoxA_ || watched == consensusBoxB_)) {
+    static_cast<QLineEdit*>(watched)->setCursorPosition(0);
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 void CCompareDlg::keyPressEvent(QKeyEvent* event) {
