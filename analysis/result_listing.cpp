@@ -52,15 +52,19 @@ std::vector<ListedResult> listResults(const ResultMap& results, float threshold,
   std::vector<ListedResult> listed;
   const bool smallScan = results.size() < 4;
   for (const auto& [key, result] : results) {
-    // Widened so that no pair of offsets can overflow the difference.
-    const std::int64_t spanB = std::int64_t{result.endB} - std::int64_t{result.startB};
-    // A threshold that is not a number fails the comparison for every score.
-    if (showAll || threshold < result.score || (smallScan && spanB > 15)) {
+    if (passesListingRules(result, threshold, showAll, smallScan)) {
       listed.push_back(ListedResult{resultLineText(result), key, &result});
     }
     if (listed.size() >= static_cast<std::size_t>(kMaxListedResults)) break;
   }
   return listed;
+}
+
+bool passesListingRules(const PairResult& result, float threshold, bool showAll, bool smallScan) {
+  // Widened so that no pair of offsets can overflow the difference.
+  const std::int64_t spanB = std::int64_t{result.endB} - std::int64_t{result.startB};
+  // A threshold that is not a number fails the comparison for every score.
+  return showAll || threshold < result.score || (smallScan && spanB > 15);
 }
 
 std::string resultLineText(const PairResult& result) {

@@ -37,6 +37,10 @@ struct ListedResult {
 // which stands for no result.
 std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll);
 
+// Whether listResults takes `result`, before its cap; smallScan: the scan has
+// fewer than four results.
+bool passesListingRules(const PairResult& result, float threshold, bool showAll, bool smallScan);
+
 // "first & second (score)", the score with two decimals: "a.c & b.c (7.50)".
 std::string resultLineText(const PairResult& result);
 

@@ -14,6 +14,13 @@ std::filesystem::path pathOf(const std::string& argument) {
 #endif
 }
 
+// "/a/b/." and "/a/b/" as "/a/b": the folder as the folder box shows a chosen one.
+std::filesystem::path plainFolder(const std::filesystem::path& folder) {
+  std::filesystem::path plain = folder.lexically_normal();
+  if (!plain.has_filename() && plain.has_relative_path()) plain = plain.parent_path();
+  return plain;
+}
+
 StartRequest usageError(std::string error) {
   StartRequest request;
   request.action = StartRequest::Action::kUsageError;
@@ -46,6 +53,9 @@ StartRequest parseCommandLine(const std::vector<std::string>& arguments) {
       const std::filesystem::path file = pathOf(argument);
       const std::filesystem::path absolute = std::filesystem::absolute(file, error);
       request.file = error ? file : absolute;
+      request.isFolder =
+          !request.file->has_filename() || std::filesystem::is_directory(*request.file, error);
+      if (request.isFolder) request.file = plainFolder(*request.file);
     }
   }
   return request;
@@ -57,7 +67,8 @@ std::string usageText() {
          "\n"
          "With FILE, Orvalis starts with FILE's folder chosen: every file of that\n"
          "folder with FILE's extension is listed, ready to be checked. FILE itself\n"
-         "need not exist; its folder must.\n"
+         "need not exist; its folder must. FILE may also name a folder: Orvalis\n"
+         "then starts on it, and Browse... chooses the extension.\n"
          "\n"
          "  -h, --help     print this help and exit\n"
          "  -v, --version  print the version and exit\n"

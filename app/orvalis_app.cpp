@@ -19,7 +19,7 @@ constexpr int kExitUsage = 2;
 COrvalisApp::COrvalisApp() {
   initResources();
   QApplication::setApplicationName(QStringLiteral("Orvalis"));
-  QApplication::setApplicationDisplayName(QStringLiteral("Orvalis"));
+  // No display name: the desktop would add it to every title, "Orvalis V1.1 — Orvalis".
   QApplication::setApplicationVersion(QStringLiteral("1.1"));
   QApplication::setOrganizationName(QStringLiteral("Tovimar"));
   // Lets the desktop match the windows to the installed desktop entry and icon.
@@ -53,8 +53,9 @@ int COrvalisApp::InitInstance(const std::vector<std::string>& arguments, UserPro
   // Runs at the end of the dialog's initialisation, after the settings'
   // messages. The start file is browsed before the splash shows, so that a
   // message about its folder is not hidden under the splash.
-  hooks.showSplash = [&dialog, file = request.file](QWidget* owner) {
-    if (file) dialog.browseFile(*file);
+  hooks.showSplash = [&dialog, file = request.file, isFolder = request.isFolder](QWidget* owner) {
+    if (file && isFolder) dialog.openFolder(*file);
+    if (file && !isFolder) dialog.browseFile(*file);
     CSplashWnd::splashEnabled = true;
     CSplashWnd::showSplash(owner);
   };

@@ -84,7 +84,8 @@ std::string jsonEvalue(double evalue) {
 
 void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
                      const std::vector<ListedResult>& listed, bool allResults,
-                     const SignificanceModel& model, const std::vector<FilePair>* pairs) {
+                     const SignificanceModel& model, const std::vector<FilePair>* pairs,
+                     std::size_t listedBeforeCap) {
   std::string text = "{\n  \"settings\": {\"MU\": ";
   appendJsonFloat(text, engine.mismatchScore);
   text += ", \"DELTA\": ";
@@ -138,6 +139,10 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
     appendJsonInteger(text, listed[i].comparison);
   }
   text += "]";
+  if (listedBeforeCap > listed.size()) {
+    text += ",\n  \"listedBeforeCap\": ";
+    appendJsonInteger(text, static_cast<std::int64_t>(listedBeforeCap));
+  }
   if (pairs != nullptr) {
     text += ",\n  \"pairs\": ";
     out << text;

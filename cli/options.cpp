@@ -227,13 +227,15 @@ standard deviation of all scores, as the results window of Orvalis does.
 
 Output (standard output):
   (default)       one line per listed result, "first & second (score)", or
-                  "No suspicious files found."
+                  "No suspicious files found."; at most 200 lines, with a note
+                  on standard error when the listing holds more
   --all           list every result, as "Show all results" does (at most 200
                   lines; with --json, every result of the scan); with
                   --max-evalue, every result by E-value
   --json          one JSON document instead of the lines: settings, files,
                   threshold, the statistics of the E-values, results (each
-                  with its E-value) and the listed comparison numbers
+                  with its E-value) and the listed comparison numbers (and
+                  "listedBeforeCap" when the listing held more than 200)
   --html FILE     also write an HTML page of the listed results to FILE, with
                   a table of the file pairs and a map of files by files
   --max-evalue E  list instead the results whose E-value is at most E,

@@ -5,6 +5,7 @@
 #include <new>
 #include <thread>
 
+#include "cli/capped_listing.h"
 #include "cli/console_scan_target.h"
 #include "cli/json_report.h"
 #include "discovery/file_discovery.h"
@@ -138,15 +139,20 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   if (model.usesFixedValues() && !options.json && (options.maxEvalue || options.pairs)) {
     err << "note: " << kFixedValuesNote << '\n';
   }
+  const ListingCount count = runListingCount(options, engine.pairResults, threshold, listed);
   if (options.json) {
     writeJsonReport(out, engine, threshold, listed, options.showAll, model,
-                    options.pairs ? &pairs : nullptr);
+                    options.pairs ? &pairs : nullptr, count.total);
   } else if (options.pairs) {
     writePairLines(out, pairs);
   } else {
     writeResultLines(out, listed);
   }
   out.flush();
+  // The document carries the count itself.
+  if (const std::string note = cappedListingNote(options, count); !note.empty() && !options.json) {
+    err << note << '\n';
+  }
   int status = kExitSuccess;
   if (!out) {
     err << "error: cannot write the standard output\n";

@@ -324,5 +324,16 @@ TEST_F(ResultsWindow, BothStretchesShowAtOnceInTheMiddleOfTheirViews) {
   }
 }
 
+TEST_F(ResultsWindow, EveryControlHasAnAccessibleNameAndTheConsensusBoxesCanBeRead) {
+  open(ResultMap{});
+  for (QWidget* child : dialog.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+    EXPECT_FALSE(child->accessibleName().isEmpty()) << child->metaObject()->className();
+  }
+  EXPECT_TRUE(control<QLineEdit>("consensusBoxA")->isEnabled());
+  EXPECT_TRUE(control<QLineEdit>("consensusBoxB")->isEnabled());
+  EXPECT_NE(dialog.minimumSize(), dialog.maximumSize());  // resizable
+  EXPECT_EQ(dialog.windowTitle(), "Results");
+}
+
 }  // namespace
 }  // namespace orvalis

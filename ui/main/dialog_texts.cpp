@@ -64,6 +64,19 @@ std::string toToolkitFilter(const std::string& filter) {
   return result;
 }
 
+std::string openDialogFilter() {
+  return toToolkitFilter(openFilterText()) + ";;" + kAllFilesFilterEntry;
+}
+
+std::string folderChosenMessage(const std::filesystem::path& folder) {
+  return "Orvalis compares the files of one folder that have the same extension. This folder "
+         "is chosen:\n" +
+         displayText(folder) +
+         "\nTo choose the extension, click \"Browse...\" and pick one of the files to compare "
+         "(\"" +
+         kAllFilesFilterEntry + "\" shows every file), or start Orvalis with that file.";
+}
+
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files) {
   std::vector<SkippedEntry> entries;
   for (const UnreadableFile& file : files) entries.push_back({file.path, file.reason});

@@ -34,6 +34,17 @@ std::string openFilterText();
 // space around them removed.
 std::string toToolkitFilter(const std::string& filter);
 
+// The Open dialog's last filter entry, which shows every file of a folder.
+inline constexpr const char* kAllFilesFilterEntry = "All files (*)";
+
+// The Open dialog's filter in the toolkit's form: the entry of openFilterText(),
+// then kAllFilesFilterEntry.
+std::string openDialogFilter();
+
+// The message when the program starts on a folder rather than a file: the
+// folder is shown, and the user still chooses the extension.
+std::string folderChosenMessage(const std::filesystem::path& folder);
+
 // One message naming every file that could not be read, each with its reason.
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files);
 

@@ -135,6 +135,9 @@ void COrvalisDlg::createControls() {
   webPageButton_->setFlat(true);
   webPageButton_->setToolTip(QString::fromUtf8(kProductPageAddress));
   webPageButton_->setCursor(Qt::PointingHandCursor);
+  // Flat as a link, but raised while it has the focus, so that the focus shows.
+  connect(qApp, &QApplication::focusChanged, webPageButton_,
+          [button = webPageButton_](QWidget*, QWidget* now) { button->setFlat(now != button); });
 
   // The template's rows from top to bottom, with its gaps between them.
   auto* rows = new QVBoxLayout(this);
@@ -257,10 +260,18 @@ bool COrvalisDlg::nativeEvent(const QByteArray& eventType, void* message, qintpt
 #endif
 
 void COrvalisDlg::OnBrowse() {
+  // Starts in the folder shown, if any.
   const std::optional<QString> chosen =
-      prompts_.chooseFile(this, QString::fromUtf8(toToolkitFilter(openFilterText())));
+      prompts_.chooseFileIn(this, QString::fromUtf8(openDialogFilter()), folderBox_->text());
   if (!chosen) return;
   browseFile(toPath(*chosen));
+}
+
+void COrvalisDlg::openFolder(const std::filesystem::path& folder) {
+  filePaths_.clear();
+  fileList_->clear();
+  folderBox_->setText(toQString(folder));
+  prompts_.showMessage(this, fromUtf8(folderChosenMessage(folder)));
 }
 
 void COrvalisDlg::browseFile(const std::filesystem::path& file) {
@@ -331,6 +342,7 @@ void COrvalisDlg::OnNoticeRequested(const QString& text) {
 void COrvalisDlg::OnSeeSimilarities() {
   CCompareDlg results(prompts_, this);
   results.engineResults = &engine_.pairResults;
+  results.showAbout = hooks_.showAbout;
   results.exec();
 }
 

@@ -59,6 +59,10 @@ class COrvalisDlg : public QDialog {
   // only its folder must.
   void browseFile(const std::filesystem::path& file);
 
+  // Shows `folder` with nothing listed and says how to choose the extension;
+  // Browse then starts there.
+  void openFolder(const std::filesystem::path& folder);
+
   const CompareEngine& engine() const { return engine_; }
   const std::vector<std::filesystem::path>& filePaths() const { return filePaths_; }
   DialogState state() const { return state_; }

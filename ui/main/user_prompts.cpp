@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 
 namespace orvalis {
@@ -24,7 +25,13 @@ void DesktopPrompts::showMessage(QWidget* parent, const QString& text) {
 }
 
 std::optional<QString> DesktopPrompts::chooseFile(QWidget* parent, const QString& filter) {
+  return chooseFileIn(parent, filter, QString());
+}
+
+std::optional<QString> DesktopPrompts::chooseFileIn(QWidget* parent, const QString& filter,
+                                                    const QString& folder) {
   QFileDialog dialog(parent);
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setNameFilter(filter);
@@ -39,7 +46,9 @@ std::optional<QString> DesktopPrompts::chooseSaveFile(QWidget* parent, const QSt
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(filter);
   dialog.setDefaultSuffix(QStringLiteral("html"));
-  dialog.selectFile(suggestedName);
+  const QFileInfo suggested(suggestedName);
+  if (suggested.isAbsolute()) dialog.setDirectory(suggested.absolutePath());
+  dialog.selectFile(suggested.fileName());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().constFirst();
 }

@@ -22,7 +22,16 @@ class UserPrompts {
   // only its folder must. Nothing when the user cancels.
   virtual std::optional<QString> chooseFile(QWidget* parent, const QString& filter) = 0;
 
-  // A Save dialog that offers `suggestedName` and asks before replacing a file.
+  // The same, starting in `folder` where it is not empty. Prompts that do not
+  // care where the chooser starts need not override it.
+  virtual std::optional<QString> chooseFileIn(QWidget* parent, const QString& filter,
+                                              const QString& folder) {
+    static_cast<void>(folder);
+    return chooseFile(parent, filter);
+  }
+
+  // A Save dialog that offers `suggestedName` and asks before replacing a file;
+  // a full path starts it in that path's folder.
   // Nothing when the user cancels.
   virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
                                                 const QString& suggestedName) = 0;
@@ -38,6 +47,8 @@ class DesktopPrompts final : public UserPrompts {
  public:
   void showMessage(QWidget* parent, const QString& text) override;
   std::optional<QString> chooseFile(QWidget* parent, const QString& filter) override;
+  std::optional<QString> chooseFileIn(QWidget* parent, const QString& filter,
+                                      const QString& folder) override;
   std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
                                         const QString& suggestedName) override;
   void showNotice(QWidget* parent, const QString& text, std::function<void()> dismissed) override;

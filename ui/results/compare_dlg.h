@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QDialog>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,6 +20,7 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
+class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 
@@ -50,6 +53,13 @@ class CCompareDlg : public QDialog {
   // --html writes it; returns why it could not, empty when it was written.
   std::string writeReport(const std::filesystem::path& file) const;
 
+  // Closing, Esc and Enter end the window here; its size is remembered for the
+  // next one.
+  void done(int result) override;
+
+  // Opens the about box over the window on F1; may be left empty.
+  std::function<void(QWidget*)> showAbout;
+
   // The results of the last scan, read only; they must not change while the
   // dialog is open.
   const ResultMap* engineResults = nullptr;
@@ -69,10 +79,14 @@ class CCompareDlg : public QDialog {
   void showEvent(QShowEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void createControls();
   void connectMessageMap();
+  void restoreSize();
+  // Shows, under the list, how many results it leaves out, if any.
+  void showListingCount();
 
   void OnInitDialog();
   void FillResultList();
@@ -89,13 +103,18 @@ class CCompareDlg : public QDialog {
 
   UserPrompts& prompts_;
   bool initialised_ = false;
-  std::vector<ListedResult> listing_;  // the lines listed now, for the report
+  std::vector<ListedResult> listing_;   // the lines listed now, for the report
+  std::size_t strongestBeforeCap_ = 0;  // the listing by E-value before its cap
 
   QComboBox* resultList_ = nullptr;
   CRichEditCtrlGS* upperView_ = nullptr;
   CRichEditCtrlGS* lowerView_ = nullptr;
   QLineEdit* nameBoxA_ = nullptr;
   QLineEdit* nameBoxB_ = nullptr;
+  QLabel* cappedLine_ = nullptr;  // how many results the list leaves out
+  QLabel* statusLine_ = nullptr;  // where the last report went
+  // The row of boxes under the list, which ends in room for buttons.
+  QHBoxLayout* optionsRow_ = nullptr;
   QGroupBox* comparisonsGroup_ = nullptr;
   QLineEdit* consensusBoxA_ = nullptr;
   QLineEdit* consensusBoxB_ = nullptr;

@@ -1,0 +1,125 @@
+// The note and the JSON count of a run whose listing is capped.
+#include "cli/capped_listing.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/scan_command.h"
+#include "tests/support/scratch_settings.h"
+#include "tests/support/temp_dir.h"
+
+namespace orvalis::cli {
+namespace {
+
+TEST(CappedListing, NotesWhatTheLinesLeaveOutAndHowToSeeIt) {
+  struct Case {
+    const char* name;
+    ScanOptions options;
+    std::size_t listed;  // results in the run's listing
+    std::size_t total;   // results the listing takes before the cap
+    std::string note;
+  };
+  ScanOptions all, evalue, allByEvalue, evaluePairs, evalueJson;
+  all.showAll = true;
+  evalue.maxEvalue = evaluePairs.maxEvalue = evalueJson.maxEvalue = 0.001;
+  allByEvalue.maxEvalue = 0.01;
+  allByEvalue.showAll = true;
+  evaluePairs.pairs = true;
+  evalueJson.json = true;
+  const Case cases[] = {
+      {"threshold, under the cap", {}, 150, 150, ""},
+      {"threshold, at the cap", {}, 200, 200, ""},
+      {"threshold, over the cap",
+       {},
+       200,
+       701,
+       "note: 200 of 701 results above the threshold shown, in scan order; --max-evalue 0.01 "
+       "lists the strongest first, --json --all every result"},
+      {"all", all, 200, 9870,
+       "note: 200 of 9870 results shown, in scan order; --json gives every result"},
+      // A listing by E-value is whole; only its lines stop at the cap.
+      {"E-value, at the cap", evalue, 200, 200, ""},
+      {"E-value, over the cap", evalue, 350, 350,
+       "note: 200 of 350 results of E-value 0.001 or less shown, strongest first; --pairs gives "
+       "one line for each pair of files, --json every result"},
+      {"all by E-value", allByEvalue, 9870, 9870,
+       "note: 200 of 9870 results shown, strongest first; --json gives every result"},
+      {"E-value pairs take every result", evaluePairs, 350, 350, ""},
+      {"E-value JSON takes every result", evalueJson, 350, 350, ""},
+  };
+  // Results that all pass the threshold -1 where the listing is by threshold.
+  FileEntry file;
+  const WordGroup group{.file = &file, .words = {}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResultMap results;
+    const std::size_t stored = c.options.maxEvalue ? c.listed : c.total;
+    for (std::size_t i = 0; i < stored; ++i) {
+      results.emplace(static_cast<std::int32_t>(i),
+                      PairResult{&group, &group, 0, 0, 0, 0, 1.0f, {}, {}});
+    }
+    std::vector<ListedResult> listed(c.listed);
+    const ListingCount count = runListingCount(c.options, results, -1.0f, listed);
+    EXPECT_EQ(cappedListingNote(c.options, count), c.note);
+  }
+}
+
+// 22 files of which every two share a few words: 231 file pairs, one result each.
+class CappedRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(settings.usable()) << settings.unusableReason();
+    for (int i = 0; i < 22; ++i) {
+      const std::string name = "f" + std::to_string(100 + i) + ".txt";
+      file = dir.write(name,
+                       "own" + std::to_string(i) + " shared words here tail" + std::to_string(i));
+    }
+  }
+
+  // Runs orvalis-scan's scan with these options; returns standard error.
+  std::string run(ScanOptions options) {
+    options.files = {file};
+    out.str({});
+    std::ostringstream err;
+    EXPECT_EQ(runScan(options, settings.store(), out, err, false), kExitSuccess);
+    return err.str();
+  }
+
+  testing::TempDir dir;
+  testing::ScratchSettings settings;
+  std::filesystem::path file;
+  std::ostringstream out;
+};
+
+TEST_F(CappedRun, SaysOnStandardErrorAndInTheDocumentWhatTheCapLeftOut) {
+  ScanOptions options;
+  EXPECT_EQ(run(options), "");
+  options.json = true;
+  EXPECT_EQ(run(options), "");
+  EXPECT_EQ(out.str().find("listedBeforeCap"), std::string::npos);
+
+  options = {};
+  options.showAll = true;
+  EXPECT_EQ(run(options),
+            "note: 200 of 231 results shown, in scan order; --json gives every result\n");
+  options.json = true;
+  EXPECT_EQ(run(options), "");
+  EXPECT_NE(out.str().find("\n  \"listedBeforeCap\": 231\n}\n"), std::string::npos) << out.str();
+
+  // Every result by E-value: the lines stop at 200, the pairs do not. (A note
+  // on fixed E-values may come too.)
+  options = {};
+  options.showAll = true;
+  options.maxEvalue = 0.01;
+  EXPECT_NE(run(options).find(
+                "note: 200 of 231 results shown, strongest first; --json gives every result\n"),
+            std::string::npos);
+  options.pairs = true;
+  EXPECT_EQ(run(options).find("note: 200"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace orvalis::cli
