@@ -26,13 +26,17 @@ constexpr int kBusyTimeoutMilliseconds = 10000;
 // Records are written in transactions of about this many bytes.
 constexpr std::size_t kBatchBytes = std::size_t{8} << 20;
 
+// The keys with their times of use apart from the records, so that marking a
+// record as used rewrites a few small pages, not the pages of its results.
 constexpr const char* kCreateSchema =
-    "CREATE TABLE IF NOT EXISTS pair_results("
+    "CREATE TABLE IF NOT EXISTS pair_keys("
     " id INTEGER PRIMARY KEY,"
     " key BLOB NOT NULL UNIQUE,"  // both contents' digests and the settings
-    " results BLOB NOT NULL,"     // every comparison's result, checksummed
     " used INTEGER NOT NULL);"    // when last stored or found, in ms since 1970
-    "CREATE INDEX IF NOT EXISTS pair_results_by_use ON pair_results(used);";
+    "CREATE INDEX IF NOT EXISTS pair_keys_by_use ON pair_keys(used);"
+    "CREATE TABLE IF NOT EXISTS pair_results("
+    " id INTEGER PRIMARY KEY,"   // the id of its key
+    " results BLOB NOT NULL);";  // every comparison's result, checksummed
 
 std::int64_t nowMilliseconds() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -162,7 +166,9 @@ Opened openFile(const fs::path& file) {
     return opened;
   }
   Statement check;
-  code = check.prepare(opened.db, "SELECT id, key, results, used FROM pair_results LIMIT 0");
+  code = check.prepare(opened.db,
+                       "SELECT k.id, k.key, k.used, r.results FROM pair_keys k, pair_results r "
+                       "LIMIT 0");
   if (code != SQLITE_OK || version < kSchemaVersion) {
     opened.kind = Kind::kDamaged;
     opened.reason = code != SQLITE_OK ? errorText(opened.db, code) : "no version";
@@ -203,13 +209,18 @@ class SqliteResultsCache final : public ResultsCache {
  public:
   SqliteResultsCache(sqlite3* db, CacheOptions options)
       : db_(db), options_(std::move(options)), name_(displayText(options_.file)) {
-    if (find_.prepare(db_, "SELECT id, results FROM pair_results WHERE key=?1") != SQLITE_OK ||
+    if (find_.prepare(db_,
+                      "SELECT k.id, r.results, k.used FROM pair_keys k JOIN pair_results r "
+                      "ON r.id = k.id WHERE k.key=?1") != SQLITE_OK ||
         insert_.prepare(db_,
-                        "INSERT INTO pair_results(key, results, used) VALUES(?1, ?2, ?3) "
-                        "ON CONFLICT(key) DO UPDATE SET results=excluded.results, "
-                        "used=excluded.used") != SQLITE_OK ||
-        touch_.prepare(db_, "UPDATE pair_results SET used=?1 WHERE id=?2") != SQLITE_OK ||
-        remove_.prepare(db_, "DELETE FROM pair_results WHERE id=?1") != SQLITE_OK) {
+                        "INSERT INTO pair_keys(key, used) VALUES(?1, ?2) ON CONFLICT(key) DO "
+                        "UPDATE SET used=excluded.used RETURNING id") != SQLITE_OK ||
+        insertResults_.prepare(db_,
+                               "INSERT OR REPLACE INTO pair_results(id, results) "
+                               "VALUES(?1, ?2)") != SQLITE_OK ||
+        touch_.prepare(db_, "UPDATE pair_keys SET used=?1 WHERE id=?2") != SQLITE_OK ||
+        remove_.prepare(db_, "DELETE FROM pair_keys WHERE id=?1") != SQLITE_OK ||
+        removeResults_.prepare(db_, "DELETE FROM pair_results WHERE id=?1") != SQLITE_OK) {
       failed(sqlite3_errcode(db_), "use");
     }
   }
@@ -221,8 +232,12 @@ class SqliteResultsCache final : public ResultsCache {
 
   bool clear() {
     if (db_ == nullptr) return false;
-    const int code = sqlite3_exec(db_, "DELETE FROM pair_results; PRAGMA incremental_vacuum;",
-                                  nullptr, nullptr, nullptr);
+    const int code =
+        sqlite3_exec(db_,
+                     "BEGIN IMMEDIATE; DELETE FROM pair_keys; DELETE FROM pair_results; COMMIT; "
+                     "PRAGMA incremental_vacuum;",
+                     nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     if (code != SQLITE_OK) failed(code, "clear");
     return code == SQLITE_OK;
   }
@@ -243,7 +258,11 @@ class SqliteResultsCache final : public ResultsCache {
                                results);
       // A record of the wrong length or with a wrong checksum is dropped and
       // computed again.
-      (found ? used_ : damaged_).push_back(id);
+      if (!found) {
+        damaged_.push_back(id);
+      } else if (sqlite3_column_int64(find_.get(), 2) <= opened_) {
+        used_.push_back(id);  // not yet marked since this cache was opened
+      }
     }
     find_.reset();
     if (code != SQLITE_ROW && code != SQLITE_DONE) failed(code, "read");
@@ -277,11 +296,18 @@ class SqliteResultsCache final : public ResultsCache {
     for (std::size_t i = 0; code == SQLITE_OK && i < pending_.size(); ++i) {
       const auto& [key, record] = pending_[i];
       sqlite3_bind_blob(insert_.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-      sqlite3_bind_blob(insert_.get(), 2, record.data(), static_cast<int>(record.size()),
+      sqlite3_bind_int64(insert_.get(), 2, now);
+      code = sqlite3_step(insert_.get());
+      const std::int64_t id = sqlite3_column_int64(insert_.get(), 0);
+      if (code == SQLITE_ROW) code = sqlite3_step(insert_.get());
+      insert_.reset();
+      if (code != SQLITE_DONE) break;
+      sqlite3_bind_int64(insertResults_.get(), 1, id);
+      sqlite3_bind_blob(insertResults_.get(), 2, record.data(), static_cast<int>(record.size()),
                         SQLITE_STATIC);
-      sqlite3_bind_int64(insert_.get(), 3, now);
-      code = stepDone(insert_);
+      code = stepDone(insertResults_);
     }
+    if (code == SQLITE_DONE) code = SQLITE_OK;
     for (std::size_t i = 0; code == SQLITE_OK && i < used_.size(); ++i) {
       sqlite3_bind_int64(touch_.get(), 1, now);
       sqlite3_bind_int64(touch_.get(), 2, used_[i]);
@@ -290,6 +316,8 @@ class SqliteResultsCache final : public ResultsCache {
     for (std::size_t i = 0; code == SQLITE_OK && i < damaged_.size(); ++i) {
       sqlite3_bind_int64(remove_.get(), 1, damaged_[i]);
       code = stepDone(remove_);
+      sqlite3_bind_int64(removeResults_.get(), 1, damaged_[i]);
+      if (code == SQLITE_OK) code = stepDone(removeResults_);
     }
     if (code == SQLITE_OK) code = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     if (code != SQLITE_OK) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -324,17 +352,19 @@ class SqliteResultsCache final : public ResultsCache {
       }
       const auto inUse = static_cast<std::uint64_t>((pages - freePages) * pageSize);
       if (inUse <= options_.maxSize) break;
-      if (!queryInteger(db_, "SELECT count(*) FROM pair_results", records, code)) {
+      if (!queryInteger(db_, "SELECT count(*) FROM pair_keys", records, code)) {
         failed(code, "write");
         return;
       }
       if (records == 0) break;
       // A tenth at a time, at least one: few rounds, little taken beyond need.
       const std::string sql =
-          "DELETE FROM pair_results WHERE id IN (SELECT id FROM pair_results ORDER BY used, id "
-          "LIMIT " +
-          std::to_string(std::max<std::int64_t>(1, records / 10)) + ")";
+          "BEGIN IMMEDIATE; DELETE FROM pair_keys WHERE id IN (SELECT id FROM pair_keys ORDER BY "
+          "used, id LIMIT " +
+          std::to_string(std::max<std::int64_t>(1, records / 10)) +
+          "); DELETE FROM pair_results WHERE id NOT IN (SELECT id FROM pair_keys); COMMIT;";
       code = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+      if (code != SQLITE_OK) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
       if (code != SQLITE_OK) {
         failed(code, "write");
         return;
@@ -381,7 +411,10 @@ class SqliteResultsCache final : public ResultsCache {
 
   void close() {
     if (db_ == nullptr) return;
-    for (Statement* statement : {&find_, &insert_, &touch_, &remove_}) statement->finalize();
+    for (Statement* statement :
+         {&find_, &insert_, &insertResults_, &touch_, &remove_, &removeResults_}) {
+      statement->finalize();
+    }
     sqlite3_close(db_);
     db_ = nullptr;
   }
@@ -389,7 +422,8 @@ class SqliteResultsCache final : public ResultsCache {
   sqlite3* db_;
   CacheOptions options_;
   std::string name_;
-  Statement find_, insert_, touch_, remove_;
+  Statement find_, insert_, insertResults_, touch_, remove_, removeResults_;
+  const std::int64_t opened_ = nowMilliseconds();
   std::vector<std::pair<std::string, std::string>> pending_;  // key, record
   std::size_t pendingBytes_ = 0;
   std::vector<std::int64_t> used_;     // records found

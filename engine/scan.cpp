@@ -299,7 +299,7 @@ enum class CompareOutcome { kComplete, kCancelled };
 // number and posting progress, until done or `running` is found false after a
 // comparison. Results of the cache are handed out as if computed; the results
 // of each pair computed in full go to the cache.
-CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanPlan& plan) {
+CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& plan) {
   const auto filePairs = static_cast<std::int64_t>(plan.pairs.size());
 
   std::unique_ptr<ComparisonPool> pool;
@@ -313,7 +313,7 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanP
   std::int32_t comparisonNumber = 0;
   std::int64_t filePairsDone = 0;
   std::vector<PairResult> toStore;
-  for (const PlannedPair& pair : plan.pairs) {
+  for (PlannedPair& pair : plan.pairs) {
     target.post(WM_SCAN_SET_RANGE, 0, pair.size);
     target.post(WM_SCAN_SET_POS, 0, 0);
     const bool storing = engine.resultCache != nullptr && !pair.fromCache && pair.size > 0 &&
@@ -322,7 +322,7 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanP
     for (std::int64_t done = 1; done <= pair.size; ++done) {
       PairResult result;
       if (pair.fromCache) {
-        result = pair.cached[static_cast<std::size_t>(done - 1)];
+        result = std::move(pair.cached[static_cast<std::size_t>(done - 1)]);
       } else {
         const std::size_t number = pair.firstTask + static_cast<std::size_t>(done - 1);
         if (pool) {
@@ -419,7 +419,7 @@ int scanWorker(CompareEngine& engine) {
 
   CompareOutcome outcome;
   try {
-    const ScanPlan plan = planScan(engine, counts);
+    ScanPlan plan = planScan(engine, counts);
     engine.filePairsCompared = static_cast<std::int64_t>(plan.pairs.size());
     engine.workspace.reserve(plan.longestGroup);
     outcome = compareAll(engine, target, plan);

@@ -7,6 +7,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "tests/support/temp_dir.h"
 
@@ -99,19 +100,23 @@ TEST(ResultsCache, DropsThePairsUsedLeastRecentlyToKeepWithinItsSize) {
   const fs::path file = dir.path() / "cache.sqlite";
   std::vector<std::string> warnings;
   const std::uint64_t maxSize = 256 * 1024;
-  auto cache = openCache(file, warnings, maxSize);
-  ASSERT_TRUE(cache);
   std::vector<PairResult> big(1);
   big[0].consensusA = std::string(20000, 'w');
   const auto key = [](int n) { return keyOf("f" + std::to_string(n), "g"); };
   std::vector<PairResult> found;
   for (int n = 0; n < 40; ++n) {
+    // One scan a step, each at a later time.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    auto cache = openCache(file, warnings, maxSize);
+    ASSERT_TRUE(cache);
+    // The first pair is used again every time: it stays.
+    if (n > 0) {
+      ASSERT_TRUE(cache->find(key(0), 1, found)) << n;
+    }
     cache->store(key(n), big);
     cache->scanEnded();
-    // The first pair is used again every time: it stays.
-    ASSERT_TRUE(cache->find(key(0), 1, found)) << n;
   }
-  cache->scanEnded();
+  auto cache = openCache(file, warnings, maxSize);
   EXPECT_FALSE(cache->find(key(1), 1, found));
   EXPECT_TRUE(cache->find(key(39), 1, found));
   cache.reset();
