@@ -18,7 +18,9 @@ namespace {
 
 std::string fileNameOf(const WordGroup* group) {
   if (group == nullptr || group->file == nullptr) return {};
-  return lineText(group->file->displayName);
+  std::string name = lineText(group->file->displayName);
+  if (group->file->earlier) name += kEarlierWorkMark;
+  return name;
 }
 
 }  // namespace

@@ -17,6 +17,8 @@ using ResultMap = std::map<std::int32_t, PairResult>;
 
 inline constexpr int kMaxListedResults = 200;
 inline constexpr const char* kNoSuspiciousFilesLine = "No suspicious files found.";
+// Follows the name of a file of earlier work in a result's line.
+inline constexpr const char* kEarlierWorkMark = " [old]";
 
 // Mean plus one population standard deviation of all scores, each step rounded
 // to single precision. Not a number when there are no results.
@@ -41,7 +43,8 @@ std::vector<ListedResult> listResults(const ResultMap& results, float threshold,
 // fewer than four results.
 bool passesListingRules(const PairResult& result, float threshold, bool showAll, bool smallScan);
 
-// "first & second (score)", the score with two decimals: "a.c & b.c (7.50)".
+// "first & second (score)", the score with two decimals: "a.c & b.c (7.50)";
+// a file of earlier work is named with its mark: "a.c & b.c [old] (7.50)".
 std::string resultLineText(const PairResult& result);
 
 }  // namespace orvalis

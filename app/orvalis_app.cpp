@@ -1,12 +1,16 @@
 #include "app/orvalis_app.h"
 
 #include <QApplication>
+#include <memory>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "app/about_dlg.h"
 #include "app/command_line.h"
 #include "app/resources.h"
 #include "app/splash_wnd.h"
+#include "cache/results_cache.h"
 #include "ui/main/orvalis_dlg.h"
 
 namespace orvalis {
@@ -44,7 +48,17 @@ int COrvalisApp::InitInstance(const std::vector<std::string>& arguments, UserPro
       break;
   }
 
+  // The results cache that orvalis-scan uses too; a cache that cannot be used
+  // is said once the dialog is shown, and scans go on without it.
+  std::vector<std::string> cacheWarnings;
+  std::unique_ptr<ResultsCache> cache;
+  if (resultsCacheAvailable()) {
+    CacheOptions cacheOptions;
+    cacheOptions.file = defaultCacheFile();
+    cache = ResultsCache::open(cacheOptions, cacheWarnings);
+  }
   COrvalisDlg dialog(prompts, settings);
+  dialog.setResultsCache(cache.get());
   COrvalisDlg::ShellHooks hooks;
   hooks.showAbout = [](QWidget* owner) {
     CAboutDlg about(owner);
@@ -53,7 +67,11 @@ int COrvalisApp::InitInstance(const std::vector<std::string>& arguments, UserPro
   // Runs at the end of the dialog's initialisation, after the settings'
   // messages. The start file is browsed before the splash shows, so that a
   // message about its folder is not hidden under the splash.
-  hooks.showSplash = [&dialog, file = request.file, isFolder = request.isFolder](QWidget* owner) {
+  hooks.showSplash = [&dialog, &prompts, cacheWarnings, file = request.file,
+                      isFolder = request.isFolder](QWidget* owner) {
+    for (const std::string& warning : cacheWarnings) {
+      prompts.showMessage(owner, QString::fromStdString("Warning: " + warning + "."));
+    }
     if (file && isFolder) dialog.openFolder(*file);
     if (file && !isFolder) dialog.browseFile(*file);
     CSplashWnd::splashEnabled = true;

@@ -95,7 +95,11 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
   text += "},\n  \"files\": ";
   out << text;
 
-  writeArrayLines(out, engine.fileTable, [](std::string& line, const auto& item) {
+  // Files say whether they are earlier work only in a scan that has some.
+  bool hasEarlierWork = false;
+  for (const auto& [index, file] : engine.fileTable)
+    hasEarlierWork = hasEarlierWork || file->earlier;
+  writeArrayLines(out, engine.fileTable, [&](std::string& line, const auto& item) {
     const FileEntry& file = *item.second;
     line += "{\"index\": ";
     appendJsonInteger(line, file.index);
@@ -103,6 +107,7 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
     appendJsonString(line, displayText(file.path));
     line += ", \"displayName\": ";
     appendJsonString(line, displayText(file.displayName));
+    if (hasEarlierWork) line += file.earlier ? ", \"old\": true" : ", \"old\": false";
     line += '}';
   });
 

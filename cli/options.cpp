@@ -132,6 +132,11 @@ ParseResult parseArguments(std::span<const std::string> args) {
       options.pairs = true;
       continue;
     }
+    if (name == "--no-cache" || name == "--cache-clear") {
+      if (!noValue()) return result;
+      (name == "--no-cache" ? options.noCache : options.clearCache) = true;
+      continue;
+    }
     // The value converted by `convert`; otherwise an error that says what the
     // option needs.
     const auto takeConverted = [&](auto convert, const std::string& needs) {
@@ -187,6 +192,26 @@ ParseResult parseArguments(std::span<const std::string> args) {
       options.maxMemory = *value;
       continue;
     }
+    if (name == "--cache-max-size") {
+      const auto value = takeConverted(parseMemorySize, "a size such as 512M or 2G");
+      if (!value) return result;
+      options.cacheMaxSize = *value;
+      continue;
+    }
+    if (name == "--old" || name == "--cache") {
+      const auto text = takeValue();
+      if (!text) return result;
+      if (text->empty()) {
+        result.error = "option " + std::string(name) + " needs a path";
+        return result;
+      }
+      if (name == "--old") {
+        options.earlierWork.push_back(pathFromArgument(*text));
+      } else {
+        options.cacheFile = pathFromArgument(*text);
+      }
+      continue;
+    }
     if (name == "--html") {
       const auto text = takeValue();
       if (!text) return result;
@@ -201,14 +226,21 @@ ParseResult parseArguments(std::span<const std::string> args) {
     return result;
   }
 
-  if (options.files.empty()) result.error = "no file given";
+  if (options.noCache && (options.cacheFile || options.clearCache || options.cacheMaxSize)) {
+    result.error =
+        "option --no-cache cannot be used with --cache, --cache-clear or --cache-max-size";
+  } else if (options.files.empty() && !options.clearCache) {
+    result.error = "no file given";
+  }
   return result;
 }
 
 std::string usageText() {
   return "usage: orvalis-scan [--all] [--json] [--html FILE] [--max-evalue E] [--pairs]\n"
          "                    [--mu X] [--delta X] [--group-size N] [--jobs N]\n"
-         "                    [--max-memory SIZE] [--quiet]\n"
+         "                    [--max-memory SIZE] [--quiet] [--old PATH]...\n"
+         "                    [--cache FILE | --no-cache] [--cache-max-size SIZE]\n"
+         "                    [--cache-clear]\n"
          "                    FILE [FILE...]\n"
          "Try 'orvalis-scan --help' for more information.\n";
 }
@@ -224,6 +256,10 @@ standard deviation of all scores, as the results window of Orvalis does.
                   extension (the file itself need not exist, its folder must;
                   subfolders are not searched)
   FILE FILE...    two or more files: compare exactly these, in this order
+  --old PATH      earlier work: a folder (its files with the extension of the
+                  first FILE) or a file; may be given more than once. Every
+                  file of earlier work is compared with every scanned file and
+                  with no other file of earlier work; outputs mark it as old
 
 Output (standard output):
   (default)       one line per listed result, "first & second (score)", or
@@ -268,6 +304,17 @@ Running:
                   powers of 1024); default: what the system can give. A scan
                   that would need more says so before it starts comparing, and
                   a file too large for what is left is skipped with a warning
+  --cache FILE    keep the results of compared file pairs in FILE (an SQLite
+                  database) and take them from there when a rescan meets the
+                  same two file contents with the same settings; default:
+                  $XDG_CACHE_HOME/Tovimar/Orvalis/results.sqlite (XDG_CACHE_HOME
+                  defaults to ~/.cache). The output is the same with or without
+                  it; a cache that cannot be used is named in a warning
+  --no-cache      neither read nor write a results cache
+  --cache-max-size SIZE
+                  keep the cache below SIZE (as 512M or 2G; default 1G): the
+                  pairs used least recently go first
+  --cache-clear   empty the cache before the scan
   --quiet         no progress bar; warnings and errors are still printed (the
                   progress bar is shown only when standard error is a terminal)
   --help, -h      print this help and exit

@@ -43,6 +43,13 @@ struct ScanOptions {
   // instead of those above the threshold.
   std::optional<double> maxEvalue;
   bool pairs = false;  // --pairs: one line per file pair of the listed results
+  // --old: folders and files of earlier work, compared with the scanned files
+  // but not with each other.
+  std::vector<std::filesystem::path> earlierWork;
+  std::optional<std::filesystem::path> cacheFile;  // --cache; unset: the default place
+  bool noCache = false;                            // --no-cache
+  bool clearCache = false;                         // --cache-clear
+  std::optional<std::uint64_t> cacheMaxSize;       // --cache-max-size, in bytes
 };
 
 // The parsed command line, or why it is not one.

@@ -5,9 +5,11 @@
 #include <new>
 #include <thread>
 
+#include "cache/results_cache.h"
 #include "cli/capped_listing.h"
 #include "cli/console_scan_target.h"
 #include "cli/json_report.h"
+#include "discovery/earlier_work.h"
 #include "discovery/file_discovery.h"
 #include "engine/encoding.h"
 #include "engine/scan.h"
@@ -25,6 +27,30 @@ int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine
   if (failure.empty()) return kExitSuccess;
   err << "error: cannot write " << lineText(file) << ": " << failure << '\n';
   return kExitError;
+}
+
+void printCacheWarnings(std::vector<std::string> warnings, std::ostream& err) {
+  for (const std::string& warning : warnings) err << "warning: " << warning << '\n';
+}
+
+// The results cache of a run: none with --no-cache; in a build without one, a
+// warning only when a cache option asked for it.
+std::unique_ptr<ResultsCache> openRunCache(const ScanOptions& options, std::ostream& err) {
+  if (options.noCache) return nullptr;
+  if (!resultsCacheAvailable()) {
+    if (options.cacheFile || options.clearCache || options.cacheMaxSize) {
+      err << "warning: " << kCacheUnavailableMessage << '\n';
+    }
+    return nullptr;
+  }
+  CacheOptions cacheOptions;
+  cacheOptions.file = options.cacheFile.value_or(defaultCacheFile());
+  cacheOptions.maxSize = options.cacheMaxSize.value_or(kDefaultCacheMaxSize);
+  cacheOptions.clear = options.clearCache;
+  std::vector<std::string> warnings;
+  auto cache = ResultsCache::open(cacheOptions, warnings);
+  printCacheWarnings(std::move(warnings), err);
+  return cache;
 }
 
 }  // namespace
@@ -69,6 +95,8 @@ FileSelection chooseScanFiles(const ScanOptions& options) {
     selection.warnings.push_back("warning: skipping " + lineText(entry.path) + ": " + entry.reason);
   }
   selection.message = discoveryMessage(discovery.files.size());
+  // One file of the folder is enough when earlier work is compared with it.
+  if (discovery.files.size() == 1 && !options.earlierWork.empty()) selection.message.clear();
   if (!selection.message.empty()) {
     selection.status = kExitError;
     return selection;
@@ -97,8 +125,14 @@ void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs) {
 
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
             bool showProgress) {
-  // Declared before the engine, so that no worker can outlive its target.
+  if (options.files.empty() && options.clearCache) {
+    openRunCache(options, err);  // emptied on opening
+    return kExitSuccess;
+  }
+  // Declared before the engine, so that no worker can outlive its target or
+  // its cache.
   ConsoleScanTarget target(err, showProgress);
+  std::unique_ptr<ResultsCache> cache;
   CompareEngine engine;
   loadRunSettings(store, options, engine, err);
 
@@ -108,6 +142,25 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     err << selection.message << '\n';
     return selection.status;
   }
+  std::vector<std::filesystem::path> earlierFiles;
+  if (!options.earlierWork.empty()) {
+    EarlierWork earlier =
+        findEarlierWork(options.earlierWork, extensionOf(options.files.front()), selection.files);
+    for (const SkippedEntry& entry : earlier.skipped) {
+      err << "warning: skipping " << lineText(entry.path) << ": " << entry.reason << '\n';
+    }
+    if (!earlier.error.empty()) {
+      err << "error: cannot use the earlier work " << earlier.error << '\n';
+      return kExitError;
+    }
+    earlierFiles = std::move(earlier.files);
+    if (selection.files.size() + earlierFiles.size() < 2) {
+      err << kOnlyOneFileMessage << '\n';
+      return kExitError;
+    }
+  }
+  cache = openRunCache(options, err);
+  engine.resultCache = cache.get();
 
   engine.comparisonPause = std::chrono::milliseconds(0);
   engine.comparisonThreads = options.jobs.value_or(defaultJobs());
@@ -115,13 +168,14 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
 
   target.begin();
   engine.running = true;
-  if (!engine.startScan(&target, std::move(selection.files))) {
+  if (!engine.startScan(&target, std::move(selection.files), std::move(earlierFiles))) {
     target.finish();
     err << "error: " << kThreadStartFailedMessage << '\n';
     return kExitError;
   }
   engine.waitForWorker();
   target.finish();
+  if (cache) printCacheWarnings(cache->takeWarnings(), err);
   if (const auto failure = target.failure()) {
     err << "error: " << *failure << '\n';
     return kExitError;

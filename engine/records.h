@@ -11,17 +11,21 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/align_workspace.h"
 #include "engine/input_file.h"
+#include "engine/sha256.h"
 
 namespace orvalis {
 
+class ComparisonCache;
 class ScanTarget;
 struct FileEntry;
 
@@ -71,6 +75,11 @@ struct FileEntry {
   // The file's size and time of change when the scan read it, to tell whether
   // the file shown later is still the one the offsets were found in.
   FileStamp stamp = {};
+  // A file of earlier work: compared with the other files of the scan but
+  // never with another file of earlier work.
+  bool earlier = false;
+  // The SHA-256 of the bytes read, when the scan has a results cache.
+  std::optional<Sha256Digest> digest = std::nullopt;
 };
 
 // The outcome of aligning two word groups. Offsets count bytes of each file's
@@ -106,7 +115,14 @@ class CompareEngine {
   // worker, which posts its progress to `target` (may be null). The caller sets
   // `running` first. Returns false, with `running` cleared, when the worker
   // thread cannot be started.
-  bool startScan(ScanTarget* target, std::vector<std::filesystem::path> paths);
+  // Files of `earlierPaths` follow those of `paths` in the file table, marked
+  // as earlier work.
+  bool startScan(ScanTarget* target, std::vector<std::filesystem::path> paths,
+                 std::vector<std::filesystem::path> earlierPaths = {});
+
+  // Whether a scan compares the files `a` and `b` (a's index the higher): not
+  // when both are earlier work, nor when pairFilter says no.
+  bool comparesPair(const FileEntry& a, const FileEntry& b) const;
 
   // Releases every file, group, word and result of the current scan.
   void clearScan();
@@ -136,6 +152,18 @@ class CompareEngine {
   // give. A scan checks what it will need before it loads each file and before
   // it compares, and stops with a message rather than run out.
   std::uint64_t memoryLimit = 0;
+  // Decides which further file pairs a scan leaves out (the file with the
+  // higher index first); empty to leave none out. A pair left out makes no
+  // comparisons, is not counted among the scan's file pairs and takes no
+  // comparison numbers.
+  std::function<bool(const FileEntry& a, const FileEntry& b)> pairFilter;
+  // Results of file pairs compared before, found by the files' contents and
+  // the settings; null for none. Not owned; the worker alone uses it.
+  ComparisonCache* resultCache = nullptr;
+  // Counted by the latest scan: the file pairs it compared and, of these, the
+  // ones whose results came from resultCache.
+  std::int64_t filePairsCompared = 0;
+  std::int64_t filePairsFromCache = 0;
 };
 
 }  // namespace orvalis

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "engine/align.h"
+#include "engine/comparison_cache.h"
 #include "engine/memory.h"
 #include "engine/text.h"
 
@@ -38,13 +39,24 @@ struct ComparisonTask {
 static_assert(sizeof(ComparisonTask) <= 2 * sizeof(void*) + 2 * sizeof(std::int32_t),
               "the memory estimate of a scan counts this much per comparison");
 
+// One file pair that a scan compares: its comparisons are either computed,
+// tasks[firstTask] on, or found in the results cache.
+struct PlannedPair {
+  const FileEntry* fileA = nullptr;
+  const FileEntry* fileB = nullptr;
+  std::int64_t size = 0;  // comparisons: 0 when either file has no words
+  std::size_t firstTask = 0;
+  std::vector<PairResult> cached;  // when found: every result, groups filled in
+  bool fromCache = false;
+};
+
 // Every comparison of a scan in the order of their numbers: file pairs (1, 0),
-// (2, 0), (2, 1), (3, 0), ...; within a pair every group of the first file, in
-// order, against every group of the second. pairSizes holds the number of
-// comparisons of each file pair, which is 0 when either file has no words.
+// (2, 0), (2, 1), (3, 0), ... that the engine compares; within a pair every
+// group of the first file, in order, against every group of the second. Tasks
+// hold only the comparisons to compute.
 struct ScanPlan {
   std::vector<ComparisonTask> tasks;
-  std::vector<std::int64_t> pairSizes;
+  std::vector<PlannedPair> pairs;
   std::size_t longestGroup = 0;
 };
 
@@ -52,26 +64,60 @@ struct ScanPlan {
 ComparisonCounts countComparisons(const CompareEngine& engine) {
   ComparisonCounts counts;
   counts.threads = std::max(1, engine.comparisonThreads);
-  std::uint64_t groupsBefore = 0;  // groups of the files before this one
-  for (const auto& [index, entry] : engine.fileTable) {
-    const std::uint64_t groups = entry->groups.size();
-    counts.comparisons += groups * groupsBefore;
-    groupsBefore += groups;
-    for (const auto& [number, group] : entry->groups) {
+  for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
+    const FileEntry& entry = *a->second;
+    for (auto b = engine.fileTable.begin(); b != a; ++b) {
+      if (!engine.comparesPair(entry, *b->second)) continue;
+      counts.comparisons += entry.groups.size() * b->second->groups.size();
+      ++counts.filePairs;
+    }
+    counts.groups += entry.groups.size();
+    for (const auto& [number, group] : entry.groups) {
       counts.words += group->words.size();
       counts.longestGroup = std::max<std::uint64_t>(counts.longestGroup, group->words.size());
     }
   }
-  const std::uint64_t files = engine.fileTable.size();
-  counts.groups = groupsBefore;
-  counts.filePairs = files * (files - (files > 0 ? 1 : 0)) / 2;
   return counts;
+}
+
+ComparisonKey comparisonKey(const CompareEngine& engine, const FileEntry& a, const FileEntry& b) {
+  ComparisonKey key;
+  key.first = *a.digest;
+  key.second = *b.digest;
+  key.mismatchScore = engine.mismatchScore;
+  key.gapScore = engine.gapScore;
+  key.groupSize = effectiveGroupSize(engine.groupSize);
+  return key;
+}
+
+// Looks the pair up in the engine's cache; on success its results are in
+// pair.cached with their groups filled in.
+void findInCache(const CompareEngine& engine, PlannedPair& pair) {
+  if (engine.resultCache == nullptr || pair.size == 0 || !pair.fileA->digest ||
+      !pair.fileB->digest) {
+    return;
+  }
+  const ComparisonKey key = comparisonKey(engine, *pair.fileA, *pair.fileB);
+  if (!engine.resultCache->find(key, static_cast<std::size_t>(pair.size), pair.cached) ||
+      pair.cached.size() != static_cast<std::size_t>(pair.size)) {
+    pair.cached.clear();
+    return;
+  }
+  auto result = pair.cached.begin();
+  for (const auto& [numberA, groupA] : pair.fileA->groups) {
+    for (const auto& [numberB, groupB] : pair.fileB->groups) {
+      result->groupA = groupA.get();
+      result->groupB = groupB.get();
+      ++result;
+    }
+  }
+  pair.fromCache = true;
 }
 
 ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
   ScanPlan plan;
   plan.tasks.reserve(static_cast<std::size_t>(counts.comparisons));
-  plan.pairSizes.reserve(static_cast<std::size_t>(counts.filePairs));
+  plan.pairs.reserve(static_cast<std::size_t>(counts.filePairs));
   // One vocabulary for the whole scan, so that each cell of every comparison
   // compares two word ids.
   std::vector<WordGroup*> groups;
@@ -85,9 +131,16 @@ ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
   giveWordIds(groups);
   for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
     for (auto b = engine.fileTable.begin(); b != a; ++b) {
+      if (!engine.comparesPair(*a->second, *b->second)) continue;
       const auto& groupsA = a->second->groups;
       const auto& groupsB = b->second->groups;
-      plan.pairSizes.push_back(static_cast<std::int64_t>(groupsA.size() * groupsB.size()));
+      PlannedPair& pair = plan.pairs.emplace_back();
+      pair.fileA = a->second.get();
+      pair.fileB = b->second.get();
+      pair.size = static_cast<std::int64_t>(groupsA.size() * groupsB.size());
+      pair.firstTask = plan.tasks.size();
+      findInCache(engine, pair);
+      if (pair.fromCache) continue;
       for (const auto& [numberA, groupA] : groupsA) {
         for (const auto& [numberB, groupB] : groupsB) {
           plan.tasks.push_back(
@@ -230,7 +283,7 @@ std::vector<UnreadableFile> loadFiles(CompareEngine& engine, MemoryBudget& budge
   for (auto& [index, entry] : engine.fileTable) {
     std::string reason;
     try {
-      reason = loadFileEntry(*entry, groupSize, &budget).message;
+      reason = loadFileEntry(*entry, groupSize, &budget, engine.resultCache != nullptr).message;
     } catch (const std::bad_alloc&) {
       entry->groups.clear();
       reason = "not enough memory to read it";
@@ -244,10 +297,10 @@ enum class CompareOutcome { kComplete, kCancelled };
 
 // Runs every comparison of the plan in order, storing each result under its
 // number and posting progress, until done or `running` is found false after a
-// comparison.
-CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanPlan& plan) {
-  const auto fileCount = static_cast<std::int64_t>(engine.fileTable.size());
-  const std::int64_t filePairs = fileCount * (fileCount - 1) / 2;
+// comparison. Results of the cache are handed out as if computed; the results
+// of each pair computed in full go to the cache.
+CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& plan) {
+  const auto filePairs = static_cast<std::int64_t>(plan.pairs.size());
 
   std::unique_ptr<ComparisonPool> pool;
   if (engine.comparisonThreads > 1 && plan.tasks.size() > 1) {
@@ -259,25 +312,37 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanP
   target.post(WM_SCAN_STARTED, 0, filePairs);
   std::int32_t comparisonNumber = 0;
   std::int64_t filePairsDone = 0;
-  for (const std::int64_t pairSize : plan.pairSizes) {
-    target.post(WM_SCAN_SET_RANGE, 0, pairSize);
+  std::vector<PairResult> toStore;
+  for (PlannedPair& pair : plan.pairs) {
+    target.post(WM_SCAN_SET_RANGE, 0, pair.size);
     target.post(WM_SCAN_SET_POS, 0, 0);
-    for (std::int64_t done = 1; done <= pairSize; ++done) {
-      const auto number = static_cast<std::size_t>(comparisonNumber);
+    const bool storing = engine.resultCache != nullptr && !pair.fromCache && pair.size > 0 &&
+                         pair.fileA->digest && pair.fileB->digest;
+    toStore.clear();
+    for (std::int64_t done = 1; done <= pair.size; ++done) {
       PairResult result;
-      if (pool) {
-        result = pool->take(number);
+      if (pair.fromCache) {
+        result = std::move(pair.cached[static_cast<std::size_t>(done - 1)]);
       } else {
-        const ComparisonTask& task = plan.tasks[number];
-        result.groupA = task.groupA;
-        result.groupB = task.groupB;
-        alignGroups(engine, result, task.baseA, task.baseB);
+        const std::size_t number = pair.firstTask + static_cast<std::size_t>(done - 1);
+        if (pool) {
+          result = pool->take(number);
+        } else {
+          const ComparisonTask& task = plan.tasks[number];
+          result.groupA = task.groupA;
+          result.groupB = task.groupB;
+          alignGroups(engine, result, task.baseA, task.baseB);
+        }
+        if (storing) toStore.push_back(result);
       }
       engine.pairResults.emplace(comparisonNumber, std::move(result));
       ++comparisonNumber;
       target.post(WM_SCAN_SET_POS, 0, done);
       if (!engine.running) return CompareOutcome::kCancelled;
     }
+    if (storing)
+      engine.resultCache->store(comparisonKey(engine, *pair.fileA, *pair.fileB), toStore);
+    if (pair.fromCache) ++engine.filePairsFromCache;
     ++filePairsDone;
     target.post(WM_SCAN_PROGRESS, filePairsDone, filePairs);
   }
@@ -299,15 +364,26 @@ std::string comparisonRefusal(const ComparisonCounts& counts, const MemoryBudget
       .append(".");
 }
 
-bool CompareEngine::startScan(ScanTarget* target, std::vector<std::filesystem::path> paths) {
+bool CompareEngine::comparesPair(const FileEntry& a, const FileEntry& b) const {
+  if (a.earlier && b.earlier) return false;
+  return !pairFilter || pairFilter(a, b);
+}
+
+bool CompareEngine::startScan(ScanTarget* target, std::vector<std::filesystem::path> paths,
+                              std::vector<std::filesystem::path> earlierPaths) {
   waitForWorker();
   notifyWindow = target;
   clearScan();
+  filePairsCompared = 0;
+  filePairsFromCache = 0;
+  const std::size_t newFiles = paths.size();
+  for (auto& path : earlierPaths) paths.push_back(std::move(path));
   for (std::size_t i = 0; i < paths.size(); ++i) {
     auto entry = std::make_unique<FileEntry>();
     entry->path = std::move(paths[i]);
     entry->displayName = entry->path.filename();
     entry->index = static_cast<std::int32_t>(i);
+    entry->earlier = i >= newFiles;
     fileTable.emplace(entry->index, std::move(entry));
   }
   try {
@@ -343,15 +419,18 @@ int scanWorker(CompareEngine& engine) {
 
   CompareOutcome outcome;
   try {
-    const ScanPlan plan = planScan(engine, counts);
+    ScanPlan plan = planScan(engine, counts);
+    engine.filePairsCompared = static_cast<std::int64_t>(plan.pairs.size());
     engine.workspace.reserve(plan.longestGroup);
     outcome = compareAll(engine, target, plan);
   } catch (const std::bad_alloc&) {
+    if (engine.resultCache != nullptr) engine.resultCache->scanEnded();
     engine.workspace.release();
     engine.running = false;
     target.scanFailed(kOutOfMemoryMessage);
     return 0;
   }
+  if (engine.resultCache != nullptr) engine.resultCache->scanEnded();
   engine.workspace.release();
   if (outcome == CompareOutcome::kCancelled) return 0;
 

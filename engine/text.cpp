@@ -104,7 +104,7 @@ std::string notEnoughMemoryReason(const MemoryBudget& budget, std::uint64_t need
 }
 
 LoadError readTextFile(const std::filesystem::path& path, std::string& text, FileStamp* stamp,
-                       const MemoryBudget* budget) {
+                       const MemoryBudget* budget, Sha256Digest* digest) {
   InputFile file;
   if (std::string whyNot = file.open(path); !whyNot.empty()) return {std::move(whyNot)};
   if (stamp != nullptr) *stamp = file.stamp();
@@ -124,14 +124,21 @@ LoadError readTextFile(const std::filesystem::path& path, std::string& text, Fil
     got += static_cast<std::size_t>(n);
   }
   raw.resize(got);
+  if (digest != nullptr) *digest = sha256(raw);
   text = applyTextMode(std::move(raw));
   return {};
 }
 
-LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget) {
+LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget,
+                        bool hashContents) {
   groupSize = effectiveGroupSize(groupSize);
   std::string text;
-  if (LoadError error = readTextFile(entry.path, text, &entry.stamp, budget)) return error;
+  Sha256Digest digest{};
+  if (LoadError error =
+          readTextFile(entry.path, text, &entry.stamp, budget, hashContents ? &digest : nullptr)) {
+    return error;
+  }
+  if (hashContents) entry.digest = digest;
   entry.textIsUtf8 = isValidUtf8(text);
   const WordMemory memory = wordMemoryOf(text, groupSize);
   if (budget != nullptr) {

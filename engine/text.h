@@ -63,13 +63,17 @@ std::string notEnoughMemoryReason(const MemoryBudget& budget, std::uint64_t need
 // when opened. Returns why it could not; opening never waits.
 // `stamp`, when given, receives the file's size and time of change as it was read.
 // `budget`, when given, must have room for the file's bytes before they are read.
+// `digest`, when given, receives the SHA-256 of the bytes read, before text mode.
 LoadError readTextFile(const std::filesystem::path& path, std::string& text,
-                       FileStamp* stamp = nullptr, const MemoryBudget* budget = nullptr);
+                       FileStamp* stamp = nullptr, const MemoryBudget* budget = nullptr,
+                       Sha256Digest* digest = nullptr);
 
 // Reads the file named by entry.path and fills its groups. A file that cannot
 // be read gets no groups and the reason is returned. With a budget, a file
 // whose text or words would not fit is not read (or not split) and its words
-// are counted as taken from the budget.
-LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget = nullptr);
+// are counted as taken from the budget. With `hashContents`, entry.digest
+// receives the SHA-256 of the bytes read.
+LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget = nullptr,
+                        bool hashContents = false);
 
 }  // namespace orvalis

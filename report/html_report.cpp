@@ -80,6 +80,13 @@ std::string escapeHtml(std::string_view utf8) {
 // Text that should be UTF-8 but is not guaranteed to be, escaped.
 std::string escapeUtf8(std::string_view text) { return escapeHtml(decodeTextPiece(text, true)); }
 
+// A file's name as the page shows it, marked when it is earlier work.
+std::string fileLabel(const FileEntry& file) {
+  std::string label = escapeHtml(displayText(file.displayName));
+  if (file.earlier) label += escapeHtml(kEarlierWorkMark);
+  return label;
+}
+
 std::string formatNumber(float value) {
   if (std::isnan(value)) return "not a number";
   char buffer[64];
@@ -259,8 +266,7 @@ class ReportWriter {
     out_ << "<div class=\"side\">\n<h4>";
     if (const ReportFile* file = fileOf(group)) {
       const std::string target = file->readable ? stretchId(number, side) : fileId(*file->entry);
-      out_ << "<a href=\"#" << target << "\">" << escapeHtml(displayText(file->entry->displayName))
-           << "</a>";
+      out_ << "<a href=\"#" << target << "\">" << fileLabel(*file->entry) << "</a>";
     }
     out_ << "</h4>\n<p class=\"consensus\"><span>Consensus:</span><code>" << escapeUtf8(consensus)
          << "</code></p>\n</div>\n";
@@ -270,8 +276,8 @@ class ReportWriter {
   // one or more stretches is marked and titled with their result numbers, and
   // an empty anchor stands where each stretch begins.
   void writeFile(const ReportFile& file) {
-    out_ << "<section id=\"" << fileId(*file.entry) << "\">\n<h3>"
-         << escapeHtml(displayText(file.entry->displayName)) << "</h3>\n";
+    out_ << "<section id=\"" << fileId(*file.entry) << "\">\n<h3>" << fileLabel(*file.entry)
+         << "</h3>\n";
     if (!file.readable) {
       out_ << "<p class=\"unreadable\">" << kUnreadableFile << "</p>\n</section>\n";
       return;
@@ -361,7 +367,7 @@ void writeHeatMap(std::ostream& out, const ResultMap& results, const Significanc
   std::vector<std::string> names;
   for (const auto& [index, file] : files) {
     position[index] = static_cast<int>(names.size());
-    names.push_back(displayText(file->displayName));
+    names.push_back(displayText(file->displayName) + (file->earlier ? kEarlierWorkMark : ""));
     longestName = std::max(longestName, std::min<std::size_t>(names.back().size(), 24));
   }
   const int count = static_cast<int>(files.size());
@@ -448,9 +454,8 @@ void writePairTable(std::ostream& out, const std::vector<FilePair>& pairs,
   for (const FilePair& pair : pairs) {
     const std::string link =
         "<a href=\"#result-" + std::to_string(numberOf.at(pair.bestComparison)) + "\">";
-    out << "<tr><td class=\"n\">" << ++rank << "</td><td>" << link
-        << escapeHtml(displayText(pair.fileA->displayName)) << "</a></td><td>" << link
-        << escapeHtml(displayText(pair.fileB->displayName)) << "</a></td><td class=\"n\">"
+    out << "<tr><td class=\"n\">" << ++rank << "</td><td>" << link << fileLabel(*pair.fileA)
+        << "</a></td><td>" << link << fileLabel(*pair.fileB) << "</a></td><td class=\"n\">"
         << formatNumber(pair.best->score) << "</td><td class=\"n\">" << evalueText(pair.bestEvalue)
         << "</td><td class=\"n\">" << pair.results << "</td><td class=\"n\">" << pair.wordsMatched
         << "</td></tr>\n";

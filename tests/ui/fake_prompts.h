@@ -27,6 +27,10 @@ class FakePrompts final : public UserPrompts {
     return std::exchange(nextChoice, std::nullopt);
   }
 
+  std::optional<QString> chooseFolder(QWidget*) override {
+    return std::exchange(nextChoice, std::nullopt);
+  }
+
   void showNotice(QWidget*, const QString& text, std::function<void()> dismissed) override {
     notices.push_back(text);
     pendingNotices.push_back(std::move(dismissed));

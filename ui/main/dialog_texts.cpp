@@ -16,6 +16,10 @@ constexpr std::string_view kPatternList =
     "\t\t\t\t\t\t*.resx;*.idl;*.asm;*.inc;*.vb;*.resx;*.xsd;*.wsdl;*.htm;*.html;*.aspx;"
     "\t\t\t\t\t\t*.ascx;*.asmx;*.asax;*.config;*.asp;*.asa;*.css;*.xml;*.jsl;*.java";
 
+std::string plural(std::int64_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 std::string trimmed(const std::string& text) {
   const auto first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
@@ -38,6 +42,22 @@ std::vector<std::string> split(const std::string& text, char separator) {
 std::string openFilterText() {
   const std::string patterns(kPatternList);
   return "Text Files (" + patterns + ")|" + patterns + "||";
+}
+
+std::string allDoneText(std::int64_t filePairsFromCache, std::int64_t filePairs) {
+  std::string text = kAllDoneText;
+  if (filePairsFromCache <= 0) return text;
+  return text.append(" ")
+      .append(std::to_string(filePairsFromCache))
+      .append(" of ")
+      .append(plural(filePairs, "file pair", "file pairs"))
+      .append(" came from the results cache.");
+}
+
+std::string earlierWorkText(const std::filesystem::path& folder) {
+  return std::string("Earlier work: ")
+      .append(displayText(folder))
+      .append(" (compared with every file to compare, not with each other)");
 }
 
 std::string comparingText(std::int64_t done, std::int64_t total) {

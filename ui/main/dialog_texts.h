@@ -21,6 +21,13 @@ inline constexpr const char* kAllDoneText =
 inline constexpr const char* kWebPageCaption = "Orvalis by Tovimar: tovimar.example/orvalis";
 inline constexpr const char* kProductPageAddress = "https://tovimar.example/orvalis/";
 
+// The status line at the end of a scan: kAllDoneText, followed by how many of
+// the file pairs came from the results cache when any did.
+std::string allDoneText(std::int64_t filePairsFromCache, std::int64_t filePairs);
+
+// The status line once a folder of earlier work is chosen.
+std::string earlierWorkText(const std::filesystem::path& folder);
+
 // "Comparing... (Completed 3 / 10 comparisons so far)".
 std::string comparingText(std::int64_t done, std::int64_t total);
 

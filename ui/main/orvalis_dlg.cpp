@@ -19,6 +19,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "cache/results_cache.h"
+#include "discovery/earlier_work.h"
 #include "discovery/file_discovery.h"
 #include "engine/encoding.h"
 #include "engine/memory.h"
@@ -93,6 +95,11 @@ void COrvalisDlg::createControls() {
   folderRow->setSpacing(du.x(2));
   folderRow->addWidget(folderBox_, 1);
   folderRow->addWidget(browseButton_);
+  earlierWorkButton_ = makeButton(tr("Earlier work..."), folderGroup);
+  earlierWorkButton_->setObjectName(QStringLiteral("earlierWorkButton"));
+  earlierWorkButton_->setToolTip(
+      tr("A folder of earlier work: compared with every file to compare, not with each other"));
+  folderRow->addWidget(earlierWorkButton_);
 
   auto* filesGroup = new QGroupBox(tr("Files to compare"), this);
   filesGroup->setAccessibleName(tr("Files to compare"));
@@ -161,7 +168,8 @@ void COrvalisDlg::createControls() {
   progressTimer_->setInterval(kProgressRedrawMs);
 
   setTabOrder(folderBox_, browseButton_);
-  setTabOrder(browseButton_, fileList_);
+  setTabOrder(browseButton_, earlierWorkButton_);
+  setTabOrder(earlierWorkButton_, fileList_);
   setTabOrder(fileList_, checkButton_);
   setTabOrder(checkButton_, statusLine_);
   setTabOrder(statusLine_, seeSimilaritiesButton_);
@@ -173,6 +181,7 @@ void COrvalisDlg::createControls() {
 // Every source of the dialog's messages, connected in one place.
 void COrvalisDlg::connectMessageMap() {
   connect(browseButton_, &QPushButton::clicked, this, &COrvalisDlg::OnBrowse);
+  connect(earlierWorkButton_, &QPushButton::clicked, this, &COrvalisDlg::OnEarlierWork);
   connect(checkButton_, &QPushButton::clicked, this, &COrvalisDlg::OnCheck);
   connect(seeSimilaritiesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnSeeSimilarities);
   connect(&scanTarget_, &QtScanTarget::posted, this, &COrvalisDlg::OnScanMessage);
@@ -181,7 +190,10 @@ void COrvalisDlg::connectMessageMap() {
           [this](const QString& message) { prompts_.showMessage(this, message); });
   connect(&scanTarget_, &QtScanTarget::failed, this, &COrvalisDlg::OnScanFailed);
   connect(&scanTarget_, &QtScanTarget::noticeRequested, this, &COrvalisDlg::OnNoticeRequested);
-  connect(&scanTarget_, &QtScanTarget::ended, this, [this] { workerAlive_ = false; });
+  connect(&scanTarget_, &QtScanTarget::ended, this, [this] {
+    workerAlive_ = false;
+    showCacheWarnings();
+  });
   connect(progressTimer_, &QTimer::timeout, this, &COrvalisDlg::showProgressPosition);
 }
 
@@ -274,6 +286,29 @@ void COrvalisDlg::openFolder(const std::filesystem::path& folder) {
   prompts_.showMessage(this, fromUtf8(folderChosenMessage(folder)));
 }
 
+void COrvalisDlg::setResultsCache(ResultsCache* cache) {
+  resultsCache_ = cache;
+  engine_.resultCache = cache;
+}
+
+void COrvalisDlg::showCacheWarnings() {
+  if (resultsCache_ == nullptr) return;
+  for (const std::string& warning : resultsCache_->takeWarnings()) {
+    prompts_.showMessage(this, fromUtf8("Warning: " + warning + "."));
+  }
+}
+
+void COrvalisDlg::OnEarlierWork() {
+  const std::optional<QString> chosen = prompts_.chooseFolder(this);
+  if (!chosen) return;
+  setEarlierWorkFolder(toPath(*chosen));
+}
+
+void COrvalisDlg::setEarlierWorkFolder(const std::filesystem::path& folder) {
+  earlierWorkFolder_ = folder;
+  statusLine_->setText(folder.empty() ? QString() : fromUtf8(earlierWorkText(folder)));
+}
+
 void COrvalisDlg::browseFile(const std::filesystem::path& file) {
   Discovery found = discoverFiles(file);
   if (found.error && found.files.empty()) {
@@ -302,9 +337,19 @@ void COrvalisDlg::OnCheck() {
 }
 
 void COrvalisDlg::startScan() {
+  std::vector<std::filesystem::path> earlierFiles;
+  if (!earlierWorkFolder_.empty() && !filePaths_.empty()) {
+    EarlierWork earlier =
+        findEarlierWork({earlierWorkFolder_}, extensionOf(filePaths_.front()), filePaths_);
+    if (!earlier.error.empty()) {
+      prompts_.showMessage(this, fromUtf8("The earlier work cannot be used: " + earlier.error));
+      return;
+    }
+    earlierFiles = std::move(earlier.files);
+  }
   setState(afterScanStarted(state_));
   engine_.running = true;
-  if (!engine_.startScan(&scanTarget_, filePaths_)) {
+  if (!engine_.startScan(&scanTarget_, filePaths_, std::move(earlierFiles))) {
     setState(afterScanStopped(state_));
     prompts_.showMessage(this, QString::fromUtf8(kThreadStartFailedMessage));
     return;
@@ -381,7 +426,9 @@ void COrvalisDlg::OnScanStarted(qint64, qint64 lParam) {
 void COrvalisDlg::OnScanProgress(qint64 wParam, qint64 lParam) {
   if (wParam == lParam) {
     setState(afterScanCompleted(state_));
-    statusLine_->setText(QString::fromUtf8(kAllDoneText));
+    // The worker wrote the count before it posted this message.
+    statusLine_->setText(
+        fromUtf8(allDoneText(engine_.filePairsFromCache, engine_.filePairsCompared)));
   } else {
     statusLine_->setText(fromUtf8(comparingText(wParam, lParam)));
   }
@@ -446,6 +493,7 @@ void COrvalisDlg::setState(DialogState state) {
 void COrvalisDlg::updateControls() {
   const ControlStates controls = statesFor(state_);
   browseButton_->setEnabled(controls.browseEnabled);
+  earlierWorkButton_->setEnabled(controls.browseEnabled);
   checkButton_->setEnabled(controls.checkEnabled);
   checkButton_->setText(fromUtf8(controls.checkCaption));
   checkButton_->setAccessibleName(fromUtf8(controls.checkCaption));

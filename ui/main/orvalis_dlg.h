@@ -23,6 +23,7 @@ class QTimer;
 
 namespace orvalis {
 
+class ResultsCache;
 class SettingsStore;
 
 class COrvalisDlg : public QDialog {
@@ -38,6 +39,7 @@ class COrvalisDlg : public QDialog {
   static constexpr int IDC_PROGRESS = 1013;
   static constexpr int IDC_STATUS = 1014;
   static constexpr int IDC_WEB_PAGE = 1015;
+  static constexpr int IDC_EARLIER_WORK = 1016;
   static constexpr int IDM_ABOUT = 0x0010;
 
   // What the application shell adds: the about box and the splash window, each
@@ -54,6 +56,15 @@ class COrvalisDlg : public QDialog {
   ~COrvalisDlg() override;
 
   void setShellHooks(ShellHooks hooks) { hooks_ = std::move(hooks); }
+
+  // The results cache that scans take results from and keep them in; null for
+  // none. It must outlive the dialog; its warnings are shown after each scan.
+  void setResultsCache(ResultsCache* cache);
+
+  // The folder of earlier work that the next scans compare with the files to
+  // compare, as if chosen with "Earlier work..."; empty for none.
+  void setEarlierWorkFolder(const std::filesystem::path& folder);
+  const std::filesystem::path& earlierWorkFolder() const { return earlierWorkFolder_; }
 
   // Browse as if `file` had been chosen in the file dialog; it need not exist,
   // only its folder must.
@@ -86,6 +97,8 @@ class COrvalisDlg : public QDialog {
   void OnInitDialog();
   void OnSysCommand(int commandId);
   void OnBrowse();
+  void OnEarlierWork();
+  void showCacheWarnings();
   void OnCheck();
   void OnSeeSimilarities();
   void OnScanMessage(quint32 message, qint64 wParam, qint64 lParam);
@@ -121,12 +134,15 @@ class COrvalisDlg : public QDialog {
   QPushButton* checkButton_ = nullptr;
   QPushButton* seeSimilaritiesButton_ = nullptr;
   QPushButton* browseButton_ = nullptr;
+  QPushButton* earlierWorkButton_ = nullptr;
   QPushButton* webPageButton_ = nullptr;
   QTimer* progressTimer_ = nullptr;
 
   QtScanTarget scanTarget_;
   CompareEngine engine_;
   std::vector<std::filesystem::path> filePaths_;
+  std::filesystem::path earlierWorkFolder_;  // kept for every later scan
+  ResultsCache* resultsCache_ = nullptr;
   DialogState state_;
   bool initialised_ = false;
   bool workerAlive_ = false;     // started and not yet reported its end

@@ -39,6 +39,12 @@ std::optional<QString> DesktopPrompts::chooseFileIn(QWidget* parent, const QStri
   return dialog.selectedFiles().constFirst();
 }
 
+std::optional<QString> DesktopPrompts::chooseFolder(QWidget* parent) {
+  const QString folder = QFileDialog::getExistingDirectory(parent);
+  if (folder.isEmpty()) return std::nullopt;
+  return folder;
+}
+
 std::optional<QString> DesktopPrompts::chooseSaveFile(QWidget* parent, const QString& filter,
                                                       const QString& suggestedName) {
   QFileDialog dialog(parent);

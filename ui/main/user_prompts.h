@@ -36,6 +36,13 @@ class UserPrompts {
   virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
                                                 const QString& suggestedName) = 0;
 
+  // A chooser of an existing folder. Nothing when the user cancels, and
+  // nothing where no chooser is offered.
+  virtual std::optional<QString> chooseFolder(QWidget* parent) {
+    (void)parent;
+    return std::nullopt;
+  }
+
   // A message with an OK button that leaves its parent usable and returns at
   // once; `dismissed` runs when the user closes it, or when the parent dies.
   virtual void showNotice(QWidget* parent, const QString& text,
@@ -51,6 +58,7 @@ class DesktopPrompts final : public UserPrompts {
                                       const QString& folder) override;
   std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
                                         const QString& suggestedName) override;
+  std::optional<QString> chooseFolder(QWidget* parent) override;
   void showNotice(QWidget* parent, const QString& text, std::function<void()> dismissed) override;
 };
 

@@ -1,0 +1,120 @@
+// The SQLite results cache on real files: what it keeps and drops, and what
+// it does with files it cannot use.
+#include "cache/results_cache.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+
+namespace orvalis {
+namespace {
+
+namespace fs = std::filesystem;
+
+ComparisonKey keyOf(const std::string& a) { return {sha256(a), sha256("b"), -0.33f, -0.5f, 1000}; }
+
+std::unique_ptr<ResultsCache> openCache(const fs::path& file, std::vector<std::string>& warnings,
+                                        std::uint64_t maxSize = kDefaultCacheMaxSize) {
+  return ResultsCache::open({file, maxSize, false}, warnings);
+}
+
+bool has(ResultsCache& cache, const std::string& a, std::size_t size = 1) {
+  std::vector<PairResult> found;
+  return cache.find(keyOf(a), 1, found) && found[0].consensusA.size() == size;
+}
+
+void runSql(const fs::path& file, const char* sql) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(file.string().c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+  sqlite3_close(db);
+}
+
+// The pair used least recently goes first; one found at every scan stays.
+TEST(ResultsCache, DropsThePairsUsedLeastRecentlyToKeepWithinItsSize) {
+  const testing::TempDir dir;
+  const fs::path file = dir.path() / "sub" / "cache.sqlite";
+  std::vector<std::string> warnings;
+  std::vector<PairResult> big(1);
+  big[0].consensusA = std::string(20000, 'w');
+  for (int n = 0; n < 40; ++n) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));  // each scan later
+    auto cache = openCache(file, warnings, 256 * 1024);
+    ASSERT_TRUE(cache);
+    ASSERT_TRUE(n == 0 || has(*cache, "0", 20000)) << n;
+    cache->store(keyOf(std::to_string(n)), big);
+  }
+  auto cache = openCache(file, warnings);
+  EXPECT_FALSE(has(*cache, "1", 20000));
+  EXPECT_TRUE(has(*cache, "39", 20000));
+  EXPECT_LE(fs::file_size(file), 320u * 1024);
+  EXPECT_TRUE(warnings.empty());
+}
+
+// Each kind of file that is no usable cache: moved aside with a warning that
+// says what it is, and a new cache made in its place.
+TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
+  const testing::TempDir dir;
+  const fs::path good = dir.path() / "good.sqlite";
+  std::vector<std::string> warnings;
+  for (int n = 0; n < 200; ++n) openCache(good, warnings)->store(keyOf(std::to_string(n)), {{}});
+  runSql(good, "PRAGMA wal_checkpoint(TRUNCATE)");  // everything in the file itself
+  std::stringstream bytes;
+  bytes << std::ifstream(good, std::ios::binary).rdbuf();
+  const std::string goodBytes = bytes.str();
+  const auto write = [](const fs::path& f, const std::string& text) {
+    std::ofstream(f, std::ios::binary) << text;
+  };
+  const struct {
+    const char* name;
+    std::function<void(const fs::path&)> make;
+    const char* warning;  // empty: none, the file is used as it is
+  } cases[] = {
+      {"empty", [&](const fs::path& f) { write(f, ""); }, ""},
+      {"zeroed", [&](const fs::path& f) { write(f, std::string(goodBytes.size(), '\0')); },
+       "is damaged"},
+      {"truncated", [&](const fs::path& f) { write(f, goodBytes.substr(0, 6000)); }, "is damaged"},
+      {"foreign", [](const fs::path& f) { runSql(f, "CREATE TABLE notes(text)"); },
+       "is not a results cache of Orvalis"},
+      {"newer",
+       [&](const fs::path& f) {
+         write(f, goodBytes);
+         runSql(f, "PRAGMA user_version=2");
+       },
+       "is of a newer version"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path file = dir.path() / c.name;
+    c.make(file);
+    warnings.clear();
+    auto cache = openCache(file, warnings);
+    ASSERT_TRUE(cache);
+    EXPECT_FALSE(has(*cache, "1", 0));  // whatever was there, nothing is found
+    cache->store(keyOf("new"), {{}});
+    cache->scanEnded();
+    EXPECT_TRUE(has(*cache, "new", 0));
+    if (*c.warning == '\0') {
+      EXPECT_TRUE(warnings.empty());
+      continue;
+    }
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("moved to"), std::string::npos) << warnings[0];
+    EXPECT_TRUE(fs::exists(dir.path() / (std::string(c.name) + ".unusable")));
+  }
+  // A folder that cannot be made: no cache, and the warning says so.
+  warnings.clear();
+  EXPECT_FALSE(openCache(good / "cache.sqlite", warnings));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].rfind("cannot use the results cache ", 0), 0u) << warnings[0];
+}
+
+}  // namespace
+}  // namespace orvalis
