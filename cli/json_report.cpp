@@ -102,6 +102,11 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
     appendJsonString(line, displayText(file.path));
     line += ", \"displayName\": ";
     appendJsonString(line, displayText(file.displayName));
+    // Only a document says what it was, so that plain files read as ever.
+    if (!file.format.empty()) {
+      line += ", \"document\": ";
+      appendJsonString(line, file.format);
+    }
     line += '}';
   });
 

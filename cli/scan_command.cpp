@@ -8,6 +8,7 @@
 #include "cli/console_scan_target.h"
 #include "cli/json_report.h"
 #include "discovery/file_discovery.h"
+#include "documents/document_source.h"
 #include "engine/encoding.h"
 #include "engine/scan.h"
 #include "report/html_report.h"
@@ -96,9 +97,12 @@ void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs) {
 
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
             bool showProgress) {
-  // Declared before the engine, so that no worker can outlive its target.
+  // Declared before the engine, so that no worker can outlive its target or
+  // the text source it reads documents through.
   ConsoleScanTarget target(err, showProgress);
+  const documents::DocumentTextSource documentSource;
   CompareEngine engine;
+  engine.textSource = &documentSource;
   loadRunSettings(store, options, engine, err);
 
   FileSelection selection = chooseScanFiles(options);

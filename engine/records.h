@@ -23,6 +23,7 @@
 namespace orvalis {
 
 class ScanTarget;
+class TextSource;
 struct FileEntry;
 
 // Built-in settings; a freshly created settings store holds the same values.
@@ -71,6 +72,12 @@ struct FileEntry {
   // The file's size and time of change when the scan read it, to tell whether
   // the file shown later is still the one the offsets were found in.
   FileStamp stamp = {};
+  // What kind of document the text came from ("docx", "pdf", ...); empty for
+  // a file read as plain text.
+  std::string format;
+  // The scan's text source, which views and reports read the file through
+  // again; null when the scan read every file as plain text. Not owning.
+  const TextSource* textSource = nullptr;
 };
 
 // The outcome of aligning two word groups. Offsets count bytes of each file's
@@ -136,6 +143,9 @@ class CompareEngine {
   // give. A scan checks what it will need before it loads each file and before
   // it compares, and stops with a message rather than run out.
   std::uint64_t memoryLimit = 0;
+  // Turns documents into text; null reads every file as plain text. Not
+  // owning: it must outlive every scan and every FileEntry of this engine.
+  const TextSource* textSource = nullptr;
 };
 
 }  // namespace orvalis
