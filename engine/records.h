@@ -146,6 +146,8 @@ class CompareEngine {
   // Turns documents into text; null reads every file as plain text. Not
   // owning: it must outlive every scan and every FileEntry of this engine.
   const TextSource* textSource = nullptr;
+  // Threads that turn documents into text; 0 for as many as comparisonThreads.
+  int documentThreads = 0;
 };
 
 }  // namespace orvalis

@@ -274,7 +274,9 @@ std::vector<UnreadableFile> loadFiles(CompareEngine& engine, ScanTarget& target,
   const std::int32_t groupSize = effectiveGroupSize(engine.groupSize);
   std::vector<std::optional<SourceText>> documents;
   if (engine.textSource != nullptr) {
-    documents = readDocuments(engine, target, std::max(1, engine.comparisonThreads));
+    const int threads =
+        engine.documentThreads > 0 ? engine.documentThreads : engine.comparisonThreads;
+    documents = readDocuments(engine, target, std::max(1, threads));
   }
   std::vector<UnreadableFile> unreadable;
   std::size_t position = 0;

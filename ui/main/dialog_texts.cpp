@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "discovery/file_discovery.h"
+#include "documents/document_source.h"
 #include "engine/encoding.h"
 
 namespace orvalis {
@@ -62,6 +63,19 @@ std::string toToolkitFilter(const std::string& filter) {
     result += trimmed(name) + " (" + patterns + ")";
   }
   return result;
+}
+
+std::string openDialogFilter() {
+  std::string filter = toToolkitFilter(openFilterText());
+  if (const std::string documents = documents::documentFilterEntry(); !documents.empty()) {
+    filter += ";;" + toToolkitFilter(documents + "|");
+  }
+  return filter;
+}
+
+std::string readingDocumentsText(std::int64_t done, std::int64_t total) {
+  return "Reading documents... (" + std::to_string(done) + " / " + std::to_string(total) +
+         " files looked at)";
 }
 
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files) {

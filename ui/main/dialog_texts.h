@@ -34,6 +34,13 @@ std::string openFilterText();
 // space around them removed.
 std::string toToolkitFilter(const std::string& filter);
 
+// The Open dialog's filter in the toolkit's form: the first design's entry,
+// unchanged, then one entry for the documents this build reads.
+std::string openDialogFilter();
+
+// "Reading documents... (3 / 10 files looked at)".
+std::string readingDocumentsText(std::int64_t done, std::int64_t total);
+
 // One message naming every file that could not be read, each with its reason.
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files);
 

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 #include "discovery/file_discovery.h"
 #include "engine/encoding.h"
@@ -64,6 +65,8 @@ COrvalisDlg::COrvalisDlg(UserPrompts& prompts, SettingsStore& settings, QWidget*
   setWindowTitle(QString::fromUtf8(kDialogCaption));
   setAccessibleName(QString::fromUtf8(kDialogCaption));
   engine_.memoryLimit = desktopScanMemoryLimit(installedMemory());
+  engine_.textSource = &documentSource_;
+  engine_.documentThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   createControls();
   connectMessageMap();
   updateControls();
@@ -258,7 +261,7 @@ bool COrvalisDlg::nativeEvent(const QByteArray& eventType, void* message, qintpt
 
 void COrvalisDlg::OnBrowse() {
   const std::optional<QString> chosen =
-      prompts_.chooseFile(this, QString::fromUtf8(toToolkitFilter(openFilterText())));
+      prompts_.chooseFile(this, QString::fromUtf8(openDialogFilter()));
   if (!chosen) return;
   browseFile(toPath(*chosen));
 }
@@ -349,6 +352,11 @@ void COrvalisDlg::OnScanMessage(quint32 message, qint64 wParam, qint64 lParam) {
       break;
     case WM_SCAN_PROGRESS:
       OnScanProgress(wParam, lParam);
+      break;
+    case WM_SCAN_READING:
+      statusLine_->setText(fromUtf8(readingDocumentsText(wParam, lParam)));
+      progressBar_->setRange(0, clampToInt(lParam));
+      setProgressPosition(wParam);
       break;
     default:
       break;
