@@ -248,6 +248,10 @@ std::vector<std::optional<SourceText>> readDocuments(CompareEngine& engine, Scan
       } catch (const std::bad_alloc&) {
         text.emplace();
         text->error = "not enough memory to read it";
+      } catch (const std::exception& failure) {
+        // A helper thread must not end the process; the file is unreadable.
+        text.emplace();
+        text->error = failure.what();
       }
       const bool isDocument = text.has_value();
       texts[i] = std::move(text);
@@ -277,6 +281,7 @@ std::vector<UnreadableFile> loadFiles(CompareEngine& engine, ScanTarget& target,
     const int threads =
         engine.documentThreads > 0 ? engine.documentThreads : engine.comparisonThreads;
     documents = readDocuments(engine, target, std::max(1, threads));
+    if (!engine.running) return {};  // cancelled: the scan is dropped anyway
   }
   std::vector<UnreadableFile> unreadable;
   std::size_t position = 0;

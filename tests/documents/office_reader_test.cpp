@@ -49,7 +49,8 @@ TEST(WordReader, GivesTheBodyInReadingOrderThenTheNotes) {
        "plagiarism"},
       {"<w:p><w:r><w:t>keep</w:t></w:r><w:del><w:r><w:delText> gone</w:delText></w:r></w:del>"
        "<w:moveFrom><w:r><w:t> moved</w:t></w:r></w:moveFrom><w:ins><w:r><w:t>ing</w:t></w:r>"
-       "</w:ins></w:p>",
+       "</w:ins><w:del><w:r><w:t> sloppy</w:t></w:r></w:del><w:r><w:delText> bare</w:delText>"
+       "</w:r></w:p>",
        "keeping"},
       {R"(<w:p><w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText>PAGE</w:instrText>)"
        R"(</w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r><w:r><w:t>7</w:t></w:r><w:r>)"
