@@ -108,6 +108,11 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
     line += ", \"displayName\": ";
     appendJsonString(line, displayText(file.displayName));
     if (hasEarlierWork) line += file.earlier ? ", \"old\": true" : ", \"old\": false";
+    // Only a document says what it was, so that plain files read as ever.
+    if (!file.format.empty()) {
+      line += ", \"document\": ";
+      appendJsonString(line, file.format);
+    }
     line += '}';
   });
 

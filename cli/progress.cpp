@@ -37,6 +37,10 @@ void ScanProgress::handle(std::uint32_t message, std::int64_t wParam, std::int64
     case WM_SCAN_SET_POS:
       pairPosition_ = std::clamp<std::int64_t>(lParam, 0, pairRange_);
       break;
+    case WM_SCAN_READING:
+      filesTotal_ = std::max<std::int64_t>(lParam, 0);
+      filesLookedAt_ = std::clamp<std::int64_t>(wParam, 0, filesTotal_);
+      break;
     default:
       break;
   }
@@ -60,6 +64,10 @@ std::optional<ScanProgress::Duration> ScanProgress::timeLeft(Duration elapsed) c
 }
 
 std::string ScanProgress::line(Duration elapsed) const {
+  if (!started_ && filesTotal_ > 0) {
+    return "reading documents... " + std::to_string(filesLookedAt_) + "/" +
+           std::to_string(filesTotal_) + " files  " + formatDuration(elapsed) + " elapsed";
+  }
   if (!started_) return "reading files...  " + formatDuration(elapsed) + " elapsed";
   const double done = fraction();
   const auto percent = std::to_string(static_cast<int>(done * 100.0));

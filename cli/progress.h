@@ -16,7 +16,7 @@ class ScanProgress {
   using Duration = std::chrono::milliseconds;
 
   // Takes one worker message (WM_SCAN_STARTED, WM_SCAN_PROGRESS,
-  // WM_SCAN_SET_RANGE, WM_SCAN_SET_POS); ignores others.
+  // WM_SCAN_SET_RANGE, WM_SCAN_SET_POS, WM_SCAN_READING); ignores others.
   void handle(std::uint32_t message, std::int64_t wParam, std::int64_t lParam);
 
   // Whether the comparisons have begun (the files are loaded).
@@ -41,8 +41,10 @@ class ScanProgress {
   bool started_ = false;
   std::int64_t totalPairs_ = 0;
   std::int64_t pairsDone_ = 0;
-  std::int64_t pairRange_ = 0;     // comparisons of the current file pair
-  std::int64_t pairPosition_ = 0;  // comparisons done in it
+  std::int64_t pairRange_ = 0;      // comparisons of the current file pair
+  std::int64_t pairPosition_ = 0;   // comparisons done in it
+  std::int64_t filesLookedAt_ = 0;  // while documents are read: files done
+  std::int64_t filesTotal_ = 0;     // and all files; 0 before any document
 };
 
 // A duration as m:ss, or h:mm:ss from one hour on; negative durations as 0:00.

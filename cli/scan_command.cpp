@@ -11,6 +11,7 @@
 #include "cli/json_report.h"
 #include "discovery/earlier_work.h"
 #include "discovery/file_discovery.h"
+#include "documents/document_source.h"
 #include "engine/encoding.h"
 #include "engine/scan.h"
 #include "report/html_report.h"
@@ -129,11 +130,13 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     openRunCache(options, err);  // emptied on opening
     return kExitSuccess;
   }
-  // Declared before the engine, so that no worker can outlive its target or
-  // its cache.
+  // Declared before the engine, so that no worker can outlive its target, its
+  // cache or the text source it reads documents through.
   ConsoleScanTarget target(err, showProgress);
   std::unique_ptr<ResultsCache> cache;
+  const documents::DocumentTextSource documentSource;
   CompareEngine engine;
+  engine.textSource = &documentSource;
   loadRunSettings(store, options, engine, err);
 
   FileSelection selection = chooseScanFiles(options);

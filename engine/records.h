@@ -27,6 +27,7 @@ namespace orvalis {
 
 class ComparisonCache;
 class ScanTarget;
+class TextSource;
 struct FileEntry;
 
 // Built-in settings; a freshly created settings store holds the same values.
@@ -80,6 +81,12 @@ struct FileEntry {
   bool earlier = false;
   // The SHA-256 of the bytes read, when the scan has a results cache.
   std::optional<Sha256Digest> digest = std::nullopt;
+  // What kind of document the text came from ("docx", "pdf", ...); empty for
+  // a file read as plain text.
+  std::string format;
+  // The scan's text source, which views and reports read the file through
+  // again; null when the scan read every file as plain text. Not owning.
+  const TextSource* textSource = nullptr;
 };
 
 // The outcome of aligning two word groups. Offsets count bytes of each file's
@@ -164,6 +171,11 @@ class CompareEngine {
   // ones whose results came from resultCache.
   std::int64_t filePairsCompared = 0;
   std::int64_t filePairsFromCache = 0;
+  // Turns documents into text; null reads every file as plain text. Not
+  // owning: it must outlive every scan and every FileEntry of this engine.
+  const TextSource* textSource = nullptr;
+  // Threads that turn documents into text; 0 for as many as comparisonThreads.
+  int documentThreads = 0;
 };
 
 }  // namespace orvalis

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -16,6 +17,7 @@
 #include "engine/comparison_cache.h"
 #include "engine/memory.h"
 #include "engine/text.h"
+#include "engine/text_source.h"
 
 namespace orvalis {
 namespace {
@@ -277,13 +279,78 @@ class ComparisonPool {
   Run current_;  // the run being handed out; the scan thread's alone
 };
 
-std::vector<UnreadableFile> loadFiles(CompareEngine& engine, MemoryBudget& budget) {
+// The texts that the engine's text source gives, one per file of the file
+// table in its order (nothing for a file read as plain text), read on up to
+// `threads` threads. Posts WM_SCAN_READING after each document with the
+// number of files looked at so far and of all files; stops early,
+// leaving the rest unread, when `running` is cleared.
+std::vector<std::optional<SourceText>> readDocuments(CompareEngine& engine, ScanTarget& target,
+                                                     int threads) {
+  std::vector<const FileEntry*> entries;
+  for (const auto& [index, entry] : engine.fileTable) entries.push_back(entry.get());
+  std::vector<std::optional<SourceText>> texts(entries.size());
+  std::atomic<std::size_t> next = 0;
+  std::mutex postMutex;
+  std::int64_t filesDone = 0;
+  const auto fileCount = static_cast<std::int64_t>(entries.size());
+  const auto work = [&] {
+    for (std::size_t i; engine.running && (i = next++) < entries.size();) {
+      std::optional<SourceText> text;
+      try {
+        text = engine.textSource->read(entries[i]->path);
+      } catch (const std::bad_alloc&) {
+        text.emplace();
+        text->error = "not enough memory to read it";
+      } catch (const std::exception& failure) {
+        // A helper thread must not end the process; the file is unreadable.
+        text.emplace();
+        text->error = failure.what();
+      }
+      const bool isDocument = text.has_value();
+      texts[i] = std::move(text);
+      std::lock_guard lock(postMutex);
+      ++filesDone;
+      if (isDocument) target.post(WM_SCAN_READING, filesDone, fileCount);
+    }
+  };
+  std::vector<std::thread> helpers;
+  for (int t = 1; t < threads && static_cast<std::size_t>(t) < entries.size(); ++t) {
+    try {
+      helpers.emplace_back(work);
+    } catch (const std::system_error&) {
+      break;  // go on with the threads that did start
+    }
+  }
+  work();
+  for (auto& helper : helpers) helper.join();
+  return texts;
+}
+
+std::vector<UnreadableFile> loadFiles(CompareEngine& engine, ScanTarget& target,
+                                      MemoryBudget& budget) {
   const std::int32_t groupSize = effectiveGroupSize(engine.groupSize);
+  std::vector<std::optional<SourceText>> documents;
+  if (engine.textSource != nullptr) {
+    const int threads =
+        engine.documentThreads > 0 ? engine.documentThreads : engine.comparisonThreads;
+    documents = readDocuments(engine, target, std::max(1, threads));
+    if (!engine.running) return {};  // cancelled: the scan is dropped anyway
+  }
   std::vector<UnreadableFile> unreadable;
+  std::size_t position = 0;
   for (auto& [index, entry] : engine.fileTable) {
+    entry->textSource = engine.textSource;
+    std::optional<SourceText>* document =
+        position < documents.size() ? &documents[position] : nullptr;
+    ++position;
     std::string reason;
     try {
-      reason = loadFileEntry(*entry, groupSize, &budget, engine.resultCache != nullptr).message;
+      if (document != nullptr && document->has_value()) {
+        reason = loadFileEntry(*entry, std::move(**document), groupSize, &budget).message;
+        document->reset();
+      } else {
+        reason = loadFileEntry(*entry, groupSize, &budget, engine.resultCache != nullptr).message;
+      }
     } catch (const std::bad_alloc&) {
       entry->groups.clear();
       reason = "not enough memory to read it";
@@ -403,7 +470,7 @@ int scanWorker(CompareEngine& engine) {
   ScanTarget& target = engine.notifyWindow ? *engine.notifyWindow : nullTarget;
 
   MemoryBudget budget(engine.memoryLimit, availableMemory());
-  const std::vector<UnreadableFile> unreadable = loadFiles(engine, budget);
+  const std::vector<UnreadableFile> unreadable = loadFiles(engine, target, budget);
   if (!engine.running) return 0;
   if (!unreadable.empty()) target.filesUnreadable(unreadable);
 

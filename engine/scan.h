@@ -21,6 +21,10 @@ inline constexpr std::uint32_t WM_SCAN_SET_POS = 0x0502;
 inline constexpr std::uint32_t WM_SCAN_STARTED = 0x0503;
 // After each file pair; wParam: file pairs done, lParam: the number of file pairs.
 inline constexpr std::uint32_t WM_SCAN_PROGRESS = 0x0504;
+// While documents are turned into text, before the comparisons, after each
+// document: wParam: files looked at so far, lParam: files of the scan. Only a
+// scan with a text source that takes some file over posts it.
+inline constexpr std::uint32_t WM_SCAN_READING = 0x0505;
 
 inline constexpr const char* kFinishedNotice = "Finished!";
 

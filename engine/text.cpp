@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <system_error>
 
 #include "engine/encoding.h"
@@ -129,16 +130,11 @@ LoadError readTextFile(const std::filesystem::path& path, std::string& text, Fil
   return {};
 }
 
-LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget,
-                        bool hashContents) {
-  groupSize = effectiveGroupSize(groupSize);
-  std::string text;
-  Sha256Digest digest{};
-  if (LoadError error =
-          readTextFile(entry.path, text, &entry.stamp, budget, hashContents ? &digest : nullptr)) {
-    return error;
-  }
-  if (hashContents) entry.digest = digest;
+namespace {
+
+// Splits and groups a file's text, within the budget.
+LoadError splitAndGroup(FileEntry& entry, std::string text, std::int32_t groupSize,
+                        MemoryBudget* budget) {
   entry.textIsUtf8 = isValidUtf8(text);
   const WordMemory memory = wordMemoryOf(text, groupSize);
   if (budget != nullptr) {
@@ -149,6 +145,46 @@ LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* 
   text = std::string();
   groupWords(entry, std::move(words), groupSize);
   return {};
+}
+
+}  // namespace
+
+LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget,
+                        bool hashContents) {
+  groupSize = effectiveGroupSize(groupSize);
+  std::string text;
+  Sha256Digest digest{};
+  if (LoadError error =
+          readTextFile(entry.path, text, &entry.stamp, budget, hashContents ? &digest : nullptr)) {
+    return error;
+  }
+  if (hashContents) entry.digest = digest;
+  return splitAndGroup(entry, std::move(text), groupSize, budget);
+}
+
+LoadError loadFileEntry(FileEntry& entry, SourceText given, std::int32_t groupSize,
+                        MemoryBudget* budget) {
+  entry.stamp = given.stamp;
+  entry.format = std::move(given.format);
+  if (!given.error.empty()) return {std::move(given.error)};
+  if (given.text.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+    return {kTooLargeReason};
+  }
+  return splitAndGroup(entry, std::move(given.text), effectiveGroupSize(groupSize), budget);
+}
+
+LoadError readEntryText(const FileEntry& entry, std::string& text, FileStamp* stamp, bool* isUtf8) {
+  std::optional<SourceText> given;
+  if (entry.textSource != nullptr) given = entry.textSource->read(entry.path);
+  if (!given) {
+    LoadError error = readTextFile(entry.path, text, stamp);
+    if (isUtf8 != nullptr) *isUtf8 = isValidUtf8(text);
+    return error;
+  }
+  if (stamp != nullptr) *stamp = given->stamp;
+  if (isUtf8 != nullptr) *isUtf8 = true;
+  text = std::move(given->text);
+  return {std::move(given->error)};
 }
 
 }  // namespace orvalis

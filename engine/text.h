@@ -11,6 +11,7 @@
 #include "engine/input_file.h"
 #include "engine/memory.h"
 #include "engine/records.h"
+#include "engine/text_source.h"
 
 namespace orvalis {
 
@@ -75,5 +76,17 @@ LoadError readTextFile(const std::filesystem::path& path, std::string& text,
 // receives the SHA-256 of the bytes read.
 LoadError loadFileEntry(FileEntry& entry, std::int32_t groupSize, MemoryBudget* budget = nullptr,
                         bool hashContents = false);
+
+// The same with the text a text source gave for the entry's file (its stamp
+// and format are kept in the entry), instead of reading the file.
+LoadError loadFileEntry(FileEntry& entry, SourceText given, std::int32_t groupSize,
+                        MemoryBudget* budget = nullptr);
+
+// The text a scan splits for `entry`'s file, read again now: through the
+// entry's text source when it takes the file over, else in text mode. What
+// views and reports show, so that the scan's offsets fall on the same text.
+// `isUtf8` receives whether the text is valid UTF-8.
+LoadError readEntryText(const FileEntry& entry, std::string& text, FileStamp* stamp = nullptr,
+                        bool* isUtf8 = nullptr);
 
 }  // namespace orvalis

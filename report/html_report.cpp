@@ -216,8 +216,9 @@ class ReportWriter {
     }
     // Each file is read once, however many results show it.
     for (auto& [index, file] : files_) {
-      file.readable = !readTextFile(file.entry->path, file.text);
-      file.isUtf8 = isValidUtf8(file.text);
+      // Through the scan's text source, so that a document shows the text
+      // its offsets count.
+      file.readable = !readEntryText(*file.entry, file.text, nullptr, &file.isUtf8);
     }
   }
 

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "discovery/file_discovery.h"
+#include "documents/document_source.h"
 #include "engine/encoding.h"
 
 namespace orvalis {
@@ -85,7 +86,11 @@ std::string toToolkitFilter(const std::string& filter) {
 }
 
 std::string openDialogFilter() {
-  return toToolkitFilter(openFilterText()) + ";;" + kAllFilesFilterEntry;
+  std::string filter = toToolkitFilter(openFilterText());
+  if (const std::string documents = documents::documentFilterEntry(); !documents.empty()) {
+    filter += ";;" + toToolkitFilter(documents + "|");
+  }
+  return filter + ";;" + kAllFilesFilterEntry;
 }
 
 std::string folderChosenMessage(const std::filesystem::path& folder) {
@@ -95,6 +100,11 @@ std::string folderChosenMessage(const std::filesystem::path& folder) {
          "\nTo choose the extension, click \"Browse...\" and pick one of the files to compare "
          "(\"" +
          kAllFilesFilterEntry + "\" shows every file), or start Orvalis with that file.";
+}
+
+std::string readingDocumentsText(std::int64_t done, std::int64_t total) {
+  return "Reading documents... (" + std::to_string(done) + " / " + std::to_string(total) +
+         " files looked at)";
 }
 
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files) {

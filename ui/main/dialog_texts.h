@@ -45,12 +45,16 @@ std::string toToolkitFilter(const std::string& filter);
 inline constexpr const char* kAllFilesFilterEntry = "All files (*)";
 
 // The Open dialog's filter in the toolkit's form: the entry of openFilterText(),
-// then kAllFilesFilterEntry.
+// unchanged, then one entry for the documents this build reads, then
+// kAllFilesFilterEntry.
 std::string openDialogFilter();
 
 // The message when the program starts on a folder rather than a file: the
 // folder is shown, and the user still chooses the extension.
 std::string folderChosenMessage(const std::filesystem::path& folder);
+
+// "Reading documents... (3 / 10 files looked at)".
+std::string readingDocumentsText(std::int64_t done, std::int64_t total);
 
 // One message naming every file that could not be read, each with its reason.
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files);

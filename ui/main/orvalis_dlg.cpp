@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <limits>
+#include <thread>
 
 #include "cache/results_cache.h"
 #include "discovery/earlier_work.h"
@@ -66,6 +67,8 @@ COrvalisDlg::COrvalisDlg(UserPrompts& prompts, SettingsStore& settings, QWidget*
   setWindowTitle(QString::fromUtf8(kDialogCaption));
   setAccessibleName(QString::fromUtf8(kDialogCaption));
   engine_.memoryLimit = desktopScanMemoryLimit(installedMemory());
+  engine_.textSource = &documentSource_;
+  engine_.documentThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   createControls();
   connectMessageMap();
   updateControls();
@@ -406,6 +409,11 @@ void COrvalisDlg::OnScanMessage(quint32 message, qint64 wParam, qint64 lParam) {
       break;
     case WM_SCAN_PROGRESS:
       OnScanProgress(wParam, lParam);
+      break;
+    case WM_SCAN_READING:
+      statusLine_->setText(fromUtf8(readingDocumentsText(wParam, lParam)));
+      progressBar_->setRange(0, clampToInt(lParam));
+      setProgressPosition(wParam);
       break;
     default:
       break;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "documents/document_source.h"
 #include "engine/records.h"
 #include "ui/main/control_states.h"
 #include "ui/main/qt_scan_target.h"
@@ -139,6 +140,7 @@ class COrvalisDlg : public QDialog {
   QTimer* progressTimer_ = nullptr;
 
   QtScanTarget scanTarget_;
+  const documents::DocumentTextSource documentSource_;  // outlives every scan of engine_
   CompareEngine engine_;
   std::vector<std::filesystem::path> filePaths_;
   std::filesystem::path earlierWorkFolder_;  // kept for every later scan

@@ -384,7 +384,7 @@ void CCompareDlg::showSide(CRichEditCtrlGS& view, int& shownFile, const WordGrou
   if (file != nullptr && shownFile != file->index) {
     // Recorded even when loading failed, so that the failure is told once.
     shownFile = file->index;
-    if (view.LoadTextFile(file->path) && view.loadedStamp() != file->stamp) {
+    if (view.LoadTextFile(file->path, file->textSource) && view.loadedStamp() != file->stamp) {
       prompts_.showMessage(this, fromUtf8(fileMessage(kChangedSinceScanMessage, file->path)));
     }
   }

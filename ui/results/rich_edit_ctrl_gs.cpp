@@ -49,7 +49,25 @@ CRichEditCtrlGS::CRichEditCtrlGS(UserPrompts& prompts, QWidget* parent)
 
 CRichEditCtrlGS::~CRichEditCtrlGS() = default;
 
-bool CRichEditCtrlGS::LoadTextFile(const std::filesystem::path& path) {
+bool CRichEditCtrlGS::LoadTextFile(const std::filesystem::path& path, const TextSource* documents) {
+  if (documents != nullptr) {
+    if (std::optional<SourceText> read = documents->read(path)) {
+      if (!read->error.empty()) {
+        prompts_.showMessage(this, fromUtf8(fileMessage(kFailedToOpenMessage, path)));
+        return false;
+      }
+      clear();
+      QTextCursor end(document());
+      end.beginEditBlock();
+      positions_ = streamDocumentText(read->text, kPieceSize, [&end](std::string_view piece) {
+        end.insertText(fromUtf8(piece));
+      });
+      end.endEditBlock();
+      loadedStamp_ = read->stamp;
+      setTextCursor(QTextCursor(document()));
+      return true;
+    }
+  }
   TextFileSource source;
   switch (source.open(path)) {
     case TextFileFailure::kNone:

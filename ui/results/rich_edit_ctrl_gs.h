@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "engine/input_file.h"
+#include "engine/text_source.h"
 #include "ui/results/view_text.h"
 
 namespace orvalis {
@@ -28,7 +29,10 @@ class CRichEditCtrlGS : public QPlainTextEdit {
   // Replaces the text with the file's text, read in pieces. A file that is
   // missing, a folder, or cannot be opened as a regular file is reported in a
   // message box, and the view keeps its text. True when the text was replaced.
-  bool LoadTextFile(const std::filesystem::path& path);
+  // With a text source that takes the file over (a document), the view shows
+  // the text the source gives instead; a document that cannot be read is
+  // reported in a message box as a file that cannot be opened.
+  bool LoadTextFile(const std::filesystem::path& path, const TextSource* source = nullptr);
 
   // The size and time of change of the file last loaded, as it was read.
   FileStamp loadedStamp() const { return loadedStamp_; }

@@ -69,4 +69,20 @@ ViewPositions streamViewText(TextFileSource& source, std::size_t pieceSize,
   return decoder.positions();
 }
 
+ViewPositions streamDocumentText(std::string_view text, std::size_t pieceSize,
+                                 const std::function<void(std::string_view)>& deliver) {
+  ViewTextDecoder decoder(true);
+  std::string shown;
+  pieceSize = std::max<std::size_t>(pieceSize, 1);
+  for (std::size_t at = 0; at < text.size(); at += pieceSize) {
+    shown.clear();
+    decoder.feed(text.substr(at, pieceSize), shown);
+    if (!shown.empty()) deliver(shown);
+  }
+  shown.clear();
+  decoder.finish(shown);
+  if (!shown.empty()) deliver(shown);
+  return decoder.positions();
+}
+
 }  // namespace orvalis

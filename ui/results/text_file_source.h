@@ -43,4 +43,8 @@ class TextFileSource {
 ViewPositions streamViewText(TextFileSource& source, std::size_t pieceSize,
                              const std::function<void(std::string_view)>& deliver);
 
+// The same for the text of a document, already read whole (UTF-8).
+ViewPositions streamDocumentText(std::string_view text, std::size_t pieceSize,
+                                 const std::function<void(std::string_view)>& deliver);
+
 }  // namespace orvalis

@@ -1,0 +1,170 @@
+#include "documents/office_reader.h"
+
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "documents/zip_archive.h"
+
+namespace orvalis::documents {
+namespace {
+
+// A zip archive of `parts` (name, content), deflated, made in memory.
+std::string makeZip(const std::vector<std::pair<std::string, std::string>>& parts) {
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+  zip_source_keep(buffer);
+  zip_t* archive = zip_open_from_source(buffer, ZIP_TRUNCATE, &error);
+  for (const auto& [name, content] : parts) {
+    zip_source_t* data = zip_source_buffer(archive, content.data(), content.size(), 0);
+    zip_file_add(archive, name.c_str(), data, ZIP_FL_OVERWRITE);
+  }
+  zip_close(archive);
+  zip_source_open(buffer);
+  zip_source_seek(buffer, 0, SEEK_END);
+  std::string bytes(static_cast<std::size_t>(zip_source_tell(buffer)), '\0');
+  zip_source_seek(buffer, 0, SEEK_SET);
+  zip_source_read(buffer, bytes.data(), bytes.size());
+  zip_source_close(buffer);
+  zip_source_free(buffer);
+  return bytes;
+}
+
+std::string word(const std::string& body) {
+  return R"(<w:document xmlns:w="w" xmlns:mc="mc"><w:body>)" + body + "</w:body></w:document>";
+}
+
+TEST(WordReader, GivesTheBodyInReadingOrderThenTheNotes) {
+  struct Case {
+    std::string body;
+    const char* text;
+  } cases[] = {
+      // A word split across formatting runs is one word.
+      {"<w:p><w:r><w:t>pla</w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>giarism</w:t></w:r></w:p>",
+       "plagiarism"},
+      {"<w:p><w:r><w:t>keep</w:t></w:r><w:del><w:r><w:delText> gone</w:delText></w:r></w:del>"
+       "<w:moveFrom><w:r><w:t> moved</w:t></w:r></w:moveFrom><w:ins><w:r><w:t>ing</w:t></w:r>"
+       "</w:ins><w:del><w:r><w:t> sloppy</w:t></w:r></w:del><w:r><w:delText> bare</w:delText>"
+       "</w:r></w:p>",
+       "keeping"},
+      {R"(<w:p><w:r><w:fldChar w:fldCharType="begin"/></w:r><w:r><w:instrText>PAGE</w:instrText>)"
+       R"(</w:r><w:r><w:fldChar w:fldCharType="separate"/></w:r><w:r><w:t>7</w:t></w:r><w:r>)"
+       R"(<w:fldChar w:fldCharType="end"/></w:r><w:fldSimple w:instr="X"><w:r><w:t> 8</w:t>)"
+       R"(</w:r></w:fldSimple></w:p>)",
+       "7 8"},
+      {"<w:p><w:r><w:t>a</w:t></w:r><w:r><mc:AlternateContent><mc:Choice><w:drawing><w:txbxContent>"
+       "<w:p><w:r><w:t>box</w:t></w:r></w:p></w:txbxContent></w:drawing></mc:Choice><mc:Fallback>"
+       "<w:pict><w:txbxContent><w:p><w:r><w:t>box</w:t></w:r></w:p></w:txbxContent></w:pict>"
+       "</mc:Fallback></mc:AlternateContent></w:r><w:r><w:t>b</w:t></w:r></w:p>",
+       "ab\nbox"},
+      {"<w:tbl><w:tr><w:tc><w:p><w:r><w:t>c1</w:t></w:r></w:p></w:tc><w:tc><w:p><w:r><w:t>c2</w:t>"
+       "</w:r></w:p></w:tc></w:tr></w:tbl><w:p><w:r><w:t>x</w:t><w:tab/><w:t>y</w:t><w:br/>"
+       "<w:t>z</w:t><w:softHyphen/><w:t>z</w:t></w:r></w:p>",
+       "c1\nc2\nx y\nzz"},
+  };
+  for (const Case& c : cases) {
+    const DocumentText read = readWordXml(word(c.body), {}, {});
+    EXPECT_EQ(read.error, "") << c.body;
+    EXPECT_EQ(read.text, c.text) << c.body;
+  }
+  const std::string notes =
+      R"(<w:footnotes xmlns:w="w"><w:footnote w:type="separator"><w:p><w:r><w:t>--</w:t></w:r></w:p>)"
+      R"(</w:footnote><w:footnote><w:p><w:r><w:t>first</w:t></w:r></w:p></w:footnote>)"
+      R"(<w:footnote><w:p><w:r><w:t>second</w:t></w:r></w:p></w:footnote></w:footnotes>)";
+  const std::string endnotes =
+      R"(<w:endnotes xmlns:w="w"><w:endnote><w:p><w:r><w:t>last</w:t></w:r></w:p></w:endnote></w:endnotes>)";
+  EXPECT_EQ(readWordXml(word("<w:p><w:r><w:t>body</w:t></w:r></w:p>"), notes, endnotes).text,
+            "body\nfirst\nsecond\nlast");
+}
+
+TEST(OpenDocumentReader, GivesTheBodyInReadingOrderThenTheNotes) {
+  const std::string content =
+      R"(<office:document-content xmlns:office="o" xmlns:text="t" xmlns:table="b" xmlns:draw="d">)"
+      R"(<office:body><office:text><text:tracked-changes><text:changed-region><text:deletion>)"
+      R"(<text:p>gone</text:p></text:deletion></text:changed-region></text:tracked-changes>)"
+      R"(<text:h>Title</text:h><text:p>pla<text:span>giar</text:span>ism<text:s text:c="3"/>x)"
+      R"(<text:tab/>y<text:line-break/>z<text:note text:note-class="endnote"><text:note-citation>i)"
+      R"(</text:note-citation><text:note-body><text:p>end</text:p></text:note-body></text:note>)"
+      R"(<draw:frame><draw:text-box><text:p>box</text:p></draw:text-box></draw:frame>)"
+      R"(<office:annotation><text:p>comment</text:p></office:annotation>
+ w<text:note text:note-class="footnote"><text:note-body><text:p>foot</text:p></text:note-body>)"
+      R"(</text:note></text:p><table:table><table:table-row><table:table-cell><text:p>c1</text:p>)"
+      R"(</table:table-cell><table:table-cell><text:p>c2</text:p></table:table-cell>)"
+      R"(</table:table-row></table:table></office:text></office:body></office:document-content>)";
+  const DocumentText read = readOpenDocumentXml(content);
+  EXPECT_EQ(read.error, "");
+  EXPECT_EQ(read.text, "Title\nplagiarism x y\nz w\nbox\nc1\nc2\nfoot\nend");
+}
+
+// Replaces every occurrence of the 4-byte value `from` in `bytes` by `to`.
+std::string patchSize(std::string bytes, std::uint32_t from, std::uint32_t to) {
+  char a[4];
+  char b[4];
+  std::memcpy(a, &from, 4);
+  std::memcpy(b, &to, 4);
+  for (std::size_t at = bytes.find(std::string_view(a, 4)); at != std::string::npos;
+       at = bytes.find(std::string_view(a, 4), at + 4)) {
+    bytes.replace(at, 4, b, 4);
+  }
+  return bytes;
+}
+
+TEST(ZipDocuments, HostileArchivesAreRefusedWithTheirReason) {
+  DocumentLimits limits;
+  limits.partSize = 100 * 1024;
+  limits.depth = 40;
+  const std::string para = "<w:p><w:r><w:t>x</w:t></w:r></w:p>";
+  const std::string bomb(limits.partSize + 1, ' ');
+  std::string nested;
+  for (int i = 0; i < 50; ++i) nested = "<w:ins>" + nested + "</w:ins>";
+  nested = word(nested.insert(50 * 7, para));
+  const std::string docx = makeZip({{"word/document.xml", word(para)}});
+  // An entry that says it inflates to less than it does.
+  const std::string lying =
+      patchSize(makeZip({{"word/document.xml", word(para) + std::string(150'000, ' ')}}),
+                static_cast<std::uint32_t>(word(para).size() + 150'000), 500);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    const char* reason;
+  } cases[] = {
+      {"bomb", makeZip({{"word/document.xml", bomb}}),
+       "its part word/document.xml would inflate to more than 100 KiB (a zip bomb?)"},
+      {"lying size", lying, "its part word/document.xml would inflate to more than 100 KiB"},
+      {"entities",
+       makeZip({{"word/document.xml",
+                 R"(<?xml version="1.0"?><!DOCTYPE d [<!ENTITY a "aaaa"><!ENTITY b "&a;&a;">]>)" +
+                     word(para)}}),
+       "its part word/document.xml declares XML entities, which are never expanded"},
+      {"nesting", makeZip({{"word/document.xml", nested}}),
+       "it nests its elements deeper than 40 levels"},
+      {"truncated", docx.substr(0, docx.size() / 2),
+       "it is damaged or incomplete: not a readable zip archive"},
+      {"bad xml", makeZip({{"word/document.xml", "<w:document><w:body>"}}),
+       "its part word/document.xml is not well-formed XML"},
+      {"encrypted odt",
+       makeZip({{"mimetype", "application/vnd.oasis.opendocument.text"},
+                {"META-INF/manifest.xml", "<m><encryption-data/></m>"},
+                {"content.xml", "\x01\x02"}}),
+       "it is protected by a password"},
+      {"other zip", makeZip({{"a.txt", "text"}}),
+       "it is a zip archive, neither a Word (.docx) nor an OpenDocument text (.odt)"},
+  };
+  for (const Case& c : cases) {
+    std::string format;
+    const DocumentText read = readZipDocument(c.bytes, limits, format);
+    EXPECT_EQ(read.error.substr(0, std::strlen(c.reason)), c.reason) << c.what;
+    EXPECT_EQ(read.text, "") << c.what;
+  }
+  std::string format;
+  EXPECT_EQ(readZipDocument(docx, limits, format).text, "x");
+  EXPECT_EQ(format, "docx");
+}
+
+}  // namespace
+}  // namespace orvalis::documents
