@@ -73,6 +73,7 @@ int runRankZero(int ranks, std::vector<std::string> args) {
   std::optional<orvalis::cli::mpi::JournalRequest> journal;
   const std::string error = takeJournalOption(args, journal);
   if (!error.empty()) {
+    orvalis::cli::mpi::Coordinator(ranks, std::nullopt).finish();  // the workers end at once
     std::cerr << kMpiProgramName << ": " << error << '\n' << orvalis::cli::usageText();
     return orvalis::cli::kExitUsage;
   }
