@@ -66,7 +66,8 @@ void writeStats(int ranks, const orvalis::cli::mpi::CoordinatorStats* stats) {
   std::ofstream out(file, std::ios::app);
   out << "ranks " << ranks << " records " << (stats ? stats->records : 0) << " bytes "
       << (stats ? stats->bytes : 0) << " resumed " << (stats ? stats->resumedRecords : 0)
-      << " cpu_seconds " << static_cast<double>(std::clock()) / CLOCKS_PER_SEC << '\n';
+      << " local " << (stats ? stats->pairsComputedHere : 0) << " cpu_seconds "
+      << static_cast<double>(std::clock()) / CLOCKS_PER_SEC << '\n';
 }
 
 int runRankZero(int ranks, std::vector<std::string> args) {

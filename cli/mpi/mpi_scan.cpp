@@ -179,7 +179,17 @@ void Coordinator::serviceOne() {
 bool Coordinator::find(const ComparisonKey& key, std::size_t count,
                        std::vector<PairResult>& results) {
   if (!planned_) beginHandOut();
-  const std::int64_t pair = nextPair_++;
+  // Records of this pair arriving while it waits are kept; earlier ones are
+  // no longer asked for.
+  const std::int64_t pair = nextPair_;
+  const bool found = take(pair, key, count, results);
+  nextPair_ = pair + 1;
+  if (!found) ++stats_.pairsComputedHere;
+  return found;
+}
+
+bool Coordinator::take(std::int64_t pair, const ComparisonKey& key, std::size_t count,
+                       std::vector<PairResult>& results) {
   if (inner_ != nullptr && inner_->find(key, count, results)) {
     arrived_.erase(pair);
     return true;

@@ -25,9 +25,10 @@ struct JournalRequest {
 
 // Counted by rank 0 for the benchmark.
 struct CoordinatorStats {
-  std::uint64_t records = 0;         // comparison results received from workers
-  std::uint64_t bytes = 0;           // encoded bytes received from workers
-  std::uint64_t resumedRecords = 0;  // taken from the journal instead
+  std::uint64_t records = 0;            // comparison results received from workers
+  std::uint64_t bytes = 0;              // encoded bytes received from workers
+  std::uint64_t resumedRecords = 0;     // taken from the journal instead
+  std::uint64_t pairsComputedHere = 0;  // by rank 0's scan, not given by a worker
 };
 
 // Rank 0's side: the scan's source of file pair results. The scan asks for the
@@ -54,6 +55,9 @@ class Coordinator final : public ComparisonCache {
 
  private:
   void beginHandOut();
+  // Pair number `pair`'s results from the results cache or the workers.
+  bool take(std::int64_t pair, const ComparisonKey& key, std::size_t count,
+            std::vector<PairResult>& results);
   // Receives one message of a worker, keeps and journals its records and
   // answers with the worker's next range.
   void serviceOne();
@@ -69,7 +73,8 @@ class Coordinator final : public ComparisonCache {
   std::vector<PairRange> ranges_;
   std::size_t nextRange_ = 0;
   std::map<std::int64_t, PairRecords> arrived_;
-  std::int64_t nextPair_ = 0;  // of the scan's next request; earlier records are dropped
+  std::int64_t nextPair_ =
+      0;  // the pair the scan asks for next; records of earlier ones are dropped
   int activeWorkers_ = 0;
   CoordinatorStats stats_;
 };
