@@ -94,6 +94,9 @@ int runRankZero(int ranks, std::vector<std::string> args) {
       });
   std::cout.flush();
   coordinator.finish();
+  if (!coordinator.journalFailure().empty()) {
+    std::cerr << "warning: " << coordinator.journalFailure() << '\n';
+  }
   writeStats(ranks, &coordinator.stats());
   return status;
 }

@@ -3,10 +3,12 @@
 #include <mpi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <climits>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 #include "engine/align.h"
@@ -159,7 +161,10 @@ void Coordinator::serviceOne() {
   if (!records) throw std::runtime_error("a worker sent damaged results");
   if (records->range.end > records->range.first) {
     if (journal_ && !journal_->append(bytes)) {
-      journal_.reset();  // the run goes on; only a resume would lose these ranges
+      // The run goes on; only a resume would lose the ranges from here on.
+      journalFailure_ = "cannot write the journal " + lineText(journalRequest_->file) + ": " +
+                        std::generic_category().message(errno);
+      journal_.reset();
     }
     stats_.bytes += bytes.size();
     for (std::int64_t pair = records->range.first; pair < records->range.end; ++pair) {

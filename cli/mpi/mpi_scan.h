@@ -52,6 +52,8 @@ class Coordinator final : public ComparisonCache {
   void finish();
 
   const CoordinatorStats& stats() const { return stats_; }
+  // Why the journal stopped being written during the run; empty when it was not.
+  const std::string& journalFailure() const { return journalFailure_; }
 
  private:
   void beginHandOut();
@@ -67,6 +69,7 @@ class Coordinator final : public ComparisonCache {
   CompareEngine* engine_ = nullptr;
   ComparisonCache* inner_ = nullptr;
   std::unique_ptr<Journal> journal_;
+  std::string journalFailure_;
   std::vector<RangeRecords> resumed_;
   bool jobSent_ = false;
   bool planned_ = false;
