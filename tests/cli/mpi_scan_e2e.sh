@@ -79,6 +79,13 @@ compare)
   same "essays by E-value" "3" "$samples/lighthouse.txt" --max-evalue 1 --pairs
   same "ties --json --all" "2 3" "$scratch/ties/t000.txt" --json --all --group-size 60
   same "ties lines" "3" "$scratch/ties/t000.txt" --group-size 100
+  # Workers on another vector kernel than rank 0's give the same bytes.
+  args=("$samples/lighthouse.txt" --json --all --group-size 60 --no-cache)
+  XDG_CACHE_HOME=$scratch/c "$scan" "${args[@]}" >"$scratch/s.out"
+  XDG_CACHE_HOME=$scratch/c mpirun -q --oversubscribe --mca btl self,vader \
+    -np 1 -x ORVALIS_KERNEL=avx2 "$mpiscan" "${args[@]}" : \
+    -np 2 -x ORVALIS_KERNEL=portable "$mpiscan" "${args[@]}" >"$scratch/m.out"
+  cmp -s "$scratch/s.out" "$scratch/m.out" || fail "workers on the portable kernel"
   ;;
 errors)
   echo "words" >"$scratch/only.txt"
