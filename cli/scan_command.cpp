@@ -125,7 +125,7 @@ void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs) {
 }
 
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
-            bool showProgress) {
+            bool showProgress, const ScanStartHook& startHook) {
   if (options.files.empty() && options.clearCache) {
     openRunCache(options, err);  // emptied on opening
     return kExitSuccess;
@@ -168,6 +168,15 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   engine.comparisonPause = std::chrono::milliseconds(0);
   engine.comparisonThreads = options.jobs.value_or(defaultJobs());
   engine.memoryLimit = options.maxMemory.value_or(0);
+  if (startHook) {
+    const ScanStartHookResult hooked =
+        startHook(engine, engine.resultCache, selection.files, earlierFiles);
+    if (!hooked.error.empty()) {
+      err << "error: " << hooked.error << '\n';
+      return kExitError;
+    }
+    engine.resultCache = hooked.cache;
+  }
 
   target.begin();
   engine.running = true;
@@ -223,7 +232,7 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
 }
 
 int runScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err,
-                   bool stderrIsTerminal) {
+                   bool stderrIsTerminal, const ScanStartHook& startHook) {
   const ParseResult parsed = parseArguments(args);
   if (!parsed.ok()) {
     err << kProgramName << ": " << parsed.error << '\n' << usageText();
@@ -242,7 +251,7 @@ int runScanCommand(std::span<const std::string> args, std::ostream& out, std::os
   }
   try {
     const auto store = openSystemSettingsStore();
-    return runScan(options, *store, out, err, stderrIsTerminal && !options.quiet);
+    return runScan(options, *store, out, err, stderrIsTerminal && !options.quiet, startHook);
   } catch (const std::bad_alloc&) {
     err << "error: not enough memory\n";
   } catch (const std::exception& failure) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -14,17 +15,34 @@
 #include "engine/records.h"
 #include "engine/settings.h"
 
+namespace orvalis {
+class ComparisonCache;
+}
+
 namespace orvalis::cli {
+
+// Lets another front end take part in a run's scan. Called once, after the
+// files and the settings are known and right before the scan starts, with the
+// run's results cache (null for none). Returns the cache the scan uses instead:
+// `cache` itself or one that forwards to it; or, with `error` set, the run ends
+// with that error.
+struct ScanStartHookResult {
+  ComparisonCache* cache = nullptr;
+  std::string error;  // printed after "error: "
+};
+using ScanStartHook = std::function<ScanStartHookResult(
+    CompareEngine& engine, ComparisonCache* cache, const std::vector<std::filesystem::path>& files,
+    const std::vector<std::filesystem::path>& earlierFiles)>;
 
 // Runs orvalis-scan on the arguments that follow the program name, with the
 // system's settings store; returns the exit status. The progress line goes to
 // `err` only when stderrIsTerminal is set.
 int runScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err,
-                   bool stderrIsTerminal);
+                   bool stderrIsTerminal, const ScanStartHook& startHook = {});
 
 // The scan part of a run, with the settings read from `store`.
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
-            bool showProgress);
+            bool showProgress, const ScanStartHook& startHook = {});
 
 // Puts the settings of a run into `engine`: the store's values when the store
 // exists (a warning when some cannot be read; the store is only read, never

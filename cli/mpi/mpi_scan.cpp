@@ -1,0 +1,288 @@
+#include "cli/mpi/mpi_scan.h"
+
+#include <mpi.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <new>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+#include "engine/align.h"
+#include "engine/encoding.h"
+#include "engine/text.h"
+
+namespace orvalis::cli::mpi {
+namespace {
+
+// Message tags. Rank 0 sends a worker the job (or the end), then a range after
+// each of the worker's messages; an empty range ends the worker's work. A
+// worker sends the records of each range it finished, and an empty range
+// first, to ask for its first.
+constexpr int kTagJob = 1;
+constexpr int kTagStop = 2;
+constexpr int kTagRange = 3;
+constexpr int kTagRecords = 4;
+
+// Waits for a message by polling with growing pauses rather than in a blocking
+// receive, which Open MPI spins in: rank 0 mostly waits and must leave its
+// core to a worker.
+MPI_Status waitForMessage(int source, int tag) {
+  auto pause = std::chrono::microseconds(20);
+  for (;;) {
+    int arrived = 0;
+    MPI_Status status;
+    MPI_Iprobe(source, tag, MPI_COMM_WORLD, &arrived, &status);
+    if (arrived != 0) return status;
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, std::chrono::microseconds(2000));
+  }
+}
+
+std::string receiveBytes(const MPI_Status& status) {
+  int size = 0;
+  MPI_Get_count(&status, MPI_BYTE, &size);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  MPI_Recv(bytes.data(), size, MPI_BYTE, status.MPI_SOURCE, status.MPI_TAG, MPI_COMM_WORLD,
+           MPI_STATUS_IGNORE);
+  return bytes;
+}
+
+void sendBytes(int destination, int tag, const std::string& bytes) {
+  if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
+    throw std::length_error("a message of more than 2 GiB");
+  }
+  MPI_Send(bytes.data(), static_cast<int>(bytes.size()), MPI_BYTE, destination, tag,
+           MPI_COMM_WORLD);
+}
+
+void sendRange(int destination, const PairRange& range) {
+  const std::int64_t bounds[2] = {range.first, range.end};
+  MPI_Send(bounds, 2, MPI_INT64_T, destination, kTagRange, MPI_COMM_WORLD);
+}
+
+// The pair's results on the worker, or an incomplete record when the worker
+// has no such pair or runs out of memory.
+PairRecords computePair(CompareEngine& engine, const std::vector<WorkPair>& plan,
+                        std::int64_t number) {
+  PairRecords records;
+  if (number < 0 || number >= static_cast<std::int64_t>(plan.size())) return records;
+  const WorkPair& pair = plan[static_cast<std::size_t>(number)];
+  if (!pair.fileA->digest || !pair.fileB->digest) return records;
+  records.digestA = *pair.fileA->digest;
+  records.digestB = *pair.fileB->digest;
+  try {
+    records.results.reserve(pair.fileA->groups.size() * pair.fileB->groups.size());
+    for (const auto& [numberA, groupA] : pair.fileA->groups) {
+      for (const auto& [numberB, groupB] : pair.fileB->groups) {
+        PairResult& result = records.results.emplace_back();
+        result.groupA = groupA.get();
+        result.groupB = groupB.get();
+        alignGroups(engine, result, groupA->startOffset, groupB->startOffset);
+        result.groupA = nullptr;
+        result.groupB = nullptr;
+      }
+    }
+    records.complete = true;
+  } catch (const std::bad_alloc&) {
+    records.results.clear();
+    records.results.shrink_to_fit();
+  }
+  return records;
+}
+
+}  // namespace
+
+Coordinator::Coordinator(int ranks, std::optional<JournalRequest> journal)
+    : ranks_(ranks), journalRequest_(std::move(journal)) {}
+
+ScanStartHookResult Coordinator::start(CompareEngine& engine, ComparisonCache* cache,
+                                       const std::vector<std::filesystem::path>& files,
+                                       const std::vector<std::filesystem::path>& earlierFiles) {
+  ScanJob job;
+  job.mismatchScore = engine.mismatchScore;
+  job.gapScore = engine.gapScore;
+  job.groupSize = engine.groupSize;
+  job.files = files;
+  job.earlierFiles = earlierFiles;
+  if (journalRequest_) {
+    std::string error;
+    const Sha256Digest fingerprint = scanFingerprint(job);
+    journal_ = journalRequest_->resume
+                   ? Journal::resume(journalRequest_->file, fingerprint, resumed_, error)
+                   : Journal::create(journalRequest_->file, fingerprint, error);
+    if (!journal_) {
+      return {nullptr, "cannot use the journal " + lineText(journalRequest_->file) + ": " + error};
+    }
+  }
+  const std::string bytes = encodeJob(job);
+  for (int worker = 1; worker < ranks_; ++worker) sendBytes(worker, kTagJob, bytes);
+  jobSent_ = true;
+  activeWorkers_ = ranks_ - 1;
+  engine_ = &engine;
+  inner_ = cache;
+  return {this, {}};
+}
+
+void Coordinator::beginHandOut() {
+  planned_ = true;
+  const std::vector<WorkPair> plan = planWorkPairs(*engine_);
+  std::vector<bool> done(plan.size(), false);
+  for (RangeRecords& block : resumed_) {
+    if (block.range.end > static_cast<std::int64_t>(plan.size())) continue;
+    for (std::int64_t pair = block.range.first; pair < block.range.end; ++pair) {
+      PairRecords& records = block.pairs[static_cast<std::size_t>(pair - block.range.first)];
+      if (!records.complete) continue;
+      stats_.resumedRecords += records.results.size();
+      done[static_cast<std::size_t>(pair)] = true;
+      arrived_[pair] = std::move(records);
+    }
+  }
+  resumed_.clear();
+  // Enough ranges for every worker to take several, so that the last ones end
+  // close together, but each worth a message and a journal block.
+  std::uint64_t cells = 0;
+  for (std::size_t pair = 0; pair < plan.size(); ++pair) {
+    if (!done[pair]) cells += plan[pair].cells;
+  }
+  const std::uint64_t target =
+      std::clamp<std::uint64_t>(cells / (static_cast<std::uint64_t>(ranks_ - 1) * 16),
+                                std::uint64_t{1} << 22, std::uint64_t{1} << 30);
+  ranges_ = splitRanges(plan, done, target);
+}
+
+void Coordinator::serviceOne() {
+  const MPI_Status status = waitForMessage(MPI_ANY_SOURCE, kTagRecords);
+  const std::string bytes = receiveBytes(status);
+  auto records = decodeRange(bytes);
+  if (!records) throw std::runtime_error("a worker sent damaged results");
+  if (records->range.end > records->range.first) {
+    if (journal_ && !journal_->append(bytes)) {
+      // The run goes on; only a resume would lose the ranges from here on.
+      journalFailure_ = "cannot write the journal " + lineText(journalRequest_->file) + ": " +
+                        std::generic_category().message(errno);
+      journal_.reset();
+    }
+    stats_.bytes += bytes.size();
+    for (std::int64_t pair = records->range.first; pair < records->range.end; ++pair) {
+      PairRecords& one = records->pairs[static_cast<std::size_t>(pair - records->range.first)];
+      stats_.records += one.results.size();
+      if (pair >= nextPair_) arrived_[pair] = std::move(one);
+    }
+  }
+  if (nextRange_ < ranges_.size()) {
+    sendRange(status.MPI_SOURCE, ranges_[nextRange_++]);
+  } else {
+    sendRange(status.MPI_SOURCE, {});
+    --activeWorkers_;
+  }
+}
+
+bool Coordinator::find(const ComparisonKey& key, std::size_t count,
+                       std::vector<PairResult>& results) {
+  if (!planned_) beginHandOut();
+  // Records of this pair arriving while it waits are kept; earlier ones are
+  // no longer asked for.
+  const std::int64_t pair = nextPair_;
+  const bool found = take(pair, key, count, results);
+  nextPair_ = pair + 1;
+  if (!found) ++stats_.pairsComputedHere;
+  return found;
+}
+
+bool Coordinator::take(std::int64_t pair, const ComparisonKey& key, std::size_t count,
+                       std::vector<PairResult>& results) {
+  if (inner_ != nullptr && inner_->find(key, count, results)) {
+    arrived_.erase(pair);
+    return true;
+  }
+  results.clear();
+  while (!arrived_.contains(pair) && activeWorkers_ > 0) serviceOne();
+  auto node = arrived_.extract(pair);
+  if (node.empty()) return false;
+  PairRecords& records = node.mapped();
+  if (!records.complete || records.digestA != key.first || records.digestB != key.second ||
+      records.results.size() != count) {
+    return false;
+  }
+  results = std::move(records.results);
+  if (inner_ != nullptr) inner_->store(key, results);
+  return true;
+}
+
+void Coordinator::store(const ComparisonKey& key, const std::vector<PairResult>& results) {
+  if (inner_ != nullptr) inner_->store(key, results);
+}
+
+void Coordinator::scanEnded() {
+  if (inner_ != nullptr) inner_->scanEnded();
+}
+
+void Coordinator::finish() {
+  if (!jobSent_) {
+    for (int worker = 1; worker < ranks_; ++worker) sendBytes(worker, kTagStop, {});
+    return;
+  }
+  // What remains is not asked for any more; ranges under way still reach the
+  // journal.
+  nextRange_ = ranges_.size();
+  nextPair_ = INT64_MAX;
+  arrived_.clear();
+  while (activeWorkers_ > 0) serviceOne();
+}
+
+void runWorker() {
+  const MPI_Status first = waitForMessage(0, MPI_ANY_TAG);
+  const std::string bytes = receiveBytes(first);
+  if (first.MPI_TAG != kTagJob) return;
+  const auto job = decodeJob(bytes);
+  if (!job) throw std::runtime_error("rank 0 sent a damaged job");
+
+  // The same file table and settings as rank 0's scan.
+  CompareEngine engine;
+  engine.mismatchScore = job->mismatchScore;
+  engine.gapScore = job->gapScore;
+  engine.groupSize = job->groupSize;
+  engine.comparisonPause = std::chrono::milliseconds(0);
+  std::vector<std::filesystem::path> paths = job->files;
+  paths.insert(paths.end(), job->earlierFiles.begin(), job->earlierFiles.end());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    auto entry = std::make_unique<FileEntry>();
+    entry->path = paths[i];
+    entry->displayName = entry->path.filename();
+    entry->index = static_cast<std::int32_t>(i);
+    entry->earlier = i >= job->files.size();
+    engine.fileTable.emplace(entry->index, std::move(entry));
+  }
+  const std::int32_t groupSize = effectiveGroupSize(engine.groupSize);
+  std::vector<WordGroup*> groups;
+  for (auto& [index, entry] : engine.fileTable) {
+    try {
+      loadFileEntry(*entry, groupSize, nullptr, true);
+    } catch (const std::bad_alloc&) {
+      entry->groups.clear();
+    }
+    for (auto& [number, group] : entry->groups) groups.push_back(group.get());
+  }
+  giveWordIds(groups);
+  const std::vector<WorkPair> plan = planWorkPairs(engine);
+
+  RangeRecords done;  // empty at first: the request for a first range
+  for (;;) {
+    sendBytes(0, kTagRecords, encodeRange(done));
+    std::int64_t bounds[2] = {0, 0};
+    MPI_Status status = waitForMessage(0, kTagRange);
+    MPI_Recv(bounds, 2, MPI_INT64_T, 0, kTagRange, MPI_COMM_WORLD, &status);
+    if (bounds[1] <= bounds[0]) return;
+    done = {};
+    done.range = {bounds[0], bounds[1]};
+    for (std::int64_t pair = bounds[0]; pair < bounds[1]; ++pair) {
+      done.pairs.push_back(computePair(engine, plan, pair));
+    }
+  }
+}
+
+}  // namespace orvalis::cli::mpi
