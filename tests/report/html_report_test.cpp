@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -155,12 +156,18 @@ TEST(HtmlReport, MapAndPairTableLinkEachPairToItsFirstListedResultStrongestFirst
   // The table: a.txt & c first (results 2 and 4, best 40), then b.txt & c.
   const auto row = [&](const std::string& number, const char* first, int results) {
     const std::string link = "<a href=\"#result-" + number + "\">";
+    const double evalue =
+        evalueOf(significanceOf(scan.results), scan.results.at(number == "2" ? 1 : 0));
+    char sortValue[64];
+    std::snprintf(sortValue, sizeof sortValue, "%.17g", evalue);
+    const std::string count = "\">" + std::to_string(results) + "</td>";
     return link + first + "</a></td><td>" + link + "&lt;a&amp;b&gt;&#39;q&quot;.txt</a></td>" +
-           "<td class=\"n\">" + (number == "2" ? "40.00" : "20.00") + "</td>" + "<td class=\"n\">" +
-           evalueText(
-               evalueOf(significanceOf(scan.results), scan.results.at(number == "2" ? 1 : 0))) +
-           "</td><td class=\"n\">" + std::to_string(results) + "</td><td class=\"n\">" +
-           std::to_string(results) + "</td></tr>";
+           "<td class=\"n\" data-v=\"0\">0 %</td><td class=\"n\" data-v=\"0\">0 %</td>" +
+           (number == "2" ? "<td class=\"n\" data-v=\"40\">40.00</td>"
+                          : "<td class=\"n\" data-v=\"20\">20.00</td>") +
+           "<td class=\"n\" data-v=\"" + sortValue + "\">" + evalueText(evalue) +
+           "</td><td class=\"n\" data-v=\"" + std::to_string(results) + count +
+           "<td class=\"n\" data-v=\"" + std::to_string(results) + count + "</tr>";
   };
   const auto first = html.find(row("2", "a.txt", 2));
   ASSERT_NE(first, std::string::npos) << html;
