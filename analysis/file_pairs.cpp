@@ -61,15 +61,19 @@ WordRange wordsIn(const FileWords& words, std::int64_t start, std::int64_t end) 
   return {first, std::max(first, last)};
 }
 
-// Words covered by any of `ranges`, each once, less those set aside.
-std::int64_t coveredWords(std::vector<WordRange>& ranges, const FileWords& words) {
+// Words covered by any of `ranges`, each once, less those set aside; the merged
+// ranges go to `merged`.
+std::int64_t coveredWords(std::vector<WordRange>& ranges, const FileWords& words,
+                          std::vector<std::pair<std::size_t, std::size_t>>& merged) {
   std::sort(ranges.begin(), ranges.end(),
             [](const WordRange& a, const WordRange& b) { return a.first < b.first; });
   std::int64_t covered = 0;
   std::size_t from = 0, to = 0;  // the merged range being built
   bool open = false;
   const auto close = [&]() {
-    if (open) covered += static_cast<std::int64_t>(to - from) - words.setAsideIn(from, to);
+    if (!open) return;
+    covered += static_cast<std::int64_t>(to - from) - words.setAsideIn(from, to);
+    merged.emplace_back(from, to);
   };
   for (const WordRange& range : ranges) {
     if (range.last <= range.first) continue;
@@ -101,6 +105,22 @@ std::string nameKey(const FileEntry& file) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return key;
+}
+
+using Ranges = std::vector<std::pair<std::size_t, std::size_t>>;
+
+// Whether two lists of ascending disjoint ranges have a word in common.
+bool overlap(const Ranges& x, const Ranges& y) {
+  std::size_t i = 0, j = 0;
+  while (i < x.size() && j < y.size()) {
+    if (x[i].first < y[j].second && y[j].first < x[i].second) return true;
+    if (x[i].second <= y[j].second) {
+      ++i;
+    } else {
+      ++j;
+    }
+  }
+  return false;
 }
 
 // Disjoint sets of links, joined by triangles.
@@ -246,8 +266,8 @@ FilePairTable buildFilePairs(const std::vector<const FileEntry*>& files, const R
     FilePairStats& pair = table.pairs[at];
     const std::size_t a = table.position.at(pair.fileA->index);
     const std::size_t b = table.position.at(pair.fileB->index);
-    pair.sharedA = coveredWords(pairStretches.a, words[a]);
-    pair.sharedB = coveredWords(pairStretches.b, words[b]);
+    pair.sharedA = coveredWords(pairStretches.a, words[a], pair.coveredA);
+    pair.sharedB = coveredWords(pairStretches.b, words[b], pair.coveredB);
     std::sort(pairStretches.starts.begin(), pairStretches.starts.end());
     for (const auto& [start, key] : pairStretches.starts) pair.matches.push_back(key);
   }
@@ -274,6 +294,17 @@ void groupFiles(FilePairTable& table) {
   const auto link = [](std::size_t x, std::size_t y) {
     return pairPosition(std::max(x, y), std::min(x, y));
   };
+  // The words of file x that its pair with y covers.
+  const auto covered = [&](std::size_t x, std::size_t y) -> const Ranges& {
+    const FilePairStats& pair = table.pairs[link(x, y)];
+    return x > y ? pair.coveredA : pair.coveredB;
+  };
+  // Whether in each of the three files the words it shares with the other two
+  // overlap: the three links are made by one text.
+  const auto sameText = [&](std::size_t x, std::size_t y, std::size_t z) {
+    return overlap(covered(x, y), covered(x, z)) && overlap(covered(y, x), covered(y, z)) &&
+           overlap(covered(z, x), covered(z, y));
+  };
   for (std::size_t a = 1; a < count; ++a) {
     for (const std::size_t b : neighbours[a]) {
       if (b >= a) break;
@@ -287,8 +318,10 @@ void groupFiles(FilePairTable& table) {
         } else if (nb[j] < na[i]) {
           ++j;
         } else {
-          sets.join(link(a, b), link(a, na[i]));
-          sets.join(link(a, b), link(b, na[i]));
+          if (sameText(a, b, na[i])) {
+            sets.join(link(a, b), link(a, na[i]));
+            sets.join(link(a, b), link(b, na[i]));
+          }
           ++i;
           ++j;
         }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "analysis/result_listing.h"
@@ -50,6 +51,10 @@ struct FilePairStats {
   // Keys of the significant matches, in the order they stand in fileA.
   std::vector<std::int32_t> matches;
   int group = 0;  // the number of the pair's group, from 1; 0 for none
+  // The words of each file that the significant matches cover, as disjoint
+  // ranges [first, last) of word numbers in text order, ascending.
+  std::vector<std::pair<std::size_t, std::size_t>> coveredA;
+  std::vector<std::pair<std::size_t, std::size_t>> coveredB;
 
   // Shares from 0 to 1; 0 for a file of no words.
   double shareA() const;
@@ -95,11 +100,13 @@ FilePairTable buildFilePairs(const std::vector<const FileEntry*>& files, const R
 // "34 % of a.txt, 12 % of b.txt"
 std::string pairSharesText(const FilePairStats& pair);
 
-// Two files are linked when their pair has a significant match. Links that are
-// two sides of a triangle (three files each linked with the other two) belong
-// to one group, and so on through links shared by triangles; a link in no
-// triangle is a group of its two files. So a file that shares one text with
-// some files and another text with others does not merge them into one group.
+// Two files are linked when their pair has a significant match. Three files
+// whose three pairs are linked by the same text (in each of the three files the
+// words it shares with one of the others overlap those it shares with the
+// other) form a triangle; the links of a triangle belong to one group, and so on
+// through links that triangles share. A link in no triangle is a group of its
+// two files. So a file that shares one text with some files and another text
+// with others does not merge them into one group.
 // Numbers the groups from 1 in `table.groups` order and sets each pair's group.
 void groupFiles(FilePairTable& table);
 

@@ -251,6 +251,21 @@ TEST(FileGroups, TrianglesJoinLinksAndOneCommonFileDoesNotChain) {
   }
 }
 
+TEST(FileGroups, ThreeFilesLinkedByThreeDifferentTextsAreNoTriangle) {
+  // Each pair shares words at its own place: 0 and 1 at words 0-2 of both, 0
+  // and 2 at words 5-7, 1 and 2 at words 5-7 of 1 and 0-2 of 2.
+  Scan scan;
+  for (int f = 0; f < 3; ++f) scan.file(f, 10);
+  scan.result(1, 0, 0, 0, 0, 5, 0, 5, kStrong);
+  scan.result(2, 0, 0, 0, 10, 15, 10, 15, kStrong);
+  scan.result(2, 0, 1, 0, 0, 5, 10, 15, kStrong);
+  EXPECT_EQ(scan.table().groups.size(), 3u);
+  // The same text in all three files: one group.
+  scan.results.at(1) = {scan.group(2, 0), scan.group(0, 0), 0, 5, 0, 5, kStrong, {}, {}};
+  scan.results.at(2) = {scan.group(2, 0), scan.group(1, 0), 0, 5, 0, 5, kStrong, {}, {}};
+  EXPECT_EQ(scan.table().groups.size(), 1u);
+}
+
 TEST(FilePairs, OrderByAnyColumnPutsPairsWithoutAValueLast) {
   Scan scan;
   scan.file(0, 10);  // names f0.txt, f1.txt, ...
