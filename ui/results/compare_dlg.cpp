@@ -18,6 +18,8 @@
 #include "ui/dialog_font_units.h"
 #include "ui/main/user_prompts.h"
 #include "ui/qt_convert.h"
+#include "ui/results/file_pairs_dlg.h"
+#include "ui/results/file_pairs_texts.h"
 #include "ui/results/results_texts.h"
 #include "ui/results/rich_edit_ctrl_gs.h"
 
@@ -144,6 +146,10 @@ void CCompareDlg::createControls() {
   saveReportAction_->setObjectName(QStringLiteral("saveReportAction"));
   saveReportAction_->setShortcut(QKeySequence::Save);
   addAction(saveReportAction_);
+  filePairsAction_ = new QAction(QString::fromUtf8(kFilePairsEntry), this);
+  filePairsAction_->setObjectName(QStringLiteral("filePairsAction"));
+  filePairsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+  addAction(filePairsAction_);
 
   // The template's order; the greyed consensus boxes take no focus.
   setTabOrder(resultList_, upperView_);
@@ -166,6 +172,7 @@ void CCompareDlg::connectMessageMap() {
   connect(showAllBox_, &QCheckBox::clicked, this, &CCompareDlg::OnShowAllResults);
   connect(strongestBox_, &QCheckBox::clicked, this, &CCompareDlg::OnStrongestFirst);
   connect(saveReportAction_, &QAction::triggered, this, &CCompareDlg::OnSaveReport);
+  connect(filePairsAction_, &QAction::triggered, this, &CCompareDlg::OnFilePairs);
   for (CRichEditCtrlGS* view : {upperView_, lowerView_}) {
     // The views' own menu, with the window's entry added.
     view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -173,6 +180,7 @@ void CCompareDlg::connectMessageMap() {
       QMenu* menu = view->createStandardContextMenu(at);
       menu->addSeparator();
       menu->addAction(saveReportAction_);
+      menu->addAction(filePairsAction_);
       menu->exec(view->viewport()->mapToGlobal(at));
       delete menu;
     });
@@ -190,6 +198,7 @@ void CCompareDlg::showEvent(QShowEvent* event) {
 void CCompareDlg::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(saveReportAction_);
+  menu.addAction(filePairsAction_);
   menu.exec(event->globalPos());
 }
 
@@ -291,6 +300,14 @@ void CCompareDlg::OnSaveReport() {
   if (const std::string failure = writeReport(file); !failure.empty()) {
     prompts_.showMessage(this, fromUtf8(reportNotWrittenMessage(file, failure)));
   }
+}
+
+void CCompareDlg::OnFilePairs() {
+  static const ResultMap kNoResults;
+  const ResultMap& results = engineResults != nullptr ? *engineResults : kNoResults;
+  const FilePairTable table = buildFilePairs(filesOf(results), results, significance);
+  CFilePairsDlg pairs(prompts_, table, results, 0, this);
+  pairs.exec();
 }
 
 std::string CCompareDlg::writeReport(const std::filesystem::path& file) const {
