@@ -1,8 +1,11 @@
 #include "analysis/file_pairs.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <numeric>
+#include <system_error>
 #include <utility>
 
 #include "engine/encoding.h"
@@ -417,6 +420,12 @@ std::vector<std::size_t> orderPairs(const FilePairTable& table,
   ordered.reserve(keyed.size());
   for (const Keyed& k : keyed) ordered.push_back(k.row);
   return ordered;
+}
+
+std::string cutText(double maxEvalue) {
+  std::array<char, 64> text{};
+  const auto [end, error] = std::to_chars(text.data(), text.data() + text.size(), maxEvalue);
+  return error == std::errc() ? std::string(text.data(), end) : evalueText(maxEvalue);
 }
 
 std::string pairSharesText(const FilePairStats& pair) {

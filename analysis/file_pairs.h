@@ -138,6 +138,9 @@ std::vector<std::size_t> orderPairs(const FilePairTable& table,
                                     const std::vector<std::size_t>& rows, PairColumn column,
                                     bool descending);
 
+// The cut as it was given, in the shortest form: "0.01", "1e-05".
+std::string cutText(double maxEvalue);
+
 // "34 %": a share as a whole percent, but never "0 %" for a share above zero
 // nor "100 %" for one below the whole file.
 std::string shareText(std::int64_t shared, std::int64_t words);

@@ -551,7 +551,7 @@ void writeGroups(std::ostream& out, const FilePairTable& table) {
     return;
   }
   out << "<p>Files linked by pairs with a significant match (E-value at most "
-      << evalueText(table.maxEvalue)
+      << cutText(table.maxEvalue)
       << "). Three files are in one group when each pair of them is linked, and groups grow "
          "through such triangles that share a pair; a pair in no triangle is a group of two. "
          "A file can be in several groups.</p>\n<ol>\n";

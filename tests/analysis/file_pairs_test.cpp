@@ -316,6 +316,8 @@ TEST(FilePairs, ShareTextIsAWholePercentThatNeverHidesAShareOrOverstatesIt) {
   for (const auto& [shared, words, text] : rows) {
     EXPECT_EQ(shareText(shared, words), text) << shared << '/' << words;
   }
+  EXPECT_EQ(cutText(0.01), "0.01");
+  EXPECT_EQ(cutText(1e-5), "1e-05");
 }
 
 }  // namespace

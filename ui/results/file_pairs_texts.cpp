@@ -95,7 +95,7 @@ std::string pairsSummaryText(const FilePairTable& table) {
   for (const FilePairStats& pair : table.pairs) linked += pair.matches.empty() ? 0 : 1;
   return std::to_string(linked) + " of " + std::to_string(table.pairs.size()) +
          (table.pairs.size() == 1 ? " pair has" : " pairs have") +
-         " a significant match (E-value at most " + evalueText(table.maxEvalue) + "); " +
+         " a significant match (E-value at most " + cutText(table.maxEvalue) + "); " +
          std::to_string(table.groups.size()) + (table.groups.size() == 1 ? " group." : " groups.");
 }
 
