@@ -143,6 +143,17 @@ TEST_F(FilePairsWindow, TableListsPairsWithMatchesSortsByAnyColumnAndOpensPairsA
   EXPECT_EQ(column(model, 1), (std::vector<std::string>{"b1.txt", "c0.txt"}));
   view->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
   EXPECT_EQ(column(model, 1), (std::vector<std::string>{"c0.txt", "b1.txt"}));
+  // By keys: Ctrl+4 sorts by the share of B, largest first, then the other way.
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  QTest::keyClick(view, Qt::Key_4, Qt::ControlModifier);
+  EXPECT_EQ(column(model, 3), (std::vector<std::string>{"71 %", "63 %"}));
+  QTest::keyClick(view, Qt::Key_4, Qt::ControlModifier);
+  EXPECT_EQ(column(model, 3), (std::vector<std::string>{"63 %", "71 %"}));
+  QTest::keyClick(view, Qt::Key_2, Qt::ControlModifier);
+  EXPECT_EQ(column(model, 1), (std::vector<std::string>{"b1.txt", "c0.txt"}));
+  view->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
 
   // Every pair, in the order chosen: by the second file's name, then the
   // first's, Z to A.

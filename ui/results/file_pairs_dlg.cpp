@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -86,6 +87,13 @@ CFilePairsDlg::CFilePairsDlg(UserPrompts& prompts, const FilePairTable& table,
   connect(openPairButton_, &QPushButton::clicked, this, &CFilePairsDlg::OnOpenPair);
   connect(openGroupButton_, &QPushButton::clicked, this, &CFilePairsDlg::OnOpenGroup);
   connect(closeButton_, &QPushButton::clicked, this, &QDialog::accept);
+  // Ctrl+1 to Ctrl+8 sort by the columns in turn, as a click on the header
+  // does: a second time the other way.
+  for (int c = 0; c < kPairsColumns; ++c) {
+    auto* sortKey = new QShortcut(QKeySequence(Qt::CTRL | (Qt::Key_1 + c)), this);
+    connect(sortKey, &QShortcut::activated, this, [this, c]() { sortByColumn(c); });
+  }
+  tableView_->setToolTip(QStringLiteral("Enter opens the pair; Ctrl+1 to Ctrl+8 sort by a column"));
 
   if (model_->rowCount() > 0) tableView_->selectRow(0);
   updateButtons();
@@ -117,6 +125,20 @@ int CFilePairsDlg::chosenRow() const {
   if (!rows.isEmpty()) return rows.front().row();
   const QModelIndex current = tableView_->currentIndex();
   return current.isValid() ? current.row() : -1;
+}
+
+void CFilePairsDlg::sortByColumn(int column) {
+  QHeaderView* header = tableView_->horizontalHeader();
+  // Names A to Z first, figures largest first, E-values smallest first.
+  const auto kind = static_cast<PairsColumn>(column);
+  const bool ascendingFirst = kind == PairsColumn::kFileA || kind == PairsColumn::kFileB ||
+                              kind == PairsColumn::kEvalue || kind == PairsColumn::kGroup;
+  Qt::SortOrder order = ascendingFirst ? Qt::AscendingOrder : Qt::DescendingOrder;
+  if (header->sortIndicatorSection() == column) {
+    order = header->sortIndicatorOrder() == Qt::AscendingOrder ? Qt::DescendingOrder
+                                                               : Qt::AscendingOrder;
+  }
+  header->setSortIndicator(column, order);
 }
 
 void CFilePairsDlg::updateButtons() {

@@ -36,6 +36,9 @@ class CFilePairsDlg : public QDialog {
   // Opens the chosen pair, or the chosen pair's group.
   void OnOpenPair();
   void OnOpenGroup();
+  // Sorts by a column, as Ctrl+1 to Ctrl+8 do: a column chosen again sorts the
+  // other way.
+  void sortByColumn(int column);
 
  signals:
   // A pair's window or a group's window is about to be shown (for tests).
