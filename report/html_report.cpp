@@ -552,9 +552,9 @@ void writeGroups(std::ostream& out, const FilePairTable& table) {
   }
   out << "<p>Files linked by pairs with a significant match (E-value at most "
       << cutText(table.maxEvalue)
-      << "). Three files are in one group when each pair of them is linked, and groups grow "
-         "through such triangles that share a pair; a pair in no triangle is a group of two. "
-         "A file can be in several groups.</p>\n<ol>\n";
+      << "). Three files are in one group when each pair of them is linked by the same text, "
+         "and groups grow through such triangles that share a pair; a pair in no triangle is a "
+         "group of two. A file can be in several groups.</p>\n<ol>\n";
   for (std::size_t g = 0; g < table.groups.size(); ++g) {
     const FileGroup& group = table.groups[g];
     out << "<li id=\"group-" << g + 1 << "\"><strong>";
