@@ -65,8 +65,9 @@ TEST(HtmlPairs, EachPairShowsBothFilesOnceWithEveryMatchInItsTintInBoth) {
   // x1 and y0 share "one two" and "six seven", in the other order in y0.
   const WordGroup* y = scan.file(0, "y0.txt", "six seven a b one two");
   const WordGroup* x = scan.file(1, "x1.txt", "one two c six seven");
-  scan.results[0] = {x, y, 0, 7, 14, 21, 20.0f, "", ""};
-  scan.results[1] = {x, y, 10, 19, 0, 9, 21.0f, "", ""};
+  // The later match in x1 comes first: matches are numbered in x1's order.
+  scan.results[0] = {x, y, 10, 19, 0, 9, 21.0f, "", ""};
+  scan.results[1] = {x, y, 0, 7, 14, 21, 20.0f, "", ""};
   const std::string html = scan.page(true);
   const std::string section = between(html, "<section id=\"pair-1-0\">", "</section>");
   ASSERT_FALSE(section.empty()) << html;
@@ -87,7 +88,7 @@ TEST(HtmlPairs, EachPairShowsBothFilesOnceWithEveryMatchInItsTintInBoth) {
                          tint1 + "\" title=\"Match 1\">one two</mark></pre>"),
             std::string::npos)
       << section;
-  // The table's shares, and its rows' numbers linked to the pair's section.
+  // The row's number links to the pair's section.
   EXPECT_NE(html.find("<td class=\"n\" data-v=\"1\"><a href=\"#pair-1-0\">1</a></td>"),
             std::string::npos);
   EXPECT_NE(html.find("<td class=\"n\" data-v=\"0.80000000000000004\">80 %</td>"
