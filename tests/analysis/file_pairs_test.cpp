@@ -103,7 +103,7 @@ TEST(FilePairs, AResultWithItsFilesTheOtherWayRoundCountsForTheSameSides) {
   scan.file(0, 20);
   scan.file(1, 10);
   scan.result(0, 0, 1, 0, 0, 9, 4, 9, kStrong);  // file 0 as the result's first
-  const FilePairStats& pair = scan.table().pairs[0];
+  const FilePairStats pair = scan.table().pairs[0];
   EXPECT_EQ(pair.sharedA, 3);  // file 1, bytes 4 to 9
   EXPECT_EQ(pair.sharedB, 5);  // file 0, bytes 0 to 9
 }
@@ -136,7 +136,7 @@ TEST(FilePairs, WordsSetAsideCountAsNotSharedButStayAmongTheFilesWords) {
   scan.result(1, 0, 0, 1, 6, 13, 20, 27, kStrong);  // words 3-6 of file 1
   const SetAsideWords setAside{{1, {false, false, false, true, false, false, true}},
                                {0, std::vector<bool>(30, true)}};  // more flags than words
-  const FilePairStats& pair = scan.table(&setAside).pairs[0];
+  const FilePairStats pair = scan.table(&setAside).pairs[0];
   EXPECT_EQ(pair.wordsA, 10);
   EXPECT_EQ(pair.sharedA, 5);  // words 0-6 less 3 and 6
   EXPECT_EQ(pair.sharedB, 0);
