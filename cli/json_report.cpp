@@ -57,6 +57,26 @@ void appendResult(std::string& out, std::int32_t comparison, const PairResult& r
   out += '}';
 }
 
+// The shares and the rest that a pair's line in the "pairs" array gains.
+void appendPairStats(std::string& out, const FilePairStats& pair) {
+  appendIntegerField(out, "wordsA", pair.wordsA);
+  appendIntegerField(out, "sharedA", pair.sharedA);
+  out += ", \"shareA\": ";
+  appendStatistic(out, pair.shareA());
+  appendIntegerField(out, "wordsB", pair.wordsB);
+  appendIntegerField(out, "sharedB", pair.sharedB);
+  out += ", \"shareB\": ";
+  appendStatistic(out, pair.shareB());
+  appendIntegerField(out, "longestMatch", pair.longestMatch);
+  appendIntegerField(out, "matches", static_cast<std::int64_t>(pair.matches.size()));
+  out += ", \"group\": ";
+  if (pair.group > 0) {
+    appendJsonInteger(out, pair.group);
+  } else {
+    out += "null";
+  }
+}
+
 // Writes the items of an array, one per line, each made by `append`.
 template <typename Range, typename Append>
 void writeArrayLines(std::ostream& out, const Range& items, Append append) {
@@ -85,7 +105,7 @@ std::string jsonEvalue(double evalue) {
 void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
                      const std::vector<ListedResult>& listed, bool allResults,
                      const SignificanceModel& model, const std::vector<FilePair>* pairs,
-                     std::size_t listedBeforeCap) {
+                     const FilePairTable* table, std::size_t listedBeforeCap) {
   std::string text = "{\n  \"settings\": {\"MU\": ";
   appendJsonFloat(text, engine.mismatchScore);
   text += ", \"DELTA\": ";
@@ -156,7 +176,7 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
   if (pairs != nullptr) {
     text += ",\n  \"pairs\": ";
     out << text;
-    writeArrayLines(out, *pairs, [](std::string& line, const FilePair& pair) {
+    writeArrayLines(out, *pairs, [&](std::string& line, const FilePair& pair) {
       line += "{\"indexA\": ";
       appendJsonInteger(line, pair.fileA->index);
       appendIntegerField(line, "indexB", pair.fileB->index);
@@ -167,9 +187,34 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
       line += jsonEvalue(pair.bestEvalue);
       appendIntegerField(line, "results", pair.results);
       appendIntegerField(line, "wordsMatched", pair.wordsMatched);
+      if (table != nullptr) {
+        if (const auto at = table->find(pair.fileA->index, pair.fileB->index)) {
+          appendPairStats(line, table->pairs[*at]);
+        }
+      }
       line += '}';
     });
     text.clear();
+    if (table != nullptr) {
+      out << ",\n  \"groups\": ";
+      writeArrayLines(out, table->groups, [&](std::string& line, const FileGroup& group) {
+        line += "{\"members\": [";
+        for (std::size_t i = 0; i < group.members.size(); ++i) {
+          if (i > 0) line += ", ";
+          appendJsonInteger(line, group.members[i]);
+        }
+        line += "], \"pairs\": [";
+        for (std::size_t i = 0; i < group.pairs.size(); ++i) {
+          const FilePairStats& pair = table->pairs[group.pairs[i]];
+          line += i > 0 ? ", [" : "[";
+          appendJsonInteger(line, pair.fileA->index);
+          line += ", ";
+          appendJsonInteger(line, pair.fileB->index);
+          line += ']';
+        }
+        line += "]}";
+      });
+    }
   }
   text += "\n}\n";
   out << text;

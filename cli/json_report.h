@@ -7,6 +7,7 @@
 #include <ostream>
 #include <vector>
 
+#include "analysis/file_pairs.h"
 #include "analysis/result_listing.h"
 #include "analysis/significance.h"
 #include "engine/records.h"
@@ -16,13 +17,14 @@ namespace orvalis::cli {
 // Writes the document for `engine`'s last scan. `results` holds every result of
 // the scan when allResults is set, otherwise only the listed ones, each with its
 // E-value under `model`; `listed` is the listing in list order either way. The
-// document has a "pairs" array when `pairs` is given, and "listedBeforeCap"
-// after "listed" when the listing took more results (listedBeforeCap) than it
-// lists.
+// document has a "pairs" array when `pairs` is given; with `table` as well,
+// each pair has its shares, longest match, significant matches and group from
+// it, and a "groups" array follows. "listedBeforeCap" follows "listed" when the
+// listing took more results (listedBeforeCap) than it lists.
 void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
                      const std::vector<ListedResult>& listed, bool allResults,
                      const SignificanceModel& model, const std::vector<FilePair>* pairs,
-                     std::size_t listedBeforeCap = 0);
+                     const FilePairTable* table = nullptr, std::size_t listedBeforeCap = 0);
 
 // The text of an E-value in JSON: three significant digits, "1.23e-05", the
 // same on every platform; null when it is not a number.

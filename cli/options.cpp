@@ -212,6 +212,19 @@ ParseResult parseArguments(std::span<const std::string> args) {
       }
       continue;
     }
+    if (name == "--sort") {
+      const auto value = takeConverted(
+          [](std::string_view text) -> std::optional<PairOrder> {
+            if (text == "share") return PairOrder::kShare;
+            if (text == "evalue") return PairOrder::kEvalue;
+            if (text == "name") return PairOrder::kName;
+            return std::nullopt;
+          },
+          "share, evalue or name");
+      if (!value) return result;
+      options.pairOrder = *value;
+      continue;
+    }
     if (name == "--html") {
       const auto text = takeValue();
       if (!text) return result;
@@ -231,12 +244,15 @@ ParseResult parseArguments(std::span<const std::string> args) {
         "option --no-cache cannot be used with --cache, --cache-clear or --cache-max-size";
   } else if (options.files.empty() && !options.clearCache) {
     result.error = "no file given";
+  } else if (options.pairOrder && !options.pairs) {
+    result.error = "option --sort orders the file pairs of --pairs";
   }
   return result;
 }
 
 std::string usageText() {
   return "usage: orvalis-scan [--all] [--json] [--html FILE] [--max-evalue E] [--pairs]\n"
+         "                    [--sort share|evalue|name]\n"
          "                    [--mu X] [--delta X] [--group-size N] [--jobs N]\n"
          "                    [--max-memory SIZE] [--quiet] [--old PATH]...\n"
          "                    [--cache FILE | --no-cache] [--cache-max-size SIZE]\n"
@@ -286,8 +302,19 @@ Output (standard output):
                   comparisons, which a note on standard error says)
   --pairs         one line per pair of files of the listed results instead of
                   one per result: both names, the best score and its E-value,
-                  the number of results and the words they match, smallest
-                  E-value first; with --json, a "pairs" array as well
+                  the number of results and the words they match, and the
+                  share of each file's words that the pair's significant
+                  matches cover ("34 % of a.txt, 12 % of b.txt"; a match is
+                  significant when its E-value is at most --max-evalue, 0.01
+                  when not given; each word counts once), smallest E-value
+                  first; with --json, a "pairs" array with the shares, the
+                  longest match and the group of each pair, and a "groups"
+                  array of the files that such pairs link; with --html, the
+                  report also shows the groups and each pair's two files with
+                  all its matches marked
+  --sort ORDER    with --pairs, order the pairs by "share" (the larger of the
+                  two shares, largest first), "evalue" (smallest first) or
+                  "name" (first file's name, then the second's)
 
 Settings (read from the Orvalis settings store, which is never written; each
 can be overridden for this run):

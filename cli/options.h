@@ -25,6 +25,10 @@ inline constexpr int kMaxJobs = 1024;
 
 enum class Action { kScan, kHelp, kVersion };
 
+// --sort: the order of the file pairs. By share: the larger of a pair's two
+// shares, largest first; by E-value: smallest first; by name: A to Z.
+enum class PairOrder { kShare, kEvalue, kName };
+
 struct ScanOptions {
   Action action = Action::kScan;
   // One file: scan its folder for files with its extension. Two or more: scan
@@ -42,7 +46,7 @@ struct ScanOptions {
   // --max-evalue: list the results of E-value at most this, strongest first,
   // instead of those above the threshold.
   std::optional<double> maxEvalue;
-  bool pairs = false;  // --pairs: one line per file pair of the listed results
+
   // --old: folders and files of earlier work, compared with the scanned files
   // but not with each other.
   std::vector<std::filesystem::path> earlierWork;
@@ -50,6 +54,8 @@ struct ScanOptions {
   bool noCache = false;                            // --no-cache
   bool clearCache = false;                         // --cache-clear
   std::optional<std::uint64_t> cacheMaxSize;       // --cache-max-size, in bytes
+  bool pairs = false;                  // --pairs: one line per file pair of the listed results
+  std::optional<PairOrder> pairOrder;  // --sort; needs --pairs
 };
 
 // The parsed command line, or why it is not one.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <map>
 #include <new>
 #include <thread>
 
@@ -22,9 +23,9 @@ namespace {
 // Writes the HTML page to `file`; returns the exit status.
 int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine,
                   const std::vector<ListedResult>& listed, float threshold,
-                  const SignificanceModel& model, std::ostream& err) {
+                  const SignificanceModel& model, const FilePairTable* table, std::ostream& err) {
   const std::string failure =
-      writeHtmlReportFile(file, engine.pairResults, listed, threshold, model);
+      writeHtmlReportFile(file, engine.pairResults, listed, threshold, model, table);
   if (failure.empty()) return kExitSuccess;
   err << "error: cannot write " << lineText(file) << ": " << failure << '\n';
   return kExitError;
@@ -116,12 +117,35 @@ void writeResultLines(std::ostream& out, const std::vector<ListedResult>& listed
   for (std::size_t i = 0; i < shown; ++i) out << listed[i].text << '\n';
 }
 
-void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs) {
+void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs,
+                    const FilePairTable& table) {
   if (pairs.empty()) {
     out << kNoSuspiciousFilesLine << '\n';
     return;
   }
-  for (const FilePair& pair : pairs) out << pairLineText(pair) << '\n';
+  for (const FilePair& pair : pairs) {
+    out << pairLineText(pair);
+    if (const auto at = table.find(pair.fileA->index, pair.fileB->index)) {
+      out << ", " << pairSharesText(table.pairs[*at]);
+    }
+    out << '\n';
+  }
+}
+
+void orderFilePairs(std::vector<FilePair>& pairs, const FilePairTable& table, PairOrder order) {
+  std::vector<std::size_t> rows;
+  std::map<std::size_t, FilePair> byRow;
+  for (const FilePair& pair : pairs) {
+    const auto at = table.find(pair.fileA->index, pair.fileB->index);
+    if (!at) return;  // not a pair of the table: keep the order as it is
+    rows.push_back(*at);
+    byRow.emplace(*at, pair);
+  }
+  const PairColumn column = order == PairOrder::kShare    ? PairColumn::kShare
+                            : order == PairOrder::kEvalue ? PairColumn::kEvalue
+                                                          : PairColumn::kFileA;
+  const auto ordered = orderPairs(table, rows, column, order == PairOrder::kShare);
+  for (std::size_t i = 0; i < ordered.size(); ++i) pairs[i] = byRow.at(ordered[i]);
 }
 
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
@@ -200,7 +224,13 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
                     : listResults(engine.pairResults, threshold, options.showAll);
   setEvalues(listed, model);
   std::vector<FilePair> pairs;
-  if (options.pairs) pairs = aggregatePairs(listed);
+  FilePairTable table;
+  if (options.pairs) {
+    pairs = aggregatePairs(listed);
+    table = buildFilePairs(filesOf(engine.fileTable), engine.pairResults, model,
+                           options.maxEvalue.value_or(kPairMaxEvalue));
+    if (options.pairOrder) orderFilePairs(pairs, table, *options.pairOrder);
+  }
   // Wherever E-values are shown, say when they rest on the fixed values.
   if (model.usesFixedValues() && !options.json && (options.maxEvalue || options.pairs)) {
     err << "note: " << kFixedValuesNote << '\n';
@@ -208,9 +238,10 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   const ListingCount count = runListingCount(options, engine.pairResults, threshold, listed);
   if (options.json) {
     writeJsonReport(out, engine, threshold, listed, options.showAll, model,
-                    options.pairs ? &pairs : nullptr, count.total);
+                    options.pairs ? &pairs : nullptr, options.pairs ? &table : nullptr,
+                    count.total);
   } else if (options.pairs) {
-    writePairLines(out, pairs);
+    writePairLines(out, pairs, table);
   } else {
     writeResultLines(out, listed);
   }
@@ -224,8 +255,8 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     err << "error: cannot write the standard output\n";
     status = kExitError;
   }
-  if (options.htmlFile &&
-      writeHtmlFile(*options.htmlFile, engine, listed, threshold, model, err) != kExitSuccess) {
+  if (options.htmlFile && writeHtmlFile(*options.htmlFile, engine, listed, threshold, model,
+                                        options.pairs ? &table : nullptr, err) != kExitSuccess) {
     status = kExitError;
   }
   return status;

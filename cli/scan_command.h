@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/file_pairs.h"
 #include "analysis/result_listing.h"
 #include "analysis/significance.h"
 #include "cli/options.h"
@@ -65,8 +66,13 @@ FileSelection chooseScanFiles(const ScanOptions& options);
 // is listed.
 void writeResultLines(std::ostream& out, const std::vector<ListedResult>& listed);
 
-// One line per file pair, or "No suspicious files found." when there is none.
-void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs);
+// One line per file pair, ending in the shares of its two files as `table` has
+// them, or "No suspicious files found." when there is none.
+void writePairLines(std::ostream& out, const std::vector<FilePair>& pairs,
+                    const FilePairTable& table);
+
+// Puts `pairs`, each a pair of `table`, in the order that --sort names.
+void orderFilePairs(std::vector<FilePair>& pairs, const FilePairTable& table, PairOrder order);
 
 // The number of comparison threads when --jobs is not given.
 int defaultJobs();

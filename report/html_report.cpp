@@ -443,25 +443,251 @@ void writeHeatMap(std::ostream& out, const ResultMap& results, const Significanc
   out << "</svg>\n</section>\n";
 }
 
+// Makes the headers of each table.sortable buttons that order its rows by their
+// column, ascending then descending; a cell's data-v, when present, is the
+// number it sorts by. Without script the table reads as written.
+constexpr std::string_view kSortScript = R"(<script>
+for (const table of document.querySelectorAll("table.sortable")) {
+  const heads = Array.from(table.tHead.rows[0].cells);
+  heads.forEach((head, column) => {
+    const button = document.createElement("button");
+    button.type = "button";
+    button.textContent = head.textContent;
+    head.textContent = "";
+    head.appendChild(button);
+    button.addEventListener("click", () => {
+      const descending = head.getAttribute("aria-sort") === "ascending";
+      for (const other of heads) other.removeAttribute("aria-sort");
+      head.setAttribute("aria-sort", descending ? "descending" : "ascending");
+      const key = (row) => {
+        const cell = row.cells[column];
+        return cell.dataset.v !== undefined ? Number(cell.dataset.v) : cell.textContent.toLowerCase();
+      };
+      const body = table.tBodies[0];
+      const rows = Array.from(body.rows);
+      rows.sort((x, y) => {
+        const a = key(x), b = key(y);
+        const order = a < b ? -1 : a > b ? 1 : 0;
+        return descending ? -order : order;
+      });
+      for (const row of rows) body.appendChild(row);
+    });
+  });
+}
+</script>
+)";
+
+constexpr std::string_view kPairTableStyle = R"(<style>
+table.sortable th button { font: inherit; font-weight: bold; padding: 0; border: 0; background: none; color: inherit; cursor: pointer; text-align: left; }
+table.sortable th[aria-sort=ascending] button::after { content: " ▲"; }
+table.sortable th[aria-sort=descending] button::after { content: " ▼"; }
+</style>
+)";
+
+std::string pairId(const FilePairStats& pair) {
+  return "pair-" + std::to_string(pair.fileA->index) + "-" + std::to_string(pair.fileB->index);
+}
+
+// A number for the sorting script, in a form that its Number() reads back; an
+// E-value that is not a number sorts after all others.
+std::string sortValue(double value) {
+  if (std::isnan(value)) return "Infinity";
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
+}
+
 // The file pairs of the listed results, smallest E-value first, each linked to
-// its best result.
+// its best result, with the share of each file that the pair's significant
+// matches cover; the row's number links to the pair's section when the page
+// has one.
 void writePairTable(std::ostream& out, const std::vector<FilePair>& pairs,
-                    const std::map<std::int32_t, std::size_t>& numberOf) {
+                    const std::map<std::int32_t, std::size_t>& numberOf, const FilePairTable& table,
+                    bool pairSections) {
   if (pairs.empty()) return;
-  out << "<section id=\"pairs\">\n<h2>File pairs</h2>\n<table class=\"pairs\">\n<thead><tr>"
-         "<th>#</th><th>First file</th><th>Second file</th><th>Best score</th><th>E-value</th>"
+  out << "<section id=\"pairs\">\n<h2>File pairs</h2>\n"
+      << kPairTableStyle
+      << "<table class=\"pairs sortable\">\n<thead><tr>"
+         "<th>#</th><th>First file</th><th>Second file</th><th>Share of first</th>"
+         "<th>Share of second</th><th>Best score</th><th>E-value</th>"
          "<th>Results</th><th>Words matched</th></tr></thead>\n<tbody>\n";
   std::size_t rank = 0;
   for (const FilePair& pair : pairs) {
     const std::string link =
         "<a href=\"#result-" + std::to_string(numberOf.at(pair.bestComparison)) + "\">";
-    out << "<tr><td class=\"n\">" << ++rank << "</td><td>" << link << fileLabel(*pair.fileA)
-        << "</a></td><td>" << link << fileLabel(*pair.fileB) << "</a></td><td class=\"n\">"
-        << formatNumber(pair.best->score) << "</td><td class=\"n\">" << evalueText(pair.bestEvalue)
-        << "</td><td class=\"n\">" << pair.results << "</td><td class=\"n\">" << pair.wordsMatched
+    const auto at = table.find(pair.fileA->index, pair.fileB->index);
+    const FilePairStats* stats = at ? &table.pairs[*at] : nullptr;
+    ++rank;
+    out << "<tr><td class=\"n\" data-v=\"" << rank << "\">";
+    if (pairSections && stats != nullptr && !stats->matches.empty()) {
+      out << "<a href=\"#" << pairId(*stats) << "\">" << rank << "</a>";
+    } else {
+      out << rank;
+    }
+    out << "</td><td>" << link << fileLabel(*pair.fileA) << "</a></td><td>" << link
+        << fileLabel(*pair.fileB) << "</a></td>";
+    for (const bool first : {true, false}) {
+      const std::int64_t shared = stats == nullptr ? 0 : first ? stats->sharedA : stats->sharedB;
+      const std::int64_t words = stats == nullptr ? 0 : first ? stats->wordsA : stats->wordsB;
+      const double share = stats == nullptr ? 0.0 : first ? stats->shareA() : stats->shareB();
+      out << "<td class=\"n\" data-v=\"" << sortValue(share) << "\">"
+          << escapeHtml(shareText(shared, words)) << "</td>";
+    }
+    out << "<td class=\"n\" data-v=\"" << sortValue(pair.best->score) << "\">"
+        << formatNumber(pair.best->score) << "</td><td class=\"n\" data-v=\""
+        << sortValue(pair.bestEvalue) << "\">" << evalueText(pair.bestEvalue)
+        << "</td><td class=\"n\" data-v=\"" << pair.results << "\">" << pair.results
+        << "</td><td class=\"n\" data-v=\"" << pair.wordsMatched << "\">" << pair.wordsMatched
         << "</td></tr>\n";
   }
-  out << "</tbody>\n</table>\n</section>\n";
+  out << "</tbody>\n</table>\n" << kSortScript << "</section>\n";
+}
+
+std::string pairTitle(const FilePairStats& pair) {
+  return escapeHtml(displayText(pair.fileA->displayName)) + " &amp; " +
+         escapeHtml(displayText(pair.fileB->displayName));
+}
+
+// The groups of files, largest first, each with its members and the pairs that
+// link them, linked to the pairs' sections.
+void writeGroups(std::ostream& out, const FilePairTable& table) {
+  out << "<section id=\"groups\">\n<h2>Groups of files</h2>\n";
+  if (table.groups.empty()) {
+    out << "<p>No two files share a significant match.</p>\n</section>\n";
+    return;
+  }
+  out << "<p>Files linked by pairs with a significant match (E-value at most "
+      << cutText(table.maxEvalue)
+      << "). Three files are in one group when each pair of them is linked by the same text, "
+         "and groups grow through such triangles that share a pair; a pair in no triangle is a "
+         "group of two. A file can be in several groups.</p>\n<ol>\n";
+  for (std::size_t g = 0; g < table.groups.size(); ++g) {
+    const FileGroup& group = table.groups[g];
+    out << "<li id=\"group-" << g + 1 << "\"><strong>";
+    for (std::size_t m = 0; m < group.members.size(); ++m) {
+      const FileEntry* entry = table.files[table.position.at(group.members[m])];
+      out << (m > 0 ? ", " : "") << escapeHtml(displayText(entry->displayName));
+    }
+    out << "</strong>: " << group.pairs.size() << (group.pairs.size() == 1 ? " pair" : " pairs")
+        << ": ";
+    for (std::size_t i = 0; i < group.pairs.size(); ++i) {
+      const FilePairStats& pair = table.pairs[group.pairs[i]];
+      out << (i > 0 ? ", " : "") << "<a href=\"#" << pairId(pair) << "\">" << pairTitle(pair)
+          << "</a>";
+    }
+    out << "</li>\n";
+  }
+  out << "</ol>\n</section>\n";
+}
+
+// A file's text with stretches marked: each piece that one or more matches
+// cover is marked in the tint of the first of them and titled with their
+// numbers; an anchor stands where each match begins.
+struct MatchStretch {
+  std::size_t number = 0;  // from 1
+  std::int32_t start = 0;
+  std::int32_t end = 0;
+};
+
+void writeMarkedText(std::ostream& out, const std::string& text, bool isUtf8,
+                     const std::vector<MatchStretch>& stretches, const std::string& idPrefix) {
+  const auto size = static_cast<std::int64_t>(text.size());
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  std::vector<std::size_t> cuts{0, text.size()};
+  for (const MatchStretch& stretch : stretches) {
+    const auto first = static_cast<std::size_t>(std::clamp<std::int64_t>(stretch.start, 0, size));
+    const auto last =
+        std::max(first, static_cast<std::size_t>(std::clamp<std::int64_t>(stretch.end, 0, size)));
+    spans.emplace_back(first, last);
+    cuts.push_back(first);
+    cuts.push_back(last);
+  }
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  out << "<pre>\n";
+  for (std::size_t c = 0; c < cuts.size(); ++c) {
+    const std::size_t from = cuts[c];
+    for (std::size_t s = 0; s < spans.size(); ++s) {
+      if (spans[s].first == from) {
+        out << "<span id=\"" << idPrefix << stretches[s].number << "\"></span>";
+      }
+    }
+    if (c + 1 >= cuts.size()) break;
+    const std::size_t to = cuts[c + 1];
+    std::string numbers;
+    std::size_t covering = 0;
+    std::size_t firstNumber = 0;
+    for (std::size_t s = 0; s < spans.size(); ++s) {
+      if (spans[s].first <= from && to <= spans[s].second) {
+        if (covering == 0) firstNumber = stretches[s].number;
+        numbers += (covering++ == 0 ? "" : ", ") + std::to_string(stretches[s].number);
+      }
+    }
+    const std::string piece =
+        escapeHtml(decodeTextPiece(std::string_view(text).substr(from, to - from), isUtf8));
+    if (covering == 0) {
+      out << piece;
+    } else {
+      out << "<mark style=\"background:" << matchTint(firstNumber - 1) << "\" title=\""
+          << (covering == 1 ? "Match " : "Matches ") << numbers << "\">" << piece << "</mark>";
+    }
+  }
+  out << "</pre>\n";
+}
+
+// Each pair with a significant match, largest share first: its figures and both
+// files once, with every significant match marked in both in the same tint.
+void writePairSections(std::ostream& out, const FilePairTable& table, const ResultMap& results) {
+  std::vector<std::size_t> linked;
+  for (std::size_t at = 0; at < table.pairs.size(); ++at) {
+    if (!table.pairs[at].matches.empty()) linked.push_back(at);
+  }
+  if (linked.empty()) return;
+  out << "<h2>File pairs in full</h2>\n";
+  struct Text {
+    bool readable = false;
+    std::string text;
+    bool isUtf8 = true;
+  };
+  std::map<std::int32_t, Text> texts;  // each file read once
+  const auto textOf = [&](const FileEntry& file) -> const Text& {
+    const auto [found, added] = texts.try_emplace(file.index);
+    if (added) {
+      found->second.readable = !readTextFile(file.path, found->second.text);
+      found->second.isUtf8 = isValidUtf8(found->second.text);
+    }
+    return found->second;
+  };
+  for (const std::size_t at : orderPairs(table, linked, PairColumn::kShare, true)) {
+    const FilePairStats& pair = table.pairs[at];
+    const std::string id = pairId(pair);
+    out << "<section id=\"" << id << "\">\n<h3><a href=\"#" << id << "\">" << pairTitle(pair)
+        << "</a></h3>\n<p class=\"score\">" << escapeHtml(pairSharesText(pair))
+        << ". Longest match: " << pair.longestMatch << (pair.longestMatch == 1 ? " word" : " words")
+        << ". Best E-value: " << evalueText(pair.bestEvalue) << ". Matches: " << pair.matches.size()
+        << ". <a href=\"#group-" << pair.group << "\">Group " << pair.group
+        << "</a>.</p>\n<div class=\"pair\">\n";
+    for (const bool first : {true, false}) {
+      const FileEntry& file = first ? *pair.fileA : *pair.fileB;
+      std::vector<MatchStretch> stretches;
+      for (std::size_t m = 0; m < pair.matches.size(); ++m) {
+        const PairResult& result = results.at(pair.matches[m]);
+        // The result's side that holds this file.
+        const bool sideA = result.groupA != nullptr && result.groupA->file == &file;
+        stretches.push_back(
+            {m + 1, sideA ? result.startA : result.startB, sideA ? result.endA : result.endB});
+      }
+      out << "<div class=\"side\">\n<h4>" << escapeHtml(displayText(file.displayName)) << "</h4>\n";
+      const Text& text = textOf(file);
+      if (!text.readable) {
+        out << "<p class=\"unreadable\">" << kUnreadableFile << "</p>\n";
+      } else {
+        writeMarkedText(out, text.text, text.isUtf8, stretches, id + (first ? "-a-" : "-b-"));
+      }
+      out << "</div>\n";
+    }
+    out << "</div>\n<p class=\"top\"><a href=\"#top\">Back to the top</a></p>\n</section>\n";
+  }
 }
 
 std::string errnoText(int error, const char* fallback) {
@@ -481,7 +707,7 @@ int heatBand(double evalue) {
 
 void writeHtmlReport(std::ostream& out, const ResultMap& results,
                      const std::vector<ListedResult>& listed, float threshold,
-                     const SignificanceModel& model) {
+                     const SignificanceModel& model, const FilePairTable* filePairs) {
   ReportWriter writer(out, listed);
   // The listed results with their E-values, by number, and by file pair.
   std::vector<ListedResult> withEvalues = listed;
@@ -512,7 +738,14 @@ void writeHtmlReport(std::ostream& out, const ResultMap& results,
     out << "fitted to the scores of " << model.fitted << " comparisons.</p>\n";
   }
   writeHeatMap(out, results, model, firstListed);
-  writePairTable(out, aggregatePairs(withEvalues), numberOf);
+  const std::vector<FilePair> pairs = aggregatePairs(withEvalues);
+  FilePairTable ownTable;
+  if (filePairs == nullptr && !pairs.empty()) {
+    ownTable = buildFilePairs(filesOf(results), results, model);
+  }
+  writePairTable(out, pairs, numberOf, filePairs != nullptr ? *filePairs : ownTable,
+                 filePairs != nullptr);
+  if (filePairs != nullptr) writeGroups(out, *filePairs);
   if (listed.empty()) {
     out << "<p>" << escapeHtml(kNoSuspiciousFilesLine) << "</p>\n";
   } else {
@@ -526,17 +759,18 @@ void writeHtmlReport(std::ostream& out, const ResultMap& results,
   for (std::size_t i = 0; i < listed.size(); ++i) {
     writer.writeResult(i + 1, listed[i], withEvalues[i].evalue);
   }
+  if (filePairs != nullptr) writePairSections(out, *filePairs, results);
   writer.writeFiles();
   out << kPageEnd;
 }
 
 std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
                                 const std::vector<ListedResult>& listed, float threshold,
-                                const SignificanceModel& model) {
+                                const SignificanceModel& model, const FilePairTable* filePairs) {
   errno = 0;
   std::ofstream page(file, std::ios::binary | std::ios::trunc);
   if (!page) return errnoText(errno, "cannot open the file");
-  writeHtmlReport(page, results, listed, threshold, model);
+  writeHtmlReport(page, results, listed, threshold, model, filePairs);
   errno = 0;
   page.close();
   if (!page) return errnoText(errno, "writing failed");

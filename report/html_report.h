@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/file_pairs.h"
 #include "analysis/result_listing.h"
 #include "analysis/significance.h"
 
@@ -22,16 +23,23 @@ namespace orvalis {
 // the text is cut at the stretches' byte offsets before it is decoded, and
 // offsets beyond a file changed since the scan are moved into its text. A file
 // that cannot be read is shown as such. E-values come from `model`, the scan's
-// statistics. The caller checks `out` for write errors.
+// statistics. The table of file pairs shows the share of each file that the
+// pair's significant matches cover, from `filePairs` when given (otherwise
+// from matches of E-value kPairMaxEvalue or less), and sorts by a click on a
+// column's header. With `filePairs`, the page also lists the groups of files
+// and shows, for each pair with a significant match, both files once with
+// every such match marked in a tint of its own. The caller checks `out` for
+// write errors.
 void writeHtmlReport(std::ostream& out, const ResultMap& results,
                      const std::vector<ListedResult>& listed, float threshold,
-                     const SignificanceModel& model);
+                     const SignificanceModel& model, const FilePairTable* filePairs = nullptr);
 
 // Writes the page to `file`, replacing it. Returns why it could not, empty when
 // the whole page was written.
 std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
                                 const std::vector<ListedResult>& listed, float threshold,
-                                const SignificanceModel& model);
+                                const SignificanceModel& model,
+                                const FilePairTable* filePairs = nullptr);
 
 // The colour band of the heat map that an E-value falls in: 0 for E ≥ 1
 // (what chance gives), up to kHeatBands - 1 for the smallest E-values.

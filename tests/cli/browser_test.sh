@@ -106,8 +106,10 @@ cells=$(grep -o '<a href="#result-1"><rect [^>]*fill="#[0-9a-f]*"><title>beta.tx
 links=$(grep -o '<a href="#result-[0-9]*"><rect' "$dom" | wc -l)
 [[ $links -eq 2 ]] || fail "the map links $links cells, not the 2 of the listed pair; see $dom"
 [[ $page == *'aria-label="E-value colours"'* ]] || fail "the map has no legend; see $dom"
-[[ $page == *'<td class="n">1</td><td><a href="#result-1">beta.txt</a></td><td><a href="#result-1">alpha.txt</a></td>'* ]] ||
+[[ $page == *'<td class="n" data-v="1">1</td><td><a href="#result-1">beta.txt</a></td><td><a href="#result-1">alpha.txt</a></td>'* ]] ||
   fail "the table of file pairs does not rank beta.txt & alpha.txt first with a link; see $dom"
+[[ $page == *'<th><button type="button">Share of first</button></th>'* ]] ||
+  fail "the script did not make the pair table's headers sort buttons; see $dom"
 # Nothing is loaded from anywhere: no source or link attribute leaves the page.
 if grep -Eq '(src|href)="(https?:|//|file:)' "$dom"; then fail "the page refers to another resource; see $dom"; fi
 # Words outside the passage, one of each file, stand on the page once: each

@@ -227,18 +227,26 @@ TEST_F(OrvalisScan, EvalueListingAndPairsAreStrongestFirstWithTheFixedValuesNote
   EXPECT_EQ(run({"--max-evalue", "0", "a.txt"}).out, "No suspicious files found.\n");
   // Pairs of the listed results: those of the default listing, or of the E-values.
   result = run({"--pairs", "a.txt"});
-  EXPECT_EQ(result.out, "b.txt & a.txt: best score 9.00, E=2.08e-10, 1 result, 9 words matched\n");
+  EXPECT_EQ(result.out,
+            "b.txt & a.txt: best score 9.00, E=2.08e-10, 1 result, 9 words matched, "
+            "90 % of b.txt, 90 % of a.txt\n");
   EXPECT_EQ(result.err, note);
   EXPECT_EQ(run({"--pairs", "--max-evalue", "0.01", "a.txt"}).out,
-            "b.txt & a.txt: best score 9.00, E=2.08e-10, 1 result, 9 words matched\n"
-            "c.txt & a.txt: best score 7.00, E=3.61e-08, 1 result, 7 words matched\n"
-            "c.txt & b.txt: best score 7.00, E=3.61e-08, 1 result, 7 words matched\n");
+            "b.txt & a.txt: best score 9.00, E=2.08e-10, 1 result, 9 words matched, "
+            "90 % of b.txt, 90 % of a.txt\n"
+            "c.txt & a.txt: best score 7.00, E=3.61e-08, 1 result, 7 words matched, "
+            "70 % of c.txt, 70 % of a.txt\n"
+            "c.txt & b.txt: best score 7.00, E=3.61e-08, 1 result, 7 words matched, "
+            "70 % of c.txt, 70 % of b.txt\n");
   const std::string json = run({"--json", "--pairs", "--max-evalue", "0.01", "a.txt"}).out;
   EXPECT_NE(json.find(R"(  "listed": [0, 1, 2],
   "pairs": [
-    {"indexA": 1, "indexB": 0, "bestComparison": 0, "bestScore": 9, "bestEvalue": 2.08e-10, "results": 1, "wordsMatched": 9},
-    {"indexA": 2, "indexB": 0, "bestComparison": 1, "bestScore": 7, "bestEvalue": 3.61e-08, "results": 1, "wordsMatched": 7},
-    {"indexA": 2, "indexB": 1, "bestComparison": 2, "bestScore": 7, "bestEvalue": 3.61e-08, "results": 1, "wordsMatched": 7}
+    {"indexA": 1, "indexB": 0, "bestComparison": 0, "bestScore": 9, "bestEvalue": 2.08e-10, "results": 1, "wordsMatched": 9, "wordsA": 10, "sharedA": 9, "shareA": 0.9, "wordsB": 10, "sharedB": 9, "shareB": 0.9, "longestMatch": 9, "matches": 1, "group": 1},
+    {"indexA": 2, "indexB": 0, "bestComparison": 1, "bestScore": 7, "bestEvalue": 3.61e-08, "results": 1, "wordsMatched": 7, "wordsA": 10, "sharedA": 7, "shareA": 0.7, "wordsB": 10, "sharedB": 7, "shareB": 0.7, "longestMatch": 7, "matches": 1, "group": 1},
+    {"indexA": 2, "indexB": 1, "bestComparison": 2, "bestScore": 7, "bestEvalue": 3.61e-08, "results": 1, "wordsMatched": 7, "wordsA": 10, "sharedA": 7, "shareA": 0.7, "wordsB": 10, "sharedB": 7, "shareB": 0.7, "longestMatch": 7, "matches": 1, "group": 1}
+  ],
+  "groups": [
+    {"members": [0, 1, 2], "pairs": [[1, 0], [2, 0], [2, 1]]}
   ]
 }
 )"),

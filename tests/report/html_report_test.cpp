@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -150,24 +151,35 @@ TEST(HtmlReport, MapAndPairTableLinkEachPairToItsFirstListedResultStrongestFirst
   scan.results[2] = {a, b, 0, 0, 0, 0, 0.0f, "z ", "w "};  // weakest
   scan.results[3] = {a, c, 0, 0, 0, 0, 10.0f, "v ", "v "};
   const std::string html = scan.page();
-  // The table: a.txt & c first (results 2 and 4, best 40), then b.txt & c,
-  // then the chance match; each row links both names to the pair's first result.
-  const auto row = [&](const char* result, const char* first) {
-    const std::string link = "<a href=\"#result-" + std::string(result) + "\">";
-    return html.find(link + first + "</a></td><td>" + link);
+  // The table: a.txt & c first (results 2 and 4, best 40), then b.txt & c.
+  const auto row = [&](const std::string& number, const char* first, int results) {
+    const std::string link = "<a href=\"#result-" + number + "\">";
+    const double evalue =
+        evalueOf(significanceOf(scan.results), scan.results.at(number == "2" ? 1 : 0));
+    char sortValue[64];
+    std::snprintf(sortValue, sizeof sortValue, "%.17g", evalue);
+    const std::string count = "\">" + std::to_string(results) + "</td>";
+    return link + first + "</a></td><td>" + link + "&lt;a&amp;b&gt;&#39;q&quot;.txt</a></td>" +
+           "<td class=\"n\" data-v=\"0\">0 %</td><td class=\"n\" data-v=\"0\">0 %</td>" +
+           (number == "2" ? "<td class=\"n\" data-v=\"40\">40.00</td>"
+                          : "<td class=\"n\" data-v=\"20\">20.00</td>") +
+           "<td class=\"n\" data-v=\"" + sortValue + "\">" + evalueText(evalue) +
+           "</td><td class=\"n\" data-v=\"" + std::to_string(results) + count +
+           "<td class=\"n\" data-v=\"" + std::to_string(results) + count + "</tr>";
   };
-  ASSERT_NE(row("2", "a.txt"), std::string::npos) << html;
-  EXPECT_LT(row("2", "a.txt"), row("1", "b.txt"));
-  EXPECT_LT(row("1", "b.txt"), row("3", "a.txt"));
-  const std::string evalue = evalueText(evalueOf(significanceOf(scan.results), scan.results.at(1)));
-  EXPECT_NE(html.find("&#39;q&quot;.txt</a></td><td class=\"n\">40.00</td><td class=\"n\">" +
-                      evalue + "</td><td class=\"n\">2</td><td class=\"n\">2</td></tr>"),
-            std::string::npos);
+  const auto first = html.find(row("2", "a.txt", 2));
+  ASSERT_NE(first, std::string::npos) << html;
+  const auto second = html.find(row("1", "b.txt", 1));
+  EXPECT_LT(first, second);
+  EXPECT_LT(second,
+            html.find("<a href=\"#result-3\">a.txt</a></td><td><a href=\"#result-3\">b.txt"));
   // The map: both cells of each pair linked to its first listed result and
   // coloured by its band: the chance match in the palest.
   for (const char* cell : {"<a href=\"#result-1\"><rect", "<a href=\"#result-2\"><rect",
                            "<a href=\"#result-3\"><rect"}) {
-    EXPECT_NE(html.find(cell, html.find(cell) + 1), std::string::npos) << cell;
+    const auto at = html.find(cell);
+    ASSERT_NE(at, std::string::npos) << cell;
+    EXPECT_NE(html.find(cell, at + 1), std::string::npos) << cell;
   }
   EXPECT_NE(html.find("fill=\"#ffffb2\"><title>a.txt &amp; b.txt: E="), std::string::npos);
   EXPECT_EQ(html.find("<a href=\"#result-4\"><rect"), std::string::npos);

@@ -25,6 +25,8 @@
 #include "ui/main/user_prompts.h"
 #include "ui/qt_convert.h"
 #include "ui/results/eliding_line_edit.h"
+#include "ui/results/file_pairs_dlg.h"
+#include "ui/results/file_pairs_texts.h"
 #include "ui/results/results_texts.h"
 #include "ui/results/rich_edit_ctrl_gs.h"
 #include "ui/window_memory.h"
@@ -169,6 +171,10 @@ void CCompareDlg::createControls() {
   saveReportAction_->setShortcut(QKeySequence::Save);
   saveReportAction_->setShortcutVisibleInContextMenu(true);
   addAction(saveReportAction_);
+  filePairsAction_ = new QAction(QString::fromUtf8(kFilePairsEntry), this);
+  filePairsAction_->setObjectName(QStringLiteral("filePairsAction"));
+  filePairsAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+  addAction(filePairsAction_);
 
   // The list over its row of boxes and the line about what it leaves out; room
   // at the row's end for buttons.
@@ -238,6 +244,7 @@ void CCompareDlg::connectMessageMap() {
   connect(showAllBox_, &QCheckBox::clicked, this, &CCompareDlg::OnShowAllResults);
   connect(strongestBox_, &QCheckBox::clicked, this, &CCompareDlg::OnStrongestFirst);
   connect(saveReportAction_, &QAction::triggered, this, &CCompareDlg::OnSaveReport);
+  connect(filePairsAction_, &QAction::triggered, this, &CCompareDlg::OnFilePairs);
   for (CRichEditCtrlGS* view : {upperView_, lowerView_}) {
     // The views' own menu, with the window's entry added.
     view->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -245,6 +252,7 @@ void CCompareDlg::connectMessageMap() {
       QMenu* menu = view->createStandardContextMenu(at);
       menu->addSeparator();
       menu->addAction(saveReportAction_);
+      menu->addAction(filePairsAction_);
       menu->exec(view->viewport()->mapToGlobal(at));
       delete menu;
     });
@@ -273,6 +281,7 @@ void CCompareDlg::showEvent(QShowEvent* event) {
 void CCompareDlg::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   menu.addAction(saveReportAction_);
+  menu.addAction(filePairsAction_);
   menu.exec(event->globalPos());
 }
 
@@ -411,6 +420,14 @@ void CCompareDlg::OnSaveReport() {
   rememberReportFolder(QFileInfo(*chosen).absolutePath());
   statusLine_->setText(fromUtf8(reportSavedText(file)));
   statusLine_->show();
+}
+
+void CCompareDlg::OnFilePairs() {
+  static const ResultMap kNoResults;
+  const ResultMap& results = engineResults != nullptr ? *engineResults : kNoResults;
+  const FilePairTable table = buildFilePairs(filesOf(results), results, significance);
+  CFilePairsDlg pairs(prompts_, table, results, 0, this);
+  pairs.exec();
 }
 
 std::string CCompareDlg::writeReport(const std::filesystem::path& file) const {

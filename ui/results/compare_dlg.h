@@ -94,6 +94,7 @@ class CCompareDlg : public QDialog {
   void OnStrongestFirst();
   void OnResultSelected();
   void OnSaveReport();
+  void OnFilePairs();
 
   // Shows one side of a result: loads its file when the view holds another,
   // selects its stretch, and fills its name and consensus boxes.
@@ -123,6 +124,7 @@ class CCompareDlg : public QDialog {
   QCheckBox* showAllBox_ = nullptr;
   QCheckBox* strongestBox_ = nullptr;
   QAction* saveReportAction_ = nullptr;
+  QAction* filePairsAction_ = nullptr;  // opens the File Pairs window
 };
 
 }  // namespace orvalis

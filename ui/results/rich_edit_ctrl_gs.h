@@ -45,6 +45,11 @@ class CRichEditCtrlGS : public QPlainTextEdit {
   // view. Nothing is selected when end is not after start.
   void selectStretch(std::int32_t start, std::int32_t end);
 
+  // The view positions of the stretch between two byte offsets of the engine.
+  ViewRange viewRangeOf(std::int32_t start, std::int32_t end) const {
+    return positions_.rangeOf(start, end);
+  }
+
  protected:
   void changeEvent(QEvent* event) override;
 
