@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/result_listing.h"
+#include "analysis/set_aside.h"
 #include "analysis/significance.h"
 #include "engine/records.h"
 
@@ -15,10 +16,13 @@ namespace orvalis::cli {
 // Writes the document for `engine`'s last scan. `results` holds every result of
 // the scan when allResults is set, otherwise only the listed ones, each with its
 // E-value under `model`; `listed` is the listing in list order either way. The
-// document has a "pairs" array when `pairs` is given.
+// document has a "pairs" array when `pairs` is given, and a "setAside" object
+// (templates, the common-passage setting, words set aside per file) when
+// `setAside` is given.
 void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
                      const std::vector<ListedResult>& listed, bool allResults,
-                     const SignificanceModel& model, const std::vector<FilePair>* pairs);
+                     const SignificanceModel& model, const std::vector<FilePair>* pairs,
+                     const SetAsideReport* setAside = nullptr);
 
 // The text of an E-value in JSON: three significant digits, "1.23e-05", the
 // same on every platform; null when it is not a number.

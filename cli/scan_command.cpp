@@ -5,11 +5,15 @@
 #include <new>
 #include <thread>
 
+#include "analysis/set_aside.h"
+#include "analysis/shared_text_statistics.h"
 #include "cli/console_scan_target.h"
 #include "cli/json_report.h"
 #include "discovery/file_discovery.h"
+#include "discovery/template_files.h"
 #include "engine/encoding.h"
 #include "engine/scan.h"
+#include "engine/text.h"
 #include "report/html_report.h"
 
 namespace orvalis::cli {
@@ -18,9 +22,10 @@ namespace {
 // Writes the HTML page to `file`; returns the exit status.
 int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine,
                   const std::vector<ListedResult>& listed, float threshold,
-                  const SignificanceModel& model, std::ostream& err) {
+                  const SignificanceModel& model, const SetAsideReport* setAside,
+                  std::ostream& err) {
   const std::string failure =
-      writeHtmlReportFile(file, engine.pairResults, listed, threshold, model);
+      writeHtmlReportFile(file, engine.pairResults, listed, threshold, model, setAside);
   if (failure.empty()) return kExitSuccess;
   err << "error: cannot write " << lineText(file) << ": " << failure << '\n';
   return kExitError;
@@ -108,6 +113,40 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     return selection.status;
   }
 
+  // Templates are read before the scan starts, and never compared themselves.
+  TemplateSet templates;
+  SetAsideReport setAside;
+  if (!options.templates.empty()) {
+    const TemplateFiles found =
+        findTemplateFiles(options.templates, extensionOf(options.files.front()));
+    if (!found.error.empty()) {
+      err << "error: " << found.error << '\n';
+      return kExitError;
+    }
+    if (found.files.empty()) {
+      err << "error: no template file found\n";
+      return kExitError;
+    }
+    selection.files = withoutTemplates(std::move(selection.files), found.files);
+    if (const std::string message = discoveryMessage(selection.files.size()); !message.empty()) {
+      err << "error: " << message << '\n';
+      return kExitError;
+    }
+    if (const std::string failure =
+            loadTemplates(found.files, effectiveGroupSize(engine.groupSize), templates);
+        !failure.empty()) {
+      err << "error: cannot read template " << failure << '\n';
+      return kExitError;
+    }
+    setAside.templates = found.files;
+  }
+  setAside.maxFiles = options.maxFiles.value_or(0);
+  if (setAside.active()) {
+    engine.beforeComparing = [&](CompareEngine& scanned) {
+      setAsideSharedText(scanned, templates, setAside);
+    };
+  }
+
   engine.comparisonPause = std::chrono::milliseconds(0);
   engine.comparisonThreads = options.jobs.value_or(defaultJobs());
   engine.memoryLimit = options.maxMemory.value_or(0);
@@ -127,20 +166,22 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   }
 
   const float threshold = computeThreshold(engine.pairResults);
-  const SignificanceModel model = significanceOf(engine.pairResults);
+  const SignificanceModel model = significanceOfScan(engine, engine.comparisonThreads);
   auto listed = options.maxEvalue
                     ? listByEvalue(engine.pairResults, model, *options.maxEvalue, options.showAll)
                     : listResults(engine.pairResults, threshold, options.showAll);
   setEvalues(listed, model);
   std::vector<FilePair> pairs;
   if (options.pairs) pairs = aggregatePairs(listed);
-  // Wherever E-values are shown, say when they rest on the fixed values.
-  if (model.usesFixedValues() && !options.json && (options.maxEvalue || options.pairs)) {
-    err << "note: " << kFixedValuesNote << '\n';
+  // Wherever E-values are shown, say when they rest on the fixed values or on
+  // a fit without widely shared text.
+  if (const std::string note = model.noteText();
+      !note.empty() && !options.json && (options.maxEvalue || options.pairs)) {
+    err << "note: " << note << '\n';
   }
   if (options.json) {
     writeJsonReport(out, engine, threshold, listed, options.showAll, model,
-                    options.pairs ? &pairs : nullptr);
+                    options.pairs ? &pairs : nullptr, setAside.active() ? &setAside : nullptr);
   } else if (options.pairs) {
     writePairLines(out, pairs);
   } else {
@@ -153,7 +194,8 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     status = kExitError;
   }
   if (options.htmlFile &&
-      writeHtmlFile(*options.htmlFile, engine, listed, threshold, model, err) != kExitSuccess) {
+      writeHtmlFile(*options.htmlFile, engine, listed, threshold, model,
+                    setAside.active() ? &setAside : nullptr, err) != kExitSuccess) {
     status = kExitError;
   }
   return status;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -71,6 +72,10 @@ struct FileEntry {
   // The file's size and time of change when the scan read it, to tell whether
   // the file shown later is still the one the offsets were found in.
   FileStamp stamp = {};
+  // Words set aside, one flag per word of the file in text order (empty for
+  // none): a set-aside word pairs with no word in any comparison, while its
+  // text and offsets stay as they are. Filled before the comparisons start.
+  std::vector<bool> setAside = {};
 };
 
 // The outcome of aligning two word groups. Offsets count bytes of each file's
@@ -136,6 +141,9 @@ class CompareEngine {
   // give. A scan checks what it will need before it loads each file and before
   // it compares, and stops with a message rather than run out.
   std::uint64_t memoryLimit = 0;
+  // Called on the worker thread once every file is loaded and before the first
+  // comparison; may fill each file's setAside flags.
+  std::function<void(CompareEngine&)> beforeComparing;
 };
 
 }  // namespace orvalis

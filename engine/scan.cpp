@@ -68,7 +68,7 @@ ComparisonCounts countComparisons(const CompareEngine& engine) {
   return counts;
 }
 
-ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
+ScanPlan planScan(CompareEngine& engine, const ComparisonCounts& counts) {
   ScanPlan plan;
   plan.tasks.reserve(static_cast<std::size_t>(counts.comparisons));
   plan.pairSizes.reserve(static_cast<std::size_t>(counts.filePairs));
@@ -82,7 +82,8 @@ ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
       groups.push_back(group.get());
     }
   }
-  giveWordIds(groups);
+  std::uint32_t nextId = giveWordIds(groups);
+  for (const auto& [index, entry] : engine.fileTable) nextId = setAsideWordIds(*entry, nextId);
   for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
     for (auto b = engine.fileTable.begin(); b != a; ++b) {
       const auto& groupsA = a->second->groups;
@@ -343,6 +344,10 @@ int scanWorker(CompareEngine& engine) {
 
   CompareOutcome outcome;
   try {
+    if (engine.beforeComparing) {
+      engine.beforeComparing(engine);
+      if (!engine.running) return 0;
+    }
     const ScanPlan plan = planScan(engine, counts);
     engine.workspace.reserve(plan.longestGroup);
     outcome = compareAll(engine, target, plan);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/result_listing.h"
+#include "analysis/set_aside.h"
 #include "analysis/significance.h"
 
 namespace orvalis {
@@ -22,16 +23,18 @@ namespace orvalis {
 // the text is cut at the stretches' byte offsets before it is decoded, and
 // offsets beyond a file changed since the scan are moved into its text. A file
 // that cannot be read is shown as such. E-values come from `model`, the scan's
-// statistics. The caller checks `out` for write errors.
+// statistics. With `setAside`, the page says what was set aside as template
+// text and how many words of each file. The caller checks `out` for write errors.
 void writeHtmlReport(std::ostream& out, const ResultMap& results,
                      const std::vector<ListedResult>& listed, float threshold,
-                     const SignificanceModel& model);
+                     const SignificanceModel& model, const SetAsideReport* setAside = nullptr);
 
 // Writes the page to `file`, replacing it. Returns why it could not, empty when
 // the whole page was written.
 std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
                                 const std::vector<ListedResult>& listed, float threshold,
-                                const SignificanceModel& model);
+                                const SignificanceModel& model,
+                                const SetAsideReport* setAside = nullptr);
 
 // The colour band of the heat map that an E-value falls in: 0 for E ≥ 1
 // (what chance gives), up to kHeatBands - 1 for the smallest E-values.
