@@ -156,18 +156,18 @@ int make(const fs::path& folder, const Options& options) {
   // copies replace words.
   std::vector<std::vector<char>> isHeader(options.files);
   for (int f = 0; f < options.files; ++f) isHeader[f].assign(texts[f].size(), 0);
-  const auto edited = [&](const Words& original) {
+  const auto edited = [&](std::mt19937_64& draw, const Words& original) {
     Words copy;
     for (const std::string& word : original) {
-      if (unit(random) >= kEditRate) {
+      if (unit(draw) >= kEditRate) {
         copy.push_back(word);
         continue;
       }
-      const double kind = unit(random);
+      const double kind = unit(draw);
       if (kind < 1.0 / 3) {
-        copy.push_back(model.tokens[anyToken(random)]);  // replaced
+        copy.push_back(model.tokens[anyToken(draw)]);  // replaced
       } else if (kind >= 2.0 / 3) {
-        copy.push_back(model.tokens[anyToken(random)]);  // an extra word first
+        copy.push_back(model.tokens[anyToken(draw)]);  // an extra word first
         copy.push_back(word);
       }  // else dropped
     }
@@ -183,7 +183,11 @@ int make(const fs::path& folder, const Options& options) {
     taken[file].emplace_back(at, at + static_cast<int>(copy.size()));
   };
   if (options.header > 0) {
-    const Words header = model.text(random, options.header);
+    // A stream of its own, so that the texts and passages of a folder with a
+    // header are those of the same folder without one, as far as the header's
+    // place allows.
+    std::mt19937_64 headerRandom(options.seed + 0x5EEDu);
+    const Words header = model.text(headerRandom, options.header);
     std::ofstream(folder / "header.tpl") << [&] {
       std::string text;
       for (const std::string& word : header) text += word + ' ';
@@ -198,10 +202,10 @@ int make(const fs::path& folder, const Options& options) {
         int at = 0;
         if (pieces > 1) {
           do {
-            at = std::uniform_int_distribution<int>(0, options.words - length - 10)(random);
+            at = std::uniform_int_distribution<int>(0, options.words - length - 10)(headerRandom);
           } while (!isFree(f, at, length));
         }
-        place(f, at, length, edited(piece), 1);
+        place(f, at, length, edited(headerRandom, piece), 1);
       }
     }
   }
@@ -229,7 +233,7 @@ int make(const fs::path& folder, const Options& options) {
         at = std::uniform_int_distribution<int>(0, options.words - length)(random);
       } while (std::find(holders.begin(), holders.end(), target) != holders.end() ||
                !isFree(target, at, length));
-      place(target, at, length, edited(passage), 0);
+      place(target, at, length, edited(random, passage), 0);
       holders.push_back(target);
     }
     truth << p << '\t' << fileName(source) << '\t' << start << '\t' << length << '\t';
