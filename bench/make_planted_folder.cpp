@@ -175,6 +175,8 @@ int make(const fs::path& folder, const Options& options) {
   };
   const auto place = [&](int file, int at, int length, const Words& copy, char header) {
     Words& text = texts[file];
+    at = std::min(at, static_cast<int>(text.size()));
+    length = std::min(length, static_cast<int>(text.size()) - at);
     text.erase(text.begin() + at, text.begin() + at + length);
     text.insert(text.begin() + at, copy.begin(), copy.end());
     std::vector<char>& marks = isHeader[file];
@@ -221,7 +223,11 @@ int make(const fs::path& folder, const Options& options) {
       start = std::uniform_int_distribution<int>(0, options.words - length)(random);
     } while (!isFree(source, start, length));
     taken[source].emplace_back(start, start + length);
-    const Words passage(texts[source].begin() + start, texts[source].begin() + start + length);
+    // Copies change the length of a text by a few words: a passage or a copy
+    // drawn at the very end is cut at the text's end.
+    const Words passage(
+        texts[source].begin() + start,
+        texts[source].begin() + std::min<std::size_t>(start + length, texts[source].size()));
 
     const double draw = unit(random);
     const int copies = draw < 0.7 ? 1 : draw < 0.9 ? 2 : 3;

@@ -263,7 +263,9 @@ Output (standard output):
                   scan's comparisons, m and n the two word groups' lengths,
                   and lambda and K fitted to the scan's own scores (fixed
                   values measured on English text when the scan has too few
-                  comparisons, which a note on standard error says)
+                  comparisons or the fit is implausible; passages that more
+                  than a fifth of the files share left out of the fit; a note
+                  on standard error says which)
   --pairs         one line per pair of files of the listed results instead of
                   one per result: both names, the best score and its E-value,
                   the number of results and the words they match, smallest
