@@ -34,6 +34,13 @@ std::string openFilterText();
 // space around them removed.
 std::string toToolkitFilter(const std::string& filter);
 
+// The status line after template files are chosen: "Template files (their
+// text matches nothing): a.java, b.java", or that there are none.
+std::string templatesStatusText(const std::vector<std::filesystem::path>& templates);
+// The status line at the end of a scan with template files.
+inline constexpr const char* kAllDoneWithTemplatesText =
+    "All done, template text set aside. Click \"See Similarities\" button below to see results.";
+
 // One message naming every file that could not be read, each with its reason.
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files);
 

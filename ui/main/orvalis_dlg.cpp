@@ -20,10 +20,12 @@
 #include <limits>
 
 #include "discovery/file_discovery.h"
+#include "discovery/template_files.h"
 #include "engine/encoding.h"
 #include "engine/memory.h"
 #include "engine/scan.h"
 #include "engine/settings.h"
+#include "engine/text.h"
 #include "ui/dialog_font_units.h"
 #include "ui/main/dialog_texts.h"
 #include "ui/qt_convert.h"
@@ -93,6 +95,11 @@ void COrvalisDlg::createControls() {
   folderRow->setSpacing(du.x(2));
   folderRow->addWidget(folderBox_, 1);
   folderRow->addWidget(browseButton_);
+  // Text that every file shares without copying it: starter code, a header.
+  templatesButton_ = makeButton(tr("Template files..."), folderGroup);
+  templatesButton_->setObjectName(QStringLiteral("templatesButton"));
+  templatesButton_->setToolTip(tr("Files whose text the scan sets aside in every file"));
+  folderRow->addWidget(templatesButton_);
 
   auto* filesGroup = new QGroupBox(tr("Files to compare"), this);
   filesGroup->setAccessibleName(tr("Files to compare"));
@@ -158,7 +165,8 @@ void COrvalisDlg::createControls() {
   progressTimer_->setInterval(kProgressRedrawMs);
 
   setTabOrder(folderBox_, browseButton_);
-  setTabOrder(browseButton_, fileList_);
+  setTabOrder(browseButton_, templatesButton_);
+  setTabOrder(templatesButton_, fileList_);
   setTabOrder(fileList_, checkButton_);
   setTabOrder(checkButton_, statusLine_);
   setTabOrder(statusLine_, seeSimilaritiesButton_);
@@ -170,6 +178,7 @@ void COrvalisDlg::createControls() {
 // Every source of the dialog's messages, connected in one place.
 void COrvalisDlg::connectMessageMap() {
   connect(browseButton_, &QPushButton::clicked, this, &COrvalisDlg::OnBrowse);
+  connect(templatesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnTemplateFiles);
   connect(checkButton_, &QPushButton::clicked, this, &COrvalisDlg::OnCheck);
   connect(seeSimilaritiesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnSeeSimilarities);
   connect(&scanTarget_, &QtScanTarget::posted, this, &COrvalisDlg::OnScanMessage);
@@ -263,6 +272,15 @@ void COrvalisDlg::OnBrowse() {
   browseFile(toPath(*chosen));
 }
 
+void COrvalisDlg::OnTemplateFiles() {
+  const auto chosen =
+      prompts_.chooseFiles(this, QString::fromUtf8(toToolkitFilter(openFilterText())));
+  if (!chosen) return;
+  templatePaths_.clear();
+  for (const QString& file : *chosen) templatePaths_.push_back(toPath(file));
+  statusLine_->setText(fromUtf8(templatesStatusText(templatePaths_)));
+}
+
 void COrvalisDlg::browseFile(const std::filesystem::path& file) {
   Discovery found = discoverFiles(file);
   if (found.error && found.files.empty()) {
@@ -291,9 +309,31 @@ void COrvalisDlg::OnCheck() {
 }
 
 void COrvalisDlg::startScan() {
+  std::vector<std::filesystem::path> files = filePaths_;
+  engine_.beforeComparing = nullptr;
+  setAside_ = {};
+  templates_ = {};
+  if (!templatePaths_.empty()) {
+    // Templates are never compared themselves, and are read now, so that one
+    // that cannot be read stops the scan before it starts.
+    files = withoutTemplates(std::move(files), templatePaths_);
+    std::string failure = discoveryMessage(files.size());
+    if (failure.empty()) {
+      failure = loadTemplates(templatePaths_, effectiveGroupSize(engine_.groupSize), templates_);
+      if (!failure.empty()) failure = "Cannot read the template file " + failure;
+    }
+    if (!failure.empty()) {
+      prompts_.showMessage(this, fromUtf8(failure));
+      return;
+    }
+    setAside_.templates = templatePaths_;
+    engine_.beforeComparing = [this](CompareEngine& engine) {
+      setAsideSharedText(engine, templates_, setAside_);
+    };
+  }
   setState(afterScanStarted(state_));
   engine_.running = true;
-  if (!engine_.startScan(&scanTarget_, filePaths_)) {
+  if (!engine_.startScan(&scanTarget_, std::move(files))) {
     setState(afterScanStopped(state_));
     prompts_.showMessage(this, QString::fromUtf8(kThreadStartFailedMessage));
     return;
@@ -331,6 +371,8 @@ void COrvalisDlg::OnNoticeRequested(const QString& text) {
 void COrvalisDlg::OnSeeSimilarities() {
   CCompareDlg results(prompts_, this);
   results.engineResults = &engine_.pairResults;
+  results.engine = &engine_;
+  results.setAside = setAside_.active() ? &setAside_ : nullptr;
   results.exec();
 }
 
@@ -369,7 +411,8 @@ void COrvalisDlg::OnScanStarted(qint64, qint64 lParam) {
 void COrvalisDlg::OnScanProgress(qint64 wParam, qint64 lParam) {
   if (wParam == lParam) {
     setState(afterScanCompleted(state_));
-    statusLine_->setText(QString::fromUtf8(kAllDoneText));
+    statusLine_->setText(
+        QString::fromUtf8(setAside_.active() ? kAllDoneWithTemplatesText : kAllDoneText));
   } else {
     statusLine_->setText(fromUtf8(comparingText(wParam, lParam)));
   }
@@ -434,6 +477,7 @@ void COrvalisDlg::setState(DialogState state) {
 void COrvalisDlg::updateControls() {
   const ControlStates controls = statesFor(state_);
   browseButton_->setEnabled(controls.browseEnabled);
+  templatesButton_->setEnabled(controls.browseEnabled);
   checkButton_->setEnabled(controls.checkEnabled);
   checkButton_->setText(fromUtf8(controls.checkCaption));
   checkButton_->setAccessibleName(fromUtf8(controls.checkCaption));

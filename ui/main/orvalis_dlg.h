@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "analysis/set_aside.h"
 #include "engine/records.h"
 #include "ui/main/control_states.h"
 #include "ui/main/qt_scan_target.h"
@@ -61,6 +62,7 @@ class COrvalisDlg : public QDialog {
 
   const CompareEngine& engine() const { return engine_; }
   const std::vector<std::filesystem::path>& filePaths() const { return filePaths_; }
+  const std::vector<std::filesystem::path>& templatePaths() const { return templatePaths_; }
   DialogState state() const { return state_; }
 
   // Closing, Esc and Enter end the dialog here; a running worker is stopped and
@@ -82,6 +84,7 @@ class COrvalisDlg : public QDialog {
   void OnInitDialog();
   void OnSysCommand(int commandId);
   void OnBrowse();
+  void OnTemplateFiles();
   void OnCheck();
   void OnSeeSimilarities();
   void OnScanMessage(quint32 message, qint64 wParam, qint64 lParam);
@@ -117,12 +120,18 @@ class COrvalisDlg : public QDialog {
   QPushButton* checkButton_ = nullptr;
   QPushButton* seeSimilaritiesButton_ = nullptr;
   QPushButton* browseButton_ = nullptr;
+  QPushButton* templatesButton_ = nullptr;
   QPushButton* webPageButton_ = nullptr;
   QTimer* progressTimer_ = nullptr;
 
   QtScanTarget scanTarget_;
   CompareEngine engine_;
   std::vector<std::filesystem::path> filePaths_;
+  // Template files, kept from scan to scan; read afresh when each scan starts,
+  // and used by its worker, so changed only while no worker runs.
+  std::vector<std::filesystem::path> templatePaths_;
+  TemplateSet templates_;
+  SetAsideReport setAside_;
   DialogState state_;
   bool initialised_ = false;
   bool workerAlive_ = false;     // started and not yet reported its end

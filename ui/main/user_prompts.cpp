@@ -32,6 +32,17 @@ std::optional<QString> DesktopPrompts::chooseFile(QWidget* parent, const QString
   return dialog.selectedFiles().constFirst();
 }
 
+std::optional<std::vector<QString>> DesktopPrompts::chooseFiles(QWidget* parent,
+                                                                const QString& filter) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilter(filter);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  return std::vector<QString>(chosen.begin(), chosen.end());
+}
+
 std::optional<QString> DesktopPrompts::chooseSaveFile(QWidget* parent, const QString& filter,
                                                       const QString& suggestedName) {
   QFileDialog dialog(parent);

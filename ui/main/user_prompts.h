@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -21,6 +22,14 @@ class UserPrompts {
   // An Open dialog in "any file" mode: the name chosen or typed need not exist,
   // only its folder must. Nothing when the user cancels.
   virtual std::optional<QString> chooseFile(QWidget* parent, const QString& filter) = 0;
+
+  // An Open dialog for one or more existing files. Nothing when the user
+  // cancels. By default the one-file dialog.
+  virtual std::optional<std::vector<QString>> chooseFiles(QWidget* parent, const QString& filter) {
+    auto one = chooseFile(parent, filter);
+    if (!one) return std::nullopt;
+    return std::vector<QString>{*one};
+  }
 
   // A Save dialog that offers `suggestedName` and asks before replacing a file.
   // Nothing when the user cancels.
@@ -38,6 +47,7 @@ class DesktopPrompts final : public UserPrompts {
  public:
   void showMessage(QWidget* parent, const QString& text) override;
   std::optional<QString> chooseFile(QWidget* parent, const QString& filter) override;
+  std::optional<std::vector<QString>> chooseFiles(QWidget* parent, const QString& filter) override;
   std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
                                         const QString& suggestedName) override;
   void showNotice(QWidget* parent, const QString& text, std::function<void()> dismissed) override;

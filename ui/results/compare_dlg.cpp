@@ -13,6 +13,7 @@
 #include <QThread>
 #include <algorithm>
 
+#include "analysis/shared_text_statistics.h"
 #include "engine/encoding.h"
 #include "report/html_report.h"
 #include "ui/dialog_font_units.h"
@@ -205,7 +206,15 @@ void CCompareDlg::keyPressEvent(QKeyEvent* event) {
 
 void CCompareDlg::OnInitDialog() {
   threshold = engineResults != nullptr ? computeThreshold(*engineResults) : computeThreshold({});
-  significance = significanceOf(engineResults != nullptr ? *engineResults : ResultMap{});
+  significance = engine != nullptr && engineResults == &engine->pairResults
+                     ? significanceOfScan(*engine, engine->comparisonThreads)
+                     : significanceOf(engineResults != nullptr ? *engineResults : ResultMap{});
+  // Statistics other than the plain fit say why where the E-values are chosen.
+  if (!significance.note.empty()) comparisonsGroup_->setToolTip(fromUtf8(significance.note));
+  if (setAside != nullptr) {
+    setWindowTitle(windowTitle() + QStringLiteral(" (template text set aside)"));
+    setToolTip(fromUtf8(setAsideSummary(*setAside)));
+  }
   FillResultList();
   upperView_->showText(QString::fromUtf8(kSelectHint));
   resultList_->setFocus();
@@ -296,7 +305,7 @@ void CCompareDlg::OnSaveReport() {
 std::string CCompareDlg::writeReport(const std::filesystem::path& file) const {
   static const ResultMap kNoResults;
   return writeHtmlReportFile(file, engineResults != nullptr ? *engineResults : kNoResults, listing_,
-                             threshold, significance);
+                             threshold, significance, setAside);
 }
 
 }  // namespace orvalis
