@@ -323,6 +323,31 @@ std::string setAsideSummary(const SetAsideReport& report) {
   return text;
 }
 
+std::vector<TextSpan> setAsideSpans(const FileEntry& file) {
+  std::vector<TextSpan> spans;
+  std::size_t word = 0;  // the word's number in the file
+  bool inRun = false;
+  for (const auto& [number, group] : file.groups) {
+    for (const WordEntry& entry : group->words) {
+      const bool aside = word < file.setAside.size() && file.setAside[word];
+      ++word;
+      if (!aside) {
+        inRun = false;
+        continue;
+      }
+      const std::int32_t start = group->startOffset + entry.startOffset();
+      const std::int32_t end = group->startOffset + entry.endOffset;
+      if (inRun) {
+        spans.back().end = end;
+      } else {
+        spans.push_back({start, end});
+      }
+      inRun = true;
+    }
+  }
+  return spans;
+}
+
 std::string setAsideText(const FileSetAside& counts) {
   return std::to_string(counts.templateWords) +
          (counts.templateWords == 1 ? " template word, " : " template words, ") +

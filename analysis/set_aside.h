@@ -65,6 +65,19 @@ std::vector<bool> templateWords(const FileEntry& file, const TemplateSet& templa
 std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEntry*>& files,
                                                   std::int32_t maxFiles);
 
+// A stretch of a file's text, in the byte offsets of the engine.
+struct TextSpan {
+  std::int32_t start = 0;
+  std::int32_t end = 0;  // past the stretch's last byte
+  bool operator==(const TextSpan&) const = default;
+};
+
+// The stretches of `file` that its set-aside words cover, in text order: each
+// run of consecutive set-aside words is one stretch, from its first word's
+// first byte to its last word's end. Views show them in a quiet colour; shares
+// of text count them as not shared.
+std::vector<TextSpan> setAsideSpans(const FileEntry& file);
+
 // How many words of one file were set aside, and why.
 struct FileSetAside {
   std::filesystem::path displayName;

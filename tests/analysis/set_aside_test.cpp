@@ -231,6 +231,27 @@ TEST(TemplateScan, TemplateTextMatchesNothingAndOffsetsStayThoseOfTheFile) {
   EXPECT_EQ(scan.report.files.at(1).templateWords, 30);
 }
 
+TEST(TemplateScan, SetAsideSpansAreTheTemplateStretchesOfTheFileAsItIs) {
+  const auto tpl = words("t", 20);
+  Scan scan;
+  // The second file holds the template in two pieces, across lines and with
+  // double blanks, so that only the file's own offsets can name them; the
+  // alignment bridges the nine words between them, which stay the file's own.
+  const std::string pieceA = join(std::vector<std::string>(tpl.begin(), tpl.begin() + 10));
+  const std::string pieceB = "t10 t11\nt12  t13 t14 t15 t16 t17 t18 t19";
+  scan.run({join(words("a", 20)),
+            "x y " + pieceA + "\n" + join(words("o", 9)) + "\n" + pieceB + "\nend"},
+           {join(tpl)});
+  const FileEntry& file = *scan.engine.fileTable.at(1);
+  const std::string& text = scan.texts[1];
+  const auto at = [&](const std::string& piece) {
+    const auto start = static_cast<std::int32_t>(text.find(piece));
+    return TextSpan{start, start + static_cast<std::int32_t>(piece.size())};
+  };
+  EXPECT_EQ(setAsideSpans(file), (std::vector<TextSpan>{at(pieceA), at(pieceB)}));
+  EXPECT_EQ(setAsideSpans(*scan.engine.fileTable.at(0)), std::vector<TextSpan>{});
+}
+
 TEST(TemplateScan, OnlyTemplateTextInCommonScoresNothing) {
   const auto tpl = words("t", 40);
   for (const std::int32_t maxFiles : {0, 1}) {

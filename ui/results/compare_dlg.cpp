@@ -284,6 +284,12 @@ void CCompareDlg::showSide(CRichEditCtrlGS& view, int& shownFile, const WordGrou
     if (view.LoadTextFile(file->path) && view.loadedStamp() != file->stamp) {
       prompts_.showMessage(this, fromUtf8(fileMessage(kChangedSinceScanMessage, file->path)));
     }
+    // Template text in a quiet colour, where the scan set any aside.
+    if (setAside != nullptr) {
+      std::vector<std::pair<std::int32_t, std::int32_t>> quiet;
+      for (const TextSpan& span : setAsideSpans(*file)) quiet.emplace_back(span.start, span.end);
+      view.setQuietStretches(quiet);
+    }
   }
   view.selectStretch(start, end);
   nameBox.setText(file != nullptr ? toQString(file->displayName) : QString());

@@ -41,6 +41,10 @@ class CRichEditCtrlGS : public QPlainTextEdit {
   // view. Nothing is selected when end is not after start.
   void selectStretch(std::int32_t start, std::int32_t end);
 
+  // Shows the stretches between these byte offsets of the engine in a quiet
+  // colour (template text); an empty list shows none.
+  void setQuietStretches(const std::vector<std::pair<std::int32_t, std::int32_t>>& stretches);
+
  protected:
   void changeEvent(QEvent* event) override;
 
