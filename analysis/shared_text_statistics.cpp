@@ -109,6 +109,9 @@ SignificanceModel significanceOfScan(const CompareEngine& engine, int threads) {
     }
   }
   std::map<const WordGroup*, std::unique_ptr<WordGroup>> copies;
+  // The words each copy has left: the fit's m and n, as the widely shared
+  // words can match nothing there.
+  std::map<const WordGroup*, std::int64_t> wordsLeft;
   std::int64_t sharedWords = 0;
   for (std::size_t f = 0; f < files.size(); ++f) {
     std::size_t word = 0;
@@ -120,8 +123,12 @@ SignificanceModel significanceOfScan(const CompareEngine& engine, int threads) {
         // A group without the scan's ids has no shared vocabulary to break.
         if (i < copy->wordIds.size()) copy->wordIds[i] = nextId++;
         ++sharedWords;
+        ++wordsLeft[copy.get()];
       }
-      if (copy) copies.emplace(group.get(), std::move(copy));
+      if (copy) {
+        wordsLeft[copy.get()] = wordsOf(copy.get()) - wordsLeft[copy.get()];
+        copies.emplace(group.get(), std::move(copy));
+      }
     }
   }
   if (copies.empty()) return plausibleModel(std::move(plain));
@@ -141,6 +148,8 @@ SignificanceModel significanceOfScan(const CompareEngine& engine, int threads) {
     const auto copyA = copies.find(result.groupA);
     const auto copyB = copies.find(result.groupB);
     if (copyA == copies.end() && copyB == copies.end()) continue;
+    if (copyA != copies.end()) samples.back().wordsA = wordsLeft[copyA->second.get()];
+    if (copyB != copies.end()) samples.back().wordsB = wordsLeft[copyB->second.get()];
     tasks.push_back({copyA != copies.end() ? copyA->second.get() : result.groupA,
                      copyB != copies.end() ? copyB->second.get() : result.groupB,
                      samples.size() - 1});

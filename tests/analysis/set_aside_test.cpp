@@ -15,9 +15,9 @@ namespace orvalis {
 namespace {
 
 // Words that no other text of these tests uses: "w<tag><n>".
-std::vector<std::string> words(const std::string& tag, int count, int first = 0) {
+std::vector<std::string> words(const std::string& tag, int count) {
   std::vector<std::string> out;
-  for (int i = first; i < first + count; ++i) out.push_back(tag + std::to_string(i));
+  for (int i = 0; i < count; ++i) out.push_back(tag + std::to_string(i));
   return out;
 }
 
@@ -33,10 +33,9 @@ std::vector<T> operator+(std::vector<T> a, const std::vector<T>& b) {
   return a;
 }
 
-// A file entry of `text`, cut into groups of up to groupSize - 1 words.
-std::unique_ptr<FileEntry> entryOf(const std::string& text, std::int32_t groupSize = 1000) {
+std::unique_ptr<FileEntry> entryOf(const std::string& text) {
   auto entry = std::make_unique<FileEntry>();
-  groupWords(*entry, splitWords(text), groupSize);
+  groupWords(*entry, splitWords(text), 1000);
   return entry;
 }
 
@@ -55,21 +54,6 @@ std::vector<int> range(int from, int to) {
   return out;
 }
 
-TEST(SetAsideWordIds, GivesExactlyTheFlaggedWordsIdsOfTheirOwnAcrossGroups) {
-  // Groups of three words; the flags cross the first group's end.
-  auto file = entryOf("a b c a b c a", 4);
-  ASSERT_EQ(file->groups.size(), 3u);
-  std::vector<WordGroup*> groups;
-  for (auto& [number, group] : file->groups) groups.push_back(group.get());
-  const std::uint32_t next = giveWordIds(groups);
-  ASSERT_EQ(next, 3u);
-  file->setAside = {false, false, true, true, false, false, false};
-  EXPECT_EQ(setAsideWordIds(*file, next), next + 2);
-  std::vector<std::uint32_t> ids;
-  for (auto* group : groups) ids.insert(ids.end(), group->wordIds.begin(), group->wordIds.end());
-  EXPECT_EQ(ids, (std::vector<std::uint32_t>{0, 1, 3, 4, 1, 2, 0}));
-}
-
 struct TemplateCase {
   const char* name;
   std::vector<std::string> text;
@@ -86,7 +70,6 @@ TEST(TemplateWords, FindsTheTemplateInEveryPieceWithItsEditsAndNothingElse) {
   edited2.insert(edited2.begin() + 7, "extra");  // a word inserted
   const auto filler = words("f", 30);
   const std::vector<TemplateCase> cases = {
-      {"whole at the top", tpl + filler, range(0, 40)},
       {"whole in the middle", words("a", 15) + tpl + filler, range(15, 55)},
       {"two pieces apart, reversed", words("a", 10) + piece2 + filler + piece1,
        range(10, 30) + range(60, 80)},
@@ -95,7 +78,6 @@ TEST(TemplateWords, FindsTheTemplateInEveryPieceWithItsEditsAndNothingElse) {
       {"a piece too short",
        words("a", 5) + std::vector<std::string>(tpl.begin(), tpl.begin() + 7) + filler,
        {}},
-      {"none", filler, {}},
   };
   TemplateSet templates;
   templates.files.push_back(entryOf(join(tpl)));
@@ -160,19 +142,6 @@ TEST(CommonPassageWords, SetsAsideWhatMoreThanMaxFilesShareEditsIncluded) {
   }
 }
 
-TEST(CommonPassageWords, WordsAlreadySetAsideBelongToNoPassage) {
-  const auto shared = words("s", 12);
-  std::vector<std::unique_ptr<FileEntry>> entries;
-  std::vector<const FileEntry*> files;
-  for (int f = 0; f < 3; ++f) {
-    entries.push_back(entryOf(join(shared)));
-    entries.back()->setAside.assign(12, true);
-    files.push_back(entries.back().get());
-  }
-  for (const auto& flags : commonPassageWords(files, 1))
-    EXPECT_EQ(flagged(flags), std::vector<int>{});
-}
-
 // A scan of `texts` with `templates` set aside; every file's text is kept.
 struct Scan {
   testing::TempDir dir;
@@ -182,7 +151,7 @@ struct Scan {
   SetAsideReport report;
 
   void run(const std::vector<std::string>& fileTexts, const std::vector<std::string>& templateTexts,
-           std::int32_t maxFiles = 0, int threads = 1) {
+           int threads = 1) {
     texts = fileTexts;
     std::vector<std::filesystem::path> paths;
     for (std::size_t i = 0; i < texts.size(); ++i) {
@@ -194,7 +163,6 @@ struct Scan {
     }
     ASSERT_EQ(loadTemplates(templatePaths, 1000, templates), "");
     report.templates = templatePaths;
-    report.maxFiles = maxFiles;
     engine.comparisonPause = std::chrono::milliseconds(0);
     engine.comparisonThreads = threads;
     engine.beforeComparing = [this](CompareEngine& scanned) {
@@ -227,41 +195,13 @@ TEST(TemplateScan, TemplateTextMatchesNothingAndOffsetsStayThoseOfTheFile) {
   EXPECT_EQ(std::make_pair(result.startB, result.endB),
             std::make_pair(atB, atB + static_cast<std::int32_t>(passage.size())));
   EXPECT_EQ(result.consensusA, passage + " ");
-  EXPECT_EQ(scan.report.files.at(0).templateWords, 30);
-  EXPECT_EQ(scan.report.files.at(1).templateWords, 30);
-}
-
-TEST(TemplateScan, SetAsideSpansAreTheTemplateStretchesOfTheFileAsItIs) {
-  const auto tpl = words("t", 20);
-  Scan scan;
-  // The second file holds the template in two pieces, across lines and with
-  // double blanks, so that only the file's own offsets can name them; the
-  // alignment bridges the nine words between them, which stay the file's own.
-  const std::string pieceA = join(std::vector<std::string>(tpl.begin(), tpl.begin() + 10));
-  const std::string pieceB = "t10 t11\nt12  t13 t14 t15 t16 t17 t18 t19";
-  scan.run({join(words("a", 20)),
-            "x y " + pieceA + "\n" + join(words("o", 9)) + "\n" + pieceB + "\nend"},
-           {join(tpl)});
-  const FileEntry& file = *scan.engine.fileTable.at(1);
-  const std::string& text = scan.texts[1];
-  const auto at = [&](const std::string& piece) {
-    const auto start = static_cast<std::int32_t>(text.find(piece));
-    return TextSpan{start, start + static_cast<std::int32_t>(piece.size())};
-  };
-  EXPECT_EQ(setAsideSpans(file), (std::vector<TextSpan>{at(pieceA), at(pieceB)}));
-  EXPECT_EQ(setAsideSpans(*scan.engine.fileTable.at(0)), std::vector<TextSpan>{});
-}
-
-TEST(TemplateScan, OnlyTemplateTextInCommonScoresNothing) {
-  const auto tpl = words("t", 40);
-  for (const std::int32_t maxFiles : {0, 1}) {
-    Scan scan;
-    scan.run({join(tpl + words("a", 20)), join(words("b", 20) + tpl)},
-             maxFiles == 0 ? std::vector<std::string>{join(tpl)} : std::vector<std::string>{},
-             maxFiles);
-    ASSERT_EQ(scan.engine.pairResults.size(), 1u);
-    EXPECT_EQ(scan.engine.pairResults.begin()->second.score, 0.0f) << "maxFiles " << maxFiles;
+  // The template's stretch of each file, as views colour it.
+  for (std::size_t f = 0; f < 2; ++f) {
+    const auto at = static_cast<std::int32_t>(scan.texts[f].find(join(tpl)));
+    EXPECT_EQ(setAsideSpans(*scan.engine.fileTable.at(static_cast<std::int32_t>(f))),
+              (std::vector<TextSpan>{{at, at + static_cast<std::int32_t>(join(tpl).size())}}));
   }
+  EXPECT_EQ(scan.report.files.at(1).templateWords, 30);
 }
 
 // Texts of a small vocabulary with common words, so that chance matches of a
@@ -272,11 +212,7 @@ std::vector<std::string> generatedTexts(int files, int wordsEach, int header, un
   std::vector<std::string> vocabulary;
   for (int i = 0; i < 400; ++i) vocabulary.push_back("v" + std::to_string(i));
   // Zipf-like: low numbers far more often.
-  std::discrete_distribution<int> draw = [] {
-    std::vector<double> weights;
-    for (int i = 0; i < 400; ++i) weights.push_back(1.0 / (i + 3));
-    return std::discrete_distribution<int>(weights.begin(), weights.end());
-  }();
+  std::discrete_distribution<int> draw(400, -0.5, 399.5, [](double x) { return 1.0 / (x + 3); });
   std::vector<std::string> headerWords;
   for (int i = 0; i < header; ++i) headerWords.push_back(vocabulary[draw(random)]);
   std::vector<std::string> texts;
@@ -297,8 +233,7 @@ TEST(SharedTextStatistics, AHeaderInEveryFileMovesNeitherLambdaNorK) {
   withHeader.run(generatedTexts(40, 100, 40, 7), {});
   const SignificanceModel a = significanceOfScan(plain.engine);
   const SignificanceModel b = significanceOfScan(withHeader.engine);
-  ASSERT_FALSE(a.usesFixedValues());
-  ASSERT_FALSE(b.usesFixedValues());
+  ASSERT_FALSE(a.usesFixedValues() || b.usesFixedValues());
   EXPECT_EQ(a.note, "");
   EXPECT_NE(b.note, "");
   EXPECT_NEAR(b.lambda / a.lambda, 1.0, 0.2);
@@ -311,13 +246,13 @@ TEST(SharedTextStatistics, TheSameForAnyNumberOfThreadsAndRuns) {
   // More comparisons than are scored again, so that the draw matters.
   const auto texts = generatedTexts(120, 40, 30, 11);
   Scan first;
-  first.run(texts, {}, 0, 1);
+  first.run(texts, {}, 1);
   const SignificanceModel one = significanceOfScan(first.engine, 1);
   ASSERT_GT(first.engine.pairResults.size(), kRescoredSamples);
   ASSERT_NE(one.note, "");
   for (const int threads : {2, 3}) {
     Scan again;
-    again.run(texts, {}, 0, threads);
+    again.run(texts, {}, threads);
     const SignificanceModel other = significanceOfScan(again.engine, threads);
     EXPECT_EQ(other.lambda, one.lambda) << threads << " threads";
     EXPECT_EQ(other.k, one.k) << threads << " threads";

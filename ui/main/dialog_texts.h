@@ -39,7 +39,7 @@ std::string toToolkitFilter(const std::string& filter);
 std::string templatesStatusText(const std::vector<std::filesystem::path>& templates);
 // The status line at the end of a scan with template files.
 inline constexpr const char* kAllDoneWithTemplatesText =
-    "All done, template text set aside. Click \"See Similarities\" button below to see results.";
+    "All done, template text set aside. Click \"See Similarities\" below.";
 
 // One message naming every file that could not be read, each with its reason.
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files);

@@ -279,6 +279,7 @@ void COrvalisDlg::OnTemplateFiles() {
   templatePaths_.clear();
   for (const QString& file : *chosen) templatePaths_.push_back(toPath(file));
   statusLine_->setText(fromUtf8(templatesStatusText(templatePaths_)));
+  statusLine_->setCursorPosition(0);  // the start of a long list, not its end
 }
 
 void COrvalisDlg::browseFile(const std::filesystem::path& file) {
