@@ -40,15 +40,17 @@ FileWords wordsOf(const FileEntry& file, const SetAsideWords* setAside) {
       words.ends.push_back(std::int64_t{group->startOffset} + word.endOffset);
     }
   }
+  // The flags given, or else the ones the scan set on the file itself.
+  const std::vector<bool>* flags = &file.setAside;
   if (setAside != nullptr) {
     const auto found = setAside->find(file.index);
-    if (found != setAside->end()) {
-      const std::vector<bool>& flags = found->second;
-      words.setAsideBefore.assign(words.starts.size() + 1, 0);
-      for (std::size_t i = 0; i < words.starts.size(); ++i) {
-        const bool aside = i < flags.size() && flags[i];
-        words.setAsideBefore[i + 1] = words.setAsideBefore[i] + (aside ? 1 : 0);
-      }
+    flags = found != setAside->end() ? &found->second : nullptr;
+  }
+  if (flags != nullptr && !flags->empty()) {
+    words.setAsideBefore.assign(words.starts.size() + 1, 0);
+    for (std::size_t i = 0; i < words.starts.size(); ++i) {
+      const bool aside = i < flags->size() && (*flags)[i];
+      words.setAsideBefore[i + 1] = words.setAsideBefore[i] + (aside ? 1 : 0);
     }
   }
   return words;

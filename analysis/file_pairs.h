@@ -30,6 +30,7 @@ inline constexpr double kPairMaxEvalue = 0.01;
 // Words of a file set aside before counting (text that every file is expected to
 // hold): one flag per word of the file, in text order, keyed by file index. A
 // word set aside never counts as shared, but still counts among the file's words.
+// Without such a map, the flags a scan set on each file (FileEntry::setAside).
 using SetAsideWords = std::map<std::int32_t, std::vector<bool>>;
 
 // One pair of files. fileA has the higher index, as in every result.

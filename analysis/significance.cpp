@@ -151,6 +151,11 @@ SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int
   return {law->lambda, law->k, comparisons, static_cast<std::int64_t>(kept.size())};
 }
 
+std::string SignificanceModel::noteText() const {
+  if (!note.empty()) return note;
+  return usesFixedValues() ? kFixedValuesNote : std::string();
+}
+
 SignificanceModel significanceOf(const ResultMap& results) {
   std::vector<ScoreSample> samples;
   samples.reserve(results.size());

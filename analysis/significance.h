@@ -23,7 +23,12 @@ struct SignificanceModel {
   double k = 0.0;
   std::int64_t comparisons = 0;  // results of the scan
   std::int64_t fitted = 0;       // comparisons the fit used; 0 when the fixed values are used
+  // What the statistics rest on when they are not the plain fit to all
+  // comparisons (or the fixed values for too few): empty otherwise.
+  std::string note = {};
   bool usesFixedValues() const { return fitted == 0; }
+  // The note to show with the E-values: `note`, or the fixed values' note.
+  std::string noteText() const;
 };
 
 // Values fitted to English text (a folder of 200 files of 2,000 words made by

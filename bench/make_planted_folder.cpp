@@ -3,6 +3,7 @@
 //
 //   make_planted_folder make FOLDER [--files N] [--words N] [--passages N]
 //                                   [--seed N] [--corpus FOLDER]
+//                                   [--header N] [--pieces N]
 //   make_planted_folder score FOLDER REPORT.json
 //
 // make: writes f000.txt, f001.txt, ... of --words words each, from a word model
@@ -16,10 +17,17 @@
 // pairs.tsv the file pairs that share one: the source and its copies, and the
 // copies among themselves. Same arguments, same folder.
 //
+// --header N gives every file the same header of N words (template text, the
+// original in header.tpl), each file's copy with about 3 % of its words
+// edited; in one piece at the top, or with --pieces P cut into P pieces placed
+// anywhere in the file. header.tsv lists each copy's byte span in its file.
+//
 // score: reads orvalis-scan's JSON document of a scan of FOLDER and prints, for
 // the file pairs of its listed results, the recall (planted pairs listed) and
 // the precision (listed pairs that share a planted passage or a run of 8
-// identical words).
+// identical words that is not header text). With a header, it also counts
+// the listed results whose stretch in the first file is mostly header text,
+// and prints the statistics of the scan.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -111,6 +119,8 @@ struct WordModel {
 };
 
 struct Options {
+  int header = 0;
+  int pieces = 1;
   int files = 200;
   int words = 2000;
   int passages = 160;
@@ -142,6 +152,66 @@ int make(const fs::path& folder, const Options& options) {
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   std::uniform_int_distribution<std::size_t> anyToken(0, model.tokens.size() - 1);
 
+  // Which words of each file are header text; kept in step with the texts as
+  // copies replace words.
+  std::vector<std::vector<char>> isHeader(options.files);
+  for (int f = 0; f < options.files; ++f) isHeader[f].assign(texts[f].size(), 0);
+  const auto edited = [&](std::mt19937_64& draw, const Words& original) {
+    Words copy;
+    for (const std::string& word : original) {
+      if (unit(draw) >= kEditRate) {
+        copy.push_back(word);
+        continue;
+      }
+      const double kind = unit(draw);
+      if (kind < 1.0 / 3) {
+        copy.push_back(model.tokens[anyToken(draw)]);  // replaced
+      } else if (kind >= 2.0 / 3) {
+        copy.push_back(model.tokens[anyToken(draw)]);  // an extra word first
+        copy.push_back(word);
+      }  // else dropped
+    }
+    return copy;
+  };
+  const auto place = [&](int file, int at, int length, const Words& copy, char header) {
+    Words& text = texts[file];
+    at = std::min(at, static_cast<int>(text.size()));
+    length = std::min(length, static_cast<int>(text.size()) - at);
+    text.erase(text.begin() + at, text.begin() + at + length);
+    text.insert(text.begin() + at, copy.begin(), copy.end());
+    std::vector<char>& marks = isHeader[file];
+    marks.erase(marks.begin() + at, marks.begin() + at + length);
+    marks.insert(marks.begin() + at, copy.size(), header);
+    taken[file].emplace_back(at, at + static_cast<int>(copy.size()));
+  };
+  if (options.header > 0) {
+    // A stream of its own, so that the texts and passages of a folder with a
+    // header are those of the same folder without one, as far as the header's
+    // place allows.
+    std::mt19937_64 headerRandom(options.seed + 0x5EEDu);
+    const Words header = model.text(headerRandom, options.header);
+    std::ofstream(folder / "header.tpl") << [&] {
+      std::string text;
+      for (const std::string& word : header) text += word + ' ';
+      return text + '\n';
+    }();
+    const int pieces = std::clamp(options.pieces, 1, options.header);
+    for (int f = 0; f < options.files; ++f) {
+      for (int p = 0; p < pieces; ++p) {
+        const Words piece(header.begin() + p * options.header / pieces,
+                          header.begin() + (p + 1) * options.header / pieces);
+        const int length = static_cast<int>(piece.size());
+        int at = 0;
+        if (pieces > 1) {
+          do {
+            at = std::uniform_int_distribution<int>(0, options.words - length - 10)(headerRandom);
+          } while (!isFree(f, at, length));
+        }
+        place(f, at, length, edited(headerRandom, piece), 1);
+      }
+    }
+  }
+
   std::ofstream truth(folder / "truth.tsv");
   truth << "passage\tsource\tstart\twords\tcopies\n";
   std::set<Pair> pairs;
@@ -153,7 +223,11 @@ int make(const fs::path& folder, const Options& options) {
       start = std::uniform_int_distribution<int>(0, options.words - length)(random);
     } while (!isFree(source, start, length));
     taken[source].emplace_back(start, start + length);
-    const Words passage(texts[source].begin() + start, texts[source].begin() + start + length);
+    // Copies change the length of a text by a few words: a passage or a copy
+    // drawn at the very end is cut at the text's end.
+    const Words passage(
+        texts[source].begin() + start,
+        texts[source].begin() + std::min<std::size_t>(start + length, texts[source].size()));
 
     const double draw = unit(random);
     const int copies = draw < 0.7 ? 1 : draw < 0.9 ? 2 : 3;
@@ -165,25 +239,7 @@ int make(const fs::path& folder, const Options& options) {
         at = std::uniform_int_distribution<int>(0, options.words - length)(random);
       } while (std::find(holders.begin(), holders.end(), target) != holders.end() ||
                !isFree(target, at, length));
-      Words copy;
-      for (const std::string& word : passage) {
-        if (unit(random) >= kEditRate) {
-          copy.push_back(word);
-          continue;
-        }
-        const double kind = unit(random);
-        if (kind < 1.0 / 3) {
-          copy.push_back(model.tokens[anyToken(random)]);  // replaced
-        } else if (kind >= 2.0 / 3) {
-          copy.push_back(model.tokens[anyToken(random)]);  // an extra word first
-          copy.push_back(word);
-        }  // else dropped
-      }
-      Words& text = texts[target];
-      text.erase(text.begin() + at, text.begin() + at + length);
-      text.insert(text.begin() + at, copy.begin(), copy.end());
-      // The copy's length may differ by a few words from the passage's.
-      taken[target].emplace_back(at, at + static_cast<int>(copy.size()));
+      place(target, at, length, edited(random, passage), 0);
       holders.push_back(target);
     }
     truth << p << '\t' << fileName(source) << '\t' << start << '\t' << length << '\t';
@@ -198,11 +254,21 @@ int make(const fs::path& folder, const Options& options) {
     }
   }
 
+  std::ofstream headerSpans;
+  if (options.header > 0) headerSpans.open(folder / "header.tsv");
   for (int f = 0; f < options.files; ++f) {
     std::ofstream out(folder / fileName(f), std::ios::binary);
     // Lines of 12 words, as prose in a text file.
+    std::size_t offset = 0, spanStart = 0;
     for (std::size_t w = 0; w < texts[f].size(); ++w) {
+      const bool header = isHeader[f][w] != 0;
+      if (header && (w == 0 || !isHeader[f][w - 1])) spanStart = offset;
       out << texts[f][w] << ((w % 12 == 11 || w + 1 == texts[f].size()) ? '\n' : ' ');
+      offset += texts[f][w].size();
+      if (header && (w + 1 == texts[f].size() || !isHeader[f][w + 1])) {
+        headerSpans << fileName(f) << '\t' << spanStart << '\t' << offset << '\n';
+      }
+      offset += 1;
     }
   }
   std::ofstream pairList(folder / "pairs.tsv");
@@ -216,13 +282,19 @@ int make(const fs::path& folder, const Options& options) {
 // Whether two files share a run of kSharedRun identical words.
 class SharedRuns {
  public:
-  explicit SharedRuns(fs::path folder) : folder_(std::move(folder)) {}
+  // Runs of the header, when the folder has one, are not counted: every file
+  // has them.
+  explicit SharedRuns(fs::path folder) : folder_(std::move(folder)) {
+    const Words header = splitWords(readFile(folder_ / "header.tpl"));
+    for (std::size_t i = 0; i + kSharedRun <= header.size(); ++i) header_.insert(key(header, i));
+  }
 
   bool share(const std::string& a, const std::string& b) {
     const auto& runsA = runs(a);
     const Words words = splitWords(readFile(folder_ / b));
     for (std::size_t i = 0; i + kSharedRun <= words.size(); ++i) {
-      if (runsA.count(key(words, i)) != 0) return true;
+      const std::string run = key(words, i);
+      if (runsA.count(run) != 0 && header_.count(run) == 0) return true;
     }
     return false;
   }
@@ -242,6 +314,7 @@ class SharedRuns {
     return set;
   }
   fs::path folder_;
+  std::unordered_set<std::string> header_;
   std::unordered_map<std::string, std::unordered_set<std::string>> cache_;
 };
 
@@ -265,9 +338,10 @@ int score(const fs::path& folder, const fs::path& report) {
   const std::regex fileLine(
       R"re(^\s*\{"index": (\d+), "path": ".*", "displayName": "([^"]*)"\})re");
   const std::regex resultLine(
-      R"re(^\s*\{"comparison": (-?\d+), "indexA": (-?\d+), "indexB": (-?\d+),)re");
+      R"re(^\s*\{"comparison": (-?\d+), "indexA": (-?\d+), "indexB": (-?\d+), "startA": (-?\d+), "endA": (-?\d+),)re");
   std::map<int, std::string> names;
   std::map<long, Pair> resultPairs;
+  std::map<long, std::pair<long, long>> resultSpans;  // in the first file
   std::vector<long> listed;
   std::string line;
   std::smatch match;
@@ -283,6 +357,7 @@ int score(const fs::path& folder, const fs::path& report) {
     } else if (line.find("{\"comparison\": ") != std::string::npos &&
                std::regex_search(line, match, resultLine)) {
       resultPairs[std::stol(match[1])] = {std::stoi(match[2]), std::stoi(match[3])};
+      resultSpans[std::stol(match[1])] = {std::stol(match[4]), std::stol(match[5])};
     } else if (std::regex_search(line, match, fileLine)) {
       names[std::stoi(match[1])] = match[2];
     }
@@ -295,6 +370,26 @@ int score(const fs::path& folder, const fs::path& report) {
     if (a < b) std::swap(a, b);
     found.insert({a, b});
   }
+  // Byte spans of header text in each file.
+  std::map<std::string, std::vector<std::pair<long, long>>> headerSpans;
+  {
+    std::ifstream spans(folder / "header.tsv");
+    std::string name;
+    long from = 0, to = 0;
+    while (spans >> name >> from >> to) headerSpans[name].emplace_back(from, to);
+  }
+  std::size_t mostlyHeader = 0;
+  for (const long key : listed) {
+    const auto pair = resultPairs.find(key);
+    if (pair == resultPairs.end() || headerSpans.empty()) continue;
+    const auto [from, to] = resultSpans[key];
+    long inHeader = 0;
+    for (const auto& [start, end] : headerSpans[names[pair->second.first]]) {
+      inHeader += std::max(0L, std::min(to, end) - std::max(from, start));
+    }
+    if (2 * inHeader > to - from) ++mostlyHeader;
+  }
+
   SharedRuns shared(folder);
   std::size_t planted = 0, sharing = 0;
   for (const auto& [a, b] : found) {
@@ -313,12 +408,16 @@ int score(const fs::path& folder, const fs::path& report) {
       "precision %.1f %% (%zu pairs share text)\n",
       listed.size(), found.size(), percent(planted, truth.size()), planted, truth.size(),
       percent(sharing, found.size()), sharing);
+  if (!headerSpans.empty()) {
+    std::printf("%zu listed results are mostly header text\n", mostlyHeader);
+  }
   return 0;
 }
 
 int usage() {
   std::cerr << "usage: make_planted_folder make FOLDER [--files N] [--words N] [--passages N]\n"
                "                                      [--seed N] [--corpus FOLDER]\n"
+               "                                      [--header N] [--pieces N]\n"
                "       make_planted_folder score FOLDER REPORT.json\n";
   return 2;
 }
@@ -335,7 +434,8 @@ int main(int argc, char** argv) {
     const std::string& value = args[i + 1];
     if (name == "--corpus") {
       options.corpus = value;
-    } else if (name == "--files" || name == "--words" || name == "--passages" || name == "--seed") {
+    } else if (name == "--files" || name == "--words" || name == "--passages" || name == "--seed" ||
+               name == "--header" || name == "--pieces") {
       const long number = std::stol(value);
       if (number < 1) return usage();
       const int whole = static_cast<int>(std::min(number, 1000000L));
@@ -343,6 +443,8 @@ int main(int argc, char** argv) {
       if (name == "--words") options.words = whole;
       if (name == "--passages") options.passages = whole;
       if (name == "--seed") options.seed = static_cast<unsigned>(whole);
+      if (name == "--header") options.header = whole;
+      if (name == "--pieces") options.pieces = whole;
     } else {
       return usage();
     }

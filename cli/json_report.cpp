@@ -105,7 +105,8 @@ std::string jsonEvalue(double evalue) {
 void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
                      const std::vector<ListedResult>& listed, bool allResults,
                      const SignificanceModel& model, const std::vector<FilePair>* pairs,
-                     const FilePairTable* table, std::size_t listedBeforeCap) {
+                     const FilePairTable* table, std::size_t listedBeforeCap,
+                     const SetAsideReport* setAside) {
   std::string text = "{\n  \"settings\": {\"MU\": ";
   appendJsonFloat(text, engine.mismatchScore);
   text += ", \"DELTA\": ";
@@ -136,7 +137,33 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
     line += '}';
   });
 
-  text = ",\n  \"threshold\": ";
+  text.clear();
+  if (setAside != nullptr) {
+    text = ",\n  \"setAside\": {\"templates\": [";
+    for (std::size_t i = 0; i < setAside->templates.size(); ++i) {
+      if (i > 0) text += ", ";
+      appendJsonString(text, displayText(setAside->templates[i]));
+    }
+    text += "], \"maxFiles\": ";
+    if (setAside->maxFiles > 0) {
+      appendJsonInteger(text, setAside->maxFiles);
+    } else {
+      text += "null";
+    }
+    text += ", \"passageWords\": ";
+    appendJsonInteger(text, static_cast<std::int64_t>(kPassageWords));
+    text += ", \"files\": ";
+    out << text;
+    writeArrayLines(out, setAside->files, [](std::string& line, const auto& item) {
+      line += "{\"index\": ";
+      appendJsonInteger(line, item.first);
+      appendIntegerField(line, "templateWords", item.second.templateWords);
+      appendIntegerField(line, "commonWords", item.second.commonWords);
+      line += '}';
+    });
+    text = "}";
+  }
+  text += ",\n  \"threshold\": ";
   appendJsonFloat(text, threshold);
   text += ",\n  \"significance\": {\"lambda\": ";
   appendStatistic(text, model.lambda);
@@ -145,8 +172,8 @@ void writeJsonReport(std::ostream& out, const CompareEngine& engine, float thres
   appendIntegerField(text, "comparisons", model.comparisons);
   appendIntegerField(text, "fitted", model.fitted);
   text += ", \"note\": ";
-  if (model.usesFixedValues()) {
-    appendJsonString(text, kFixedValuesNote);
+  if (const std::string note = model.noteText(); !note.empty()) {
+    appendJsonString(text, note);
   } else {
     text += "null";
   }

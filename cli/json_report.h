@@ -9,6 +9,7 @@
 
 #include "analysis/file_pairs.h"
 #include "analysis/result_listing.h"
+#include "analysis/set_aside.h"
 #include "analysis/significance.h"
 #include "engine/records.h"
 
@@ -20,11 +21,14 @@ namespace orvalis::cli {
 // document has a "pairs" array when `pairs` is given; with `table` as well,
 // each pair has its shares, longest match, significant matches and group from
 // it, and a "groups" array follows. "listedBeforeCap" follows "listed" when the
-// listing took more results (listedBeforeCap) than it lists.
+// listing took more results (listedBeforeCap) than it lists. A "setAside"
+// object (templates, the common-passage setting, words set aside per file)
+// comes when `setAside` is given.
 void writeJsonReport(std::ostream& out, const CompareEngine& engine, float threshold,
                      const std::vector<ListedResult>& listed, bool allResults,
                      const SignificanceModel& model, const std::vector<FilePair>* pairs,
-                     const FilePairTable* table = nullptr, std::size_t listedBeforeCap = 0);
+                     const FilePairTable* table = nullptr, std::size_t listedBeforeCap = 0,
+                     const SetAsideReport* setAside = nullptr);
 
 // The text of an E-value in JSON: three significant digits, "1.23e-05", the
 // same on every platform; null when it is not a number.

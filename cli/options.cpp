@@ -225,6 +225,23 @@ ParseResult parseArguments(std::span<const std::string> args) {
       options.pairOrder = *value;
       continue;
     }
+    if (name == "--template") {
+      const auto text = takeValue();
+      if (!text) return result;
+      if (text->empty()) {
+        result.error = "option --template needs a file or folder name";
+        return result;
+      }
+      options.templates.push_back(pathFromArgument(*text));
+      continue;
+    }
+    if (name == "--max-files") {
+      const auto value = takeWholeNumber(1, std::numeric_limits<std::int32_t>::max(),
+                                         "a whole number of 1 or more");
+      if (!value) return result;
+      options.maxFiles = *value;
+      continue;
+    }
     if (name == "--html") {
       const auto text = takeValue();
       if (!text) return result;
@@ -256,7 +273,7 @@ std::string usageText() {
          "                    [--mu X] [--delta X] [--group-size N] [--jobs N]\n"
          "                    [--max-memory SIZE] [--quiet] [--old PATH]...\n"
          "                    [--cache FILE | --no-cache] [--cache-max-size SIZE]\n"
-         "                    [--cache-clear]\n"
+         "                    [--cache-clear] [--template FILE|FOLDER]... [--max-files N]\n"
          "                    FILE [FILE...]\n"
          "Try 'orvalis-scan --help' for more information.\n";
 }
@@ -299,7 +316,9 @@ Output (standard output):
                   scan's comparisons, m and n the two word groups' lengths,
                   and lambda and K fitted to the scan's own scores (fixed
                   values measured on English text when the scan has too few
-                  comparisons, which a note on standard error says)
+                  comparisons or the fit is implausible; passages that more
+                  than a fifth of the files share left out of the fit; a note
+                  on standard error says which)
   --pairs         one line per pair of files of the listed results instead of
                   one per result: both names, the best score and its E-value,
                   the number of results and the words they match, and the
@@ -315,6 +334,19 @@ Output (standard output):
   --sort ORDER    with --pairs, order the pairs by "share" (the larger of the
                   two shares, largest first), "evalue" (smallest first) or
                   "name" (first file's name, then the second's)
+
+Text that files share without copying:
+  --template FILE|FOLDER
+                  template text (starter code, a header, the question): every
+                  stretch of a scanned file that aligns with it, in one piece
+                  or in pieces of 8 or more words' score, edits included, can
+                  match nothing; the files are still shown as they are. A
+                  folder gives every file of the scanned extension in it.
+                  Repeatable; template files are never compared themselves
+  --max-files N   set aside every passage of 8 words in a row that more than N
+                  of the scanned files share, as template text (off by default)
+  The JSON document and the HTML report name the templates and the words set
+  aside in each file.
 
 Settings (read from the Orvalis settings store, which is never written; each
 can be overridden for this run):

@@ -56,6 +56,11 @@ struct ScanOptions {
   std::optional<std::uint64_t> cacheMaxSize;       // --cache-max-size, in bytes
   bool pairs = false;                  // --pairs: one line per file pair of the listed results
   std::optional<PairOrder> pairOrder;  // --sort; needs --pairs
+  // --template, repeatable: files, or folders of files with the scanned
+  // extension, whose text is set aside in every scanned file.
+  std::vector<std::filesystem::path> templates;
+  // --max-files: passages that more than this many files share are set aside.
+  std::optional<std::int32_t> maxFiles;
 };
 
 // The parsed command line, or why it is not one.

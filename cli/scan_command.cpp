@@ -6,15 +6,19 @@
 #include <new>
 #include <thread>
 
+#include "analysis/set_aside.h"
+#include "analysis/shared_text_statistics.h"
 #include "cache/results_cache.h"
 #include "cli/capped_listing.h"
 #include "cli/console_scan_target.h"
 #include "cli/json_report.h"
 #include "discovery/earlier_work.h"
 #include "discovery/file_discovery.h"
+#include "discovery/template_files.h"
 #include "documents/document_source.h"
 #include "engine/encoding.h"
 #include "engine/scan.h"
+#include "engine/text.h"
 #include "report/html_report.h"
 
 namespace orvalis::cli {
@@ -23,9 +27,10 @@ namespace {
 // Writes the HTML page to `file`; returns the exit status.
 int writeHtmlFile(const std::filesystem::path& file, const CompareEngine& engine,
                   const std::vector<ListedResult>& listed, float threshold,
-                  const SignificanceModel& model, const FilePairTable* table, std::ostream& err) {
+                  const SignificanceModel& model, const FilePairTable* table,
+                  const SetAsideReport* setAside, std::ostream& err) {
   const std::string failure =
-      writeHtmlReportFile(file, engine.pairResults, listed, threshold, model, table);
+      writeHtmlReportFile(file, engine.pairResults, listed, threshold, model, table, setAside);
   if (failure.empty()) return kExitSuccess;
   err << "error: cannot write " << lineText(file) << ": " << failure << '\n';
   return kExitError;
@@ -189,6 +194,40 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   cache = openRunCache(options, err);
   engine.resultCache = cache.get();
 
+  // Templates are read before the scan starts, and never compared themselves.
+  TemplateSet templates;
+  SetAsideReport setAside;
+  if (!options.templates.empty()) {
+    const TemplateFiles found =
+        findTemplateFiles(options.templates, extensionOf(options.files.front()));
+    if (!found.error.empty()) {
+      err << "error: " << found.error << '\n';
+      return kExitError;
+    }
+    if (found.files.empty()) {
+      err << "error: no template file found\n";
+      return kExitError;
+    }
+    selection.files = withoutTemplates(std::move(selection.files), found.files);
+    if (const std::string message = discoveryMessage(selection.files.size()); !message.empty()) {
+      err << "error: " << message << '\n';
+      return kExitError;
+    }
+    if (const std::string failure =
+            loadTemplates(found.files, effectiveGroupSize(engine.groupSize), templates);
+        !failure.empty()) {
+      err << "error: cannot read template " << failure << '\n';
+      return kExitError;
+    }
+    setAside.templates = found.files;
+  }
+  setAside.maxFiles = options.maxFiles.value_or(0);
+  if (setAside.active()) {
+    engine.beforeComparing = [&](CompareEngine& scanned) {
+      setAsideSharedText(scanned, templates, setAside);
+    };
+  }
+
   engine.comparisonPause = std::chrono::milliseconds(0);
   engine.comparisonThreads = options.jobs.value_or(defaultJobs());
   engine.memoryLimit = options.maxMemory.value_or(0);
@@ -218,7 +257,7 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   }
 
   const float threshold = computeThreshold(engine.pairResults);
-  const SignificanceModel model = significanceOf(engine.pairResults);
+  const SignificanceModel model = significanceOfScan(engine, engine.comparisonThreads);
   auto listed = options.maxEvalue
                     ? listByEvalue(engine.pairResults, model, *options.maxEvalue, options.showAll)
                     : listResults(engine.pairResults, threshold, options.showAll);
@@ -231,15 +270,17 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
                            options.maxEvalue.value_or(kPairMaxEvalue));
     if (options.pairOrder) orderFilePairs(pairs, table, *options.pairOrder);
   }
-  // Wherever E-values are shown, say when they rest on the fixed values.
-  if (model.usesFixedValues() && !options.json && (options.maxEvalue || options.pairs)) {
-    err << "note: " << kFixedValuesNote << '\n';
+  // Wherever E-values are shown, say when they rest on the fixed values or on
+  // a fit without widely shared text.
+  if (const std::string note = model.noteText();
+      !note.empty() && !options.json && (options.maxEvalue || options.pairs)) {
+    err << "note: " << note << '\n';
   }
   const ListingCount count = runListingCount(options, engine.pairResults, threshold, listed);
   if (options.json) {
     writeJsonReport(out, engine, threshold, listed, options.showAll, model,
-                    options.pairs ? &pairs : nullptr, options.pairs ? &table : nullptr,
-                    count.total);
+                    options.pairs ? &pairs : nullptr, options.pairs ? &table : nullptr, count.total,
+                    setAside.active() ? &setAside : nullptr);
   } else if (options.pairs) {
     writePairLines(out, pairs, table);
   } else {
@@ -255,8 +296,10 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     err << "error: cannot write the standard output\n";
     status = kExitError;
   }
-  if (options.htmlFile && writeHtmlFile(*options.htmlFile, engine, listed, threshold, model,
-                                        options.pairs ? &table : nullptr, err) != kExitSuccess) {
+  if (options.htmlFile &&
+      writeHtmlFile(*options.htmlFile, engine, listed, threshold, model,
+                    options.pairs ? &table : nullptr, setAside.active() ? &setAside : nullptr,
+                    err) != kExitSuccess) {
     status = kExitError;
   }
   return status;

@@ -197,7 +197,7 @@ void AlignWorkspace::release() {
   capacityWords = 0;
 }
 
-void giveWordIds(const std::vector<WordGroup*>& groups) {
+std::uint32_t giveWordIds(const std::vector<WordGroup*>& groups) {
   const std::uint64_t vocabulary = ++lastVocabulary;
   std::unordered_map<std::string_view, std::uint32_t> ids;
   for (WordGroup* group : groups) {
@@ -209,6 +209,20 @@ void giveWordIds(const std::vector<WordGroup*>& groups) {
     }
     group->vocabulary = vocabulary;
   }
+  return static_cast<std::uint32_t>(ids.size());
+}
+
+std::uint32_t setAsideWordIds(FileEntry& file, std::uint32_t nextId) {
+  if (file.setAside.empty()) return nextId;
+  std::size_t word = 0;  // the word's number in the file
+  for (auto& [number, group] : file.groups) {
+    for (std::size_t i = 0; i < group->wordIds.size(); ++i, ++word) {
+      if (word >= file.setAside.size()) return nextId;
+      // Ids count words, of which a scan holds far fewer than the padding ids.
+      if (file.setAside[word]) group->wordIds[i] = nextId++;
+    }
+  }
+  return nextId;
 }
 
 namespace {

@@ -25,8 +25,15 @@ struct AlignScores {
 
 // Gives every word of `groups` its id in one new vocabulary: equal texts get
 // equal ids. A scan does this once for all its groups, so that the alignment
-// compares two ids rather than two texts.
-void giveWordIds(const std::vector<WordGroup*>& groups);
+// compares two ids rather than two texts. Returns the number of ids given:
+// every id is below it.
+std::uint32_t giveWordIds(const std::vector<WordGroup*>& groups);
+
+// Gives every word that `file` sets aside (its setAside flags, in text order
+// across its groups, which hold ids) an id of its own, counting up from
+// `nextId`, so that the word equals no other word of any group of the same
+// vocabulary. Returns the next unused id.
+std::uint32_t setAsideWordIds(FileEntry& file, std::uint32_t nextId);
 
 // Aligns result.groupA with result.groupB and fills the rest of `result`: the
 // best score, the matched stretch in each file (word offsets plus baseA or

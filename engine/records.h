@@ -87,6 +87,10 @@ struct FileEntry {
   // The scan's text source, which views and reports read the file through
   // again; null when the scan read every file as plain text. Not owning.
   const TextSource* textSource = nullptr;
+  // Words set aside, one flag per word of the file in text order (empty for
+  // none): a set-aside word pairs with no word in any comparison, while its
+  // text and offsets stay as they are. Filled before the comparisons start.
+  std::vector<bool> setAside = {};
 };
 
 // The outcome of aligning two word groups. Offsets count bytes of each file's
@@ -176,6 +180,9 @@ class CompareEngine {
   const TextSource* textSource = nullptr;
   // Threads that turn documents into text; 0 for as many as comparisonThreads.
   int documentThreads = 0;
+  // Called on the worker thread once every file is loaded and before the first
+  // comparison; may fill each file's setAside flags.
+  std::function<void(CompareEngine&)> beforeComparing;
 };
 
 }  // namespace orvalis

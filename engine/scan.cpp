@@ -92,13 +92,18 @@ ComparisonKey comparisonKey(const CompareEngine& engine, const FileEntry& a, con
   return key;
 }
 
+// Whether the pair's results may be looked up in and kept in the engine's
+// cache: both files' contents are known, and neither has words set aside,
+// which the key does not describe.
+bool cacheable(const CompareEngine& engine, const PlannedPair& pair) {
+  return engine.resultCache != nullptr && pair.size > 0 && pair.fileA->digest &&
+         pair.fileB->digest && pair.fileA->setAside.empty() && pair.fileB->setAside.empty();
+}
+
 // Looks the pair up in the engine's cache; on success its results are in
 // pair.cached with their groups filled in.
 void findInCache(const CompareEngine& engine, PlannedPair& pair) {
-  if (engine.resultCache == nullptr || pair.size == 0 || !pair.fileA->digest ||
-      !pair.fileB->digest) {
-    return;
-  }
+  if (!cacheable(engine, pair)) return;
   const ComparisonKey key = comparisonKey(engine, *pair.fileA, *pair.fileB);
   if (!engine.resultCache->find(key, static_cast<std::size_t>(pair.size), pair.cached) ||
       pair.cached.size() != static_cast<std::size_t>(pair.size)) {
@@ -116,7 +121,7 @@ void findInCache(const CompareEngine& engine, PlannedPair& pair) {
   pair.fromCache = true;
 }
 
-ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
+ScanPlan planScan(CompareEngine& engine, const ComparisonCounts& counts) {
   ScanPlan plan;
   plan.tasks.reserve(static_cast<std::size_t>(counts.comparisons));
   plan.pairs.reserve(static_cast<std::size_t>(counts.filePairs));
@@ -130,7 +135,8 @@ ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
       groups.push_back(group.get());
     }
   }
-  giveWordIds(groups);
+  std::uint32_t nextId = giveWordIds(groups);
+  for (const auto& [index, entry] : engine.fileTable) nextId = setAsideWordIds(*entry, nextId);
   for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
     for (auto b = engine.fileTable.begin(); b != a; ++b) {
       if (!engine.comparesPair(*a->second, *b->second)) continue;
@@ -383,8 +389,7 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
   for (PlannedPair& pair : plan.pairs) {
     target.post(WM_SCAN_SET_RANGE, 0, pair.size);
     target.post(WM_SCAN_SET_POS, 0, 0);
-    const bool storing = engine.resultCache != nullptr && !pair.fromCache && pair.size > 0 &&
-                         pair.fileA->digest && pair.fileB->digest;
+    const bool storing = !pair.fromCache && cacheable(engine, pair);
     toStore.clear();
     for (std::int64_t done = 1; done <= pair.size; ++done) {
       PairResult result;
@@ -486,6 +491,10 @@ int scanWorker(CompareEngine& engine) {
 
   CompareOutcome outcome;
   try {
+    if (engine.beforeComparing) {
+      engine.beforeComparing(engine);
+      if (!engine.running) return 0;
+    }
     ScanPlan plan = planScan(engine, counts);
     engine.filePairsCompared = static_cast<std::int64_t>(plan.pairs.size());
     engine.workspace.reserve(plan.longestGroup);

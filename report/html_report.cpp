@@ -707,7 +707,8 @@ int heatBand(double evalue) {
 
 void writeHtmlReport(std::ostream& out, const ResultMap& results,
                      const std::vector<ListedResult>& listed, float threshold,
-                     const SignificanceModel& model, const FilePairTable* filePairs) {
+                     const SignificanceModel& model, const FilePairTable* filePairs,
+                     const SetAsideReport* setAside) {
   ReportWriter writer(out, listed);
   // The listed results with their E-values, by number, and by file pair.
   std::vector<ListedResult> withEvalues = listed;
@@ -733,9 +734,21 @@ void writeHtmlReport(std::ostream& out, const ResultMap& results,
       << "counts of its two word groups, λ = " << formatStatistic(model.lambda)
       << " and K = " << formatStatistic(model.k) << ", ";
   if (model.usesFixedValues()) {
-    out << "fixed values. " << escapeHtml(kFixedValuesNote) << "</p>\n";
+    out << "fixed values. " << escapeHtml(model.noteText()) << "</p>\n";
+  } else if (!model.note.empty()) {
+    out << "fitted to the scores of " << model.fitted << " comparisons. " << escapeHtml(model.note)
+        << "</p>\n";
   } else {
     out << "fitted to the scores of " << model.fitted << " comparisons.</p>\n";
+  }
+  if (setAside != nullptr) {
+    out << "<p class=\"stats\">" << escapeHtml(setAsideSummary(*setAside))
+        << "</p>\n<details><summary>Words set aside in each file</summary>\n<ul>\n";
+    for (const auto& [index, counts] : setAside->files) {
+      out << "<li>" << escapeHtml(displayText(counts.displayName)) << ": "
+          << escapeHtml(setAsideText(counts)) << "</li>\n";
+    }
+    out << "</ul>\n</details>\n";
   }
   writeHeatMap(out, results, model, firstListed);
   const std::vector<FilePair> pairs = aggregatePairs(withEvalues);
@@ -766,11 +779,12 @@ void writeHtmlReport(std::ostream& out, const ResultMap& results,
 
 std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
                                 const std::vector<ListedResult>& listed, float threshold,
-                                const SignificanceModel& model, const FilePairTable* filePairs) {
+                                const SignificanceModel& model, const FilePairTable* filePairs,
+                                const SetAsideReport* setAside) {
   errno = 0;
   std::ofstream page(file, std::ios::binary | std::ios::trunc);
   if (!page) return errnoText(errno, "cannot open the file");
-  writeHtmlReport(page, results, listed, threshold, model, filePairs);
+  writeHtmlReport(page, results, listed, threshold, model, filePairs, setAside);
   errno = 0;
   page.close();
   if (!page) return errnoText(errno, "writing failed");

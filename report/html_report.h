@@ -13,6 +13,7 @@
 
 #include "analysis/file_pairs.h"
 #include "analysis/result_listing.h"
+#include "analysis/set_aside.h"
 #include "analysis/significance.h"
 
 namespace orvalis {
@@ -28,18 +29,21 @@ namespace orvalis {
 // from matches of E-value kPairMaxEvalue or less), and sorts by a click on a
 // column's header. With `filePairs`, the page also lists the groups of files
 // and shows, for each pair with a significant match, both files once with
-// every such match marked in a tint of its own. The caller checks `out` for
-// write errors.
+// every such match marked in a tint of its own. With `setAside`, the page says
+// what was set aside as template text and how many words of each file. The
+// caller checks `out` for write errors.
 void writeHtmlReport(std::ostream& out, const ResultMap& results,
                      const std::vector<ListedResult>& listed, float threshold,
-                     const SignificanceModel& model, const FilePairTable* filePairs = nullptr);
+                     const SignificanceModel& model, const FilePairTable* filePairs = nullptr,
+                     const SetAsideReport* setAside = nullptr);
 
 // Writes the page to `file`, replacing it. Returns why it could not, empty when
 // the whole page was written.
 std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
                                 const std::vector<ListedResult>& listed, float threshold,
                                 const SignificanceModel& model,
-                                const FilePairTable* filePairs = nullptr);
+                                const FilePairTable* filePairs = nullptr,
+                                const SetAsideReport* setAside = nullptr);
 
 // The colour band of the heat map that an E-value falls in: 0 for E ≥ 1
 // (what chance gives), up to kHeatBands - 1 for the smallest E-values.

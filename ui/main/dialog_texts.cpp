@@ -116,6 +116,16 @@ std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files) {
                          entries);
 }
 
+std::string templatesStatusText(const std::vector<std::filesystem::path>& templates) {
+  if (templates.empty()) return "No template files: all text counts.";
+  std::string text = "Template files (their text matches nothing): ";
+  for (std::size_t i = 0; i < templates.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += lineText(templates[i].filename());
+  }
+  return text;
+}
+
 std::string folderErrorMessage(const std::filesystem::path& folder, std::error_code error) {
   return "The folder " + displayText(folder) + " cannot be listed: " + error.message() + ".";
 }

@@ -56,6 +56,13 @@ std::string folderChosenMessage(const std::filesystem::path& folder);
 // "Reading documents... (3 / 10 files looked at)".
 std::string readingDocumentsText(std::int64_t done, std::int64_t total);
 
+// The status line after template files are chosen: "Template files (their
+// text matches nothing): a.java, b.java", or that there are none.
+std::string templatesStatusText(const std::vector<std::filesystem::path>& templates);
+// The status line at the end of a scan with template files.
+inline constexpr const char* kAllDoneWithTemplatesText =
+    "All done, template text set aside. Click \"See Similarities\" below.";
+
 // One message naming every file that could not be read, each with its reason.
 std::string unreadableFilesMessage(const std::vector<UnreadableFile>& files);
 

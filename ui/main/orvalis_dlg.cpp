@@ -23,10 +23,12 @@
 #include "cache/results_cache.h"
 #include "discovery/earlier_work.h"
 #include "discovery/file_discovery.h"
+#include "discovery/template_files.h"
 #include "engine/encoding.h"
 #include "engine/memory.h"
 #include "engine/scan.h"
 #include "engine/settings.h"
+#include "engine/text.h"
 #include "ui/dialog_font_units.h"
 #include "ui/main/dialog_texts.h"
 #include "ui/qt_convert.h"
@@ -103,6 +105,11 @@ void COrvalisDlg::createControls() {
   earlierWorkButton_->setToolTip(
       tr("A folder of earlier work: compared with every file to compare, not with each other"));
   folderRow->addWidget(earlierWorkButton_);
+  // Text that every file shares without copying it: starter code, a header.
+  templatesButton_ = makeButton(tr("Template files..."), folderGroup);
+  templatesButton_->setObjectName(QStringLiteral("templatesButton"));
+  templatesButton_->setToolTip(tr("Files whose text the scan sets aside in every file"));
+  folderRow->addWidget(templatesButton_);
 
   auto* filesGroup = new QGroupBox(tr("Files to compare"), this);
   filesGroup->setAccessibleName(tr("Files to compare"));
@@ -172,7 +179,8 @@ void COrvalisDlg::createControls() {
 
   setTabOrder(folderBox_, browseButton_);
   setTabOrder(browseButton_, earlierWorkButton_);
-  setTabOrder(earlierWorkButton_, fileList_);
+  setTabOrder(earlierWorkButton_, templatesButton_);
+  setTabOrder(templatesButton_, fileList_);
   setTabOrder(fileList_, checkButton_);
   setTabOrder(checkButton_, statusLine_);
   setTabOrder(statusLine_, seeSimilaritiesButton_);
@@ -185,6 +193,7 @@ void COrvalisDlg::createControls() {
 void COrvalisDlg::connectMessageMap() {
   connect(browseButton_, &QPushButton::clicked, this, &COrvalisDlg::OnBrowse);
   connect(earlierWorkButton_, &QPushButton::clicked, this, &COrvalisDlg::OnEarlierWork);
+  connect(templatesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnTemplateFiles);
   connect(checkButton_, &QPushButton::clicked, this, &COrvalisDlg::OnCheck);
   connect(seeSimilaritiesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnSeeSimilarities);
   connect(&scanTarget_, &QtScanTarget::posted, this, &COrvalisDlg::OnScanMessage);
@@ -312,6 +321,16 @@ void COrvalisDlg::setEarlierWorkFolder(const std::filesystem::path& folder) {
   statusLine_->setText(folder.empty() ? QString() : fromUtf8(earlierWorkText(folder)));
 }
 
+void COrvalisDlg::OnTemplateFiles() {
+  const auto chosen =
+      prompts_.chooseFiles(this, QString::fromUtf8(toToolkitFilter(openFilterText())));
+  if (!chosen) return;
+  templatePaths_.clear();
+  for (const QString& file : *chosen) templatePaths_.push_back(toPath(file));
+  statusLine_->setText(fromUtf8(templatesStatusText(templatePaths_)));
+  statusLine_->setCursorPosition(0);  // the start of a long list, not its end
+}
+
 void COrvalisDlg::browseFile(const std::filesystem::path& file) {
   Discovery found = discoverFiles(file);
   if (found.error && found.files.empty()) {
@@ -340,6 +359,28 @@ void COrvalisDlg::OnCheck() {
 }
 
 void COrvalisDlg::startScan() {
+  std::vector<std::filesystem::path> files = filePaths_;
+  engine_.beforeComparing = nullptr;
+  setAside_ = {};
+  templates_ = {};
+  if (!templatePaths_.empty()) {
+    // Templates are never compared themselves, and are read now, so that one
+    // that cannot be read stops the scan before it starts.
+    files = withoutTemplates(std::move(files), templatePaths_);
+    std::string failure = discoveryMessage(files.size());
+    if (failure.empty()) {
+      failure = loadTemplates(templatePaths_, effectiveGroupSize(engine_.groupSize), templates_);
+      if (!failure.empty()) failure = "Cannot read the template file " + failure;
+    }
+    if (!failure.empty()) {
+      prompts_.showMessage(this, fromUtf8(failure));
+      return;
+    }
+    setAside_.templates = templatePaths_;
+    engine_.beforeComparing = [this](CompareEngine& engine) {
+      setAsideSharedText(engine, templates_, setAside_);
+    };
+  }
   std::vector<std::filesystem::path> earlierFiles;
   if (!earlierWorkFolder_.empty() && !filePaths_.empty()) {
     EarlierWork earlier =
@@ -352,7 +393,7 @@ void COrvalisDlg::startScan() {
   }
   setState(afterScanStarted(state_));
   engine_.running = true;
-  if (!engine_.startScan(&scanTarget_, filePaths_, std::move(earlierFiles))) {
+  if (!engine_.startScan(&scanTarget_, std::move(files), std::move(earlierFiles))) {
     setState(afterScanStopped(state_));
     prompts_.showMessage(this, QString::fromUtf8(kThreadStartFailedMessage));
     return;
@@ -391,6 +432,8 @@ void COrvalisDlg::OnSeeSimilarities() {
   CCompareDlg results(prompts_, this);
   results.engineResults = &engine_.pairResults;
   results.showAbout = hooks_.showAbout;
+  results.engine = &engine_;
+  results.setAside = setAside_.active() ? &setAside_ : nullptr;
   results.exec();
 }
 
@@ -435,8 +478,9 @@ void COrvalisDlg::OnScanProgress(qint64 wParam, qint64 lParam) {
   if (wParam == lParam) {
     setState(afterScanCompleted(state_));
     // The worker wrote the count before it posted this message.
-    statusLine_->setText(
-        fromUtf8(allDoneText(engine_.filePairsFromCache, engine_.filePairsCompared)));
+    statusLine_->setText(setAside_.active() ? QString::fromUtf8(kAllDoneWithTemplatesText)
+                                            : fromUtf8(allDoneText(engine_.filePairsFromCache,
+                                                                   engine_.filePairsCompared)));
   } else {
     statusLine_->setText(fromUtf8(comparingText(wParam, lParam)));
   }
@@ -502,6 +546,7 @@ void COrvalisDlg::updateControls() {
   const ControlStates controls = statesFor(state_);
   browseButton_->setEnabled(controls.browseEnabled);
   earlierWorkButton_->setEnabled(controls.browseEnabled);
+  templatesButton_->setEnabled(controls.browseEnabled);
   checkButton_->setEnabled(controls.checkEnabled);
   checkButton_->setText(fromUtf8(controls.checkCaption));
   checkButton_->setAccessibleName(fromUtf8(controls.checkCaption));

@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "analysis/set_aside.h"
 #include "documents/document_source.h"
 #include "engine/records.h"
 #include "ui/main/control_states.h"
@@ -77,6 +78,7 @@ class COrvalisDlg : public QDialog {
 
   const CompareEngine& engine() const { return engine_; }
   const std::vector<std::filesystem::path>& filePaths() const { return filePaths_; }
+  const std::vector<std::filesystem::path>& templatePaths() const { return templatePaths_; }
   DialogState state() const { return state_; }
 
   // Closing, Esc and Enter end the dialog here; a running worker is stopped and
@@ -100,6 +102,7 @@ class COrvalisDlg : public QDialog {
   void OnBrowse();
   void OnEarlierWork();
   void showCacheWarnings();
+  void OnTemplateFiles();
   void OnCheck();
   void OnSeeSimilarities();
   void OnScanMessage(quint32 message, qint64 wParam, qint64 lParam);
@@ -136,6 +139,7 @@ class COrvalisDlg : public QDialog {
   QPushButton* seeSimilaritiesButton_ = nullptr;
   QPushButton* browseButton_ = nullptr;
   QPushButton* earlierWorkButton_ = nullptr;
+  QPushButton* templatesButton_ = nullptr;
   QPushButton* webPageButton_ = nullptr;
   QTimer* progressTimer_ = nullptr;
 
@@ -145,6 +149,11 @@ class COrvalisDlg : public QDialog {
   std::vector<std::filesystem::path> filePaths_;
   std::filesystem::path earlierWorkFolder_;  // kept for every later scan
   ResultsCache* resultsCache_ = nullptr;
+  // Template files, kept from scan to scan; read afresh when each scan starts,
+  // and used by its worker, so changed only while no worker runs.
+  std::vector<std::filesystem::path> templatePaths_;
+  TemplateSet templates_;
+  SetAsideReport setAside_;
   DialogState state_;
   bool initialised_ = false;
   bool workerAlive_ = false;     // started and not yet reported its end

@@ -45,6 +45,17 @@ std::optional<QString> DesktopPrompts::chooseFolder(QWidget* parent) {
   return folder;
 }
 
+std::optional<std::vector<QString>> DesktopPrompts::chooseFiles(QWidget* parent,
+                                                                const QString& filter) {
+  QFileDialog dialog(parent);
+  dialog.setFileMode(QFileDialog::ExistingFiles);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setNameFilter(filter);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  return std::vector<QString>(chosen.begin(), chosen.end());
+}
+
 std::optional<QString> DesktopPrompts::chooseSaveFile(QWidget* parent, const QString& filter,
                                                       const QString& suggestedName) {
   QFileDialog dialog(parent);

@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QWidget;
 
@@ -28,6 +29,14 @@ class UserPrompts {
                                               const QString& folder) {
     static_cast<void>(folder);
     return chooseFile(parent, filter);
+  }
+
+  // An Open dialog for one or more existing files. Nothing when the user
+  // cancels. By default the one-file dialog.
+  virtual std::optional<std::vector<QString>> chooseFiles(QWidget* parent, const QString& filter) {
+    auto one = chooseFile(parent, filter);
+    if (!one) return std::nullopt;
+    return std::vector<QString>{*one};
   }
 
   // A Save dialog that offers `suggestedName` and asks before replacing a file;
@@ -56,6 +65,7 @@ class DesktopPrompts final : public UserPrompts {
   std::optional<QString> chooseFile(QWidget* parent, const QString& filter) override;
   std::optional<QString> chooseFileIn(QWidget* parent, const QString& filter,
                                       const QString& folder) override;
+  std::optional<std::vector<QString>> chooseFiles(QWidget* parent, const QString& filter) override;
   std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
                                         const QString& suggestedName) override;
   std::optional<QString> chooseFolder(QWidget* parent) override;

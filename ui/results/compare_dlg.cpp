@@ -19,6 +19,7 @@
 #include <algorithm>
 
 #include "analysis/listing_cap.h"
+#include "analysis/shared_text_statistics.h"
 #include "engine/encoding.h"
 #include "report/html_report.h"
 #include "ui/dialog_font_units.h"
@@ -310,7 +311,15 @@ void CCompareDlg::keyPressEvent(QKeyEvent* event) {
 
 void CCompareDlg::OnInitDialog() {
   threshold = engineResults != nullptr ? computeThreshold(*engineResults) : computeThreshold({});
-  significance = significanceOf(engineResults != nullptr ? *engineResults : ResultMap{});
+  significance = engine != nullptr && engineResults == &engine->pairResults
+                     ? significanceOfScan(*engine, engine->comparisonThreads)
+                     : significanceOf(engineResults != nullptr ? *engineResults : ResultMap{});
+  // Statistics other than the plain fit say why where the E-values are chosen.
+  if (!significance.note.empty()) comparisonsGroup_->setToolTip(fromUtf8(significance.note));
+  if (setAside != nullptr) {
+    setWindowTitle(windowTitle() + QStringLiteral(" (template text set aside)"));
+    setToolTip(fromUtf8(setAsideSummary(*setAside)));
+  }
   FillResultList();
   upperView_->showText(QString::fromUtf8(kSelectHint));
   resultList_->setFocus();
@@ -396,6 +405,12 @@ void CCompareDlg::showSide(CRichEditCtrlGS& view, int& shownFile, const WordGrou
     if (view.LoadTextFile(file->path, file->textSource) && view.loadedStamp() != file->stamp) {
       prompts_.showMessage(this, fromUtf8(fileMessage(kChangedSinceScanMessage, file->path)));
     }
+    // Template text in a quiet colour, where the scan set any aside.
+    if (setAside != nullptr) {
+      std::vector<std::pair<std::int32_t, std::int32_t>> quiet;
+      for (const TextSpan& span : setAsideSpans(*file)) quiet.emplace_back(span.start, span.end);
+      view.setQuietStretches(quiet);
+    }
   }
   view.selectStretch(start, end);
   nameBox.setText(file != nullptr ? toQString(file->displayName) : QString());
@@ -433,7 +448,7 @@ void CCompareDlg::OnFilePairs() {
 std::string CCompareDlg::writeReport(const std::filesystem::path& file) const {
   static const ResultMap kNoResults;
   return writeHtmlReportFile(file, engineResults != nullptr ? *engineResults : kNoResults, listing_,
-                             threshold, significance);
+                             threshold, significance, nullptr, setAside);
 }
 
 }  // namespace orvalis

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "analysis/result_listing.h"
+#include "analysis/set_aside.h"
 #include "analysis/significance.h"
 #include "engine/records.h"
 
@@ -63,6 +64,10 @@ class CCompareDlg : public QDialog {
   // The results of the last scan, read only; they must not change while the
   // dialog is open.
   const ResultMap* engineResults = nullptr;
+  // The scan itself, when known: its statistics then leave widely shared text
+  // out of the fit. What it set aside, when anything: the window says so.
+  const CompareEngine* engine = nullptr;
+  const SetAsideReport* setAside = nullptr;
   // Which result each list line stands for: keys 0 to listedCount - 1.
   std::map<std::int32_t, const PairResult*> listedResults;
   int listedCount = 0;  // lines listed, the "No suspicious files found." line not counted

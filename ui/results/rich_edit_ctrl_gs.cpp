@@ -109,6 +109,25 @@ void CRichEditCtrlGS::selectStretch(std::int32_t start, std::int32_t end) {
   scrollStretchIntoView();
 }
 
+void CRichEditCtrlGS::setQuietStretches(
+    const std::vector<std::pair<std::int32_t, std::int32_t>>& stretches) {
+  QList<QTextEdit::ExtraSelection> quiet;
+  const qint64 last = std::max(0, document()->characterCount() - 1);
+  QTextCharFormat format;
+  format.setForeground(palette().color(QPalette::Disabled, QPalette::Text));
+  for (const auto& [start, end] : stretches) {
+    const ViewRange range = positions_.rangeOf(start, end);
+    QTextEdit::ExtraSelection selection;
+    selection.cursor = QTextCursor(document());
+    selection.cursor.setPosition(static_cast<int>(std::clamp<qint64>(range.start, 0, last)));
+    selection.cursor.setPosition(static_cast<int>(std::clamp<qint64>(range.end, 0, last)),
+                                 QTextCursor::KeepAnchor);
+    selection.format = format;
+    quiet.append(selection);
+  }
+  setExtraSelections(quiet);
+}
+
 void CRichEditCtrlGS::scrollStretchIntoView() {
   const QTextCursor cursor = textCursor();
   const QTextDocument& text = *document();

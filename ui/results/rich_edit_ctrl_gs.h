@@ -50,6 +50,10 @@ class CRichEditCtrlGS : public QPlainTextEdit {
     return positions_.rangeOf(start, end);
   }
 
+  // Shows the stretches between these byte offsets of the engine in a quiet
+  // colour (template text); an empty list shows none.
+  void setQuietStretches(const std::vector<std::pair<std::int32_t, std::int32_t>>& stretches);
+
  protected:
   void changeEvent(QEvent* event) override;
 

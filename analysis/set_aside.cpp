@@ -1,0 +1,357 @@
+#include "analysis/set_aside.h"
+
+#include <algorithm>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
+
+#include "engine/text.h"
+
+namespace orvalis {
+namespace {
+
+// The number of the word of `group` that begins at offset `start` (relative to
+// the group) or, failing that, the first that begins after it.
+std::size_t wordAt(const WordGroup& group, std::int32_t start) {
+  const auto found = std::lower_bound(
+      group.words.begin(), group.words.end(), start,
+      [](const WordEntry& word, std::int32_t at) { return word.startOffset() < at; });
+  return static_cast<std::size_t>(found - group.words.begin());
+}
+
+// For each step of a consensus string, whether it is a gap: a word is followed
+// by one blank, a gap is " * ", and no word begins with a blank.
+std::vector<bool> gapSteps(std::string_view text) {
+  std::vector<bool> gaps;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    if (text[at] == ' ') {
+      gaps.push_back(true);
+      at += 3;
+      continue;
+    }
+    gaps.push_back(false);
+    const std::size_t end = text.find(' ', at);
+    at = end == std::string_view::npos ? text.size() : end + 1;
+  }
+  return gaps;
+}
+
+// 64-bit mix of a value (the finaliser of SplitMix64).
+std::uint64_t mix(std::uint64_t x) {
+  x ^= x >> 30;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 27;
+  x *= 0x94D049BB133111EBull;
+  x ^= x >> 31;
+  return x;
+}
+
+// Every word of a file in text order, with whether it is already set aside.
+struct FileWords {
+  std::vector<std::uint64_t> hashes;
+  std::vector<bool> setAside;
+};
+
+FileWords fileWords(const FileEntry& file) {
+  FileWords words;
+  const std::hash<std::string_view> hash;
+  for (const auto& [number, group] : file.groups) {
+    for (const WordEntry& word : group->words) {
+      const bool aside =
+          words.hashes.size() < file.setAside.size() && file.setAside[words.hashes.size()];
+      words.hashes.push_back(mix(hash(word.text)));
+      words.setAside.push_back(aside);
+    }
+  }
+  return words;
+}
+
+// The key of the run of `length` words from `at`, or none when a word of it is
+// set aside.
+bool runKey(const FileWords& words, std::size_t at, std::size_t length, std::uint64_t& key) {
+  key = length;
+  for (std::size_t i = at; i < at + length; ++i) {
+    if (words.setAside[i]) return false;
+    key = mix(key * 0x9E3779B97F4A7C15ull + words.hashes[i]);
+  }
+  return true;
+}
+
+// In how many files each run of `length` words stands.
+std::unordered_map<std::uint64_t, std::int32_t> countRuns(const std::vector<FileWords>& words,
+                                                          std::size_t length) {
+  struct Seen {
+    std::size_t lastFile = 0;
+    std::int32_t files = 0;
+  };
+  std::unordered_map<std::uint64_t, Seen> runs;
+  for (std::size_t f = 0; f < words.size(); ++f) {
+    for (std::size_t at = 0; at + length <= words[f].hashes.size(); ++at) {
+      std::uint64_t key = 0;
+      if (!runKey(words[f], at, length, key)) continue;
+      auto [it, added] = runs.try_emplace(key, Seen{f, 1});
+      if (!added && it->second.lastFile != f) {
+        it->second.lastFile = f;
+        ++it->second.files;
+      }
+    }
+  }
+  std::unordered_map<std::uint64_t, std::int32_t> counts;
+  counts.reserve(runs.size());
+  for (const auto& [key, seen] : runs) counts.emplace(key, seen.files);
+  return counts;
+}
+
+}  // namespace
+
+std::string loadTemplates(const std::vector<std::filesystem::path>& paths, std::int32_t groupSize,
+                          TemplateSet& templates) {
+  for (const auto& path : paths) {
+    auto entry = std::make_unique<FileEntry>();
+    entry->path = path;
+    entry->displayName = path.filename();
+    entry->index = static_cast<std::int32_t>(templates.files.size());
+    if (LoadError error = loadFileEntry(*entry, groupSize)) {
+      return path.string() + ": " + error.message;
+    }
+    templates.files.push_back(std::move(entry));
+  }
+  return {};
+}
+
+std::vector<bool> templateWords(const FileEntry& file, const TemplateSet& templates,
+                                const AlignScores& scores, AlignWorkspace& workspace) {
+  // Ids from here on equal no word of the file or of a template.
+  std::uint32_t firstFreeId = 0;
+  const auto above = [&](const WordGroup& group) {
+    for (const std::uint32_t id : group.wordIds) firstFreeId = std::max(firstFreeId, id + 1);
+  };
+  for (const auto& [number, group] : file.groups) above(*group);
+  for (const auto& templateFile : templates.files) {
+    for (const auto& [number, group] : templateFile->groups) above(*group);
+  }
+  std::uint32_t nextId = firstFreeId;
+  std::vector<bool> flags;
+  for (const auto& [number, group] : file.groups) {
+    // A copy whose ids change as stretches are set aside.
+    WordGroup scratch = *group;
+    std::vector<bool> aside(scratch.words.size(), false);
+    for (const auto& templateFile : templates.files) {
+      for (const auto& [templateNumber, templateGroup] : templateFile->groups) {
+        for (;;) {
+          PairResult result;
+          result.groupA = &scratch;
+          result.groupB = templateGroup.get();
+          if (alignGroups(scores, workspace, result, 0, 0) < static_cast<float>(kPassageWords)) {
+            break;
+          }
+          // Words paired with template words, matching or not, are template
+          // text; so are runs of the file's words that the template lacks
+          // when shorter than a passage (edits). A longer run is the file's
+          // own text between two pieces, which the alignment bridged.
+          const auto setAside = [&](std::size_t w) {
+            if (w < aside.size() && !aside[w]) {
+              aside[w] = true;
+              scratch.wordIds[w] = nextId++;
+            }
+          };
+          const std::vector<bool> gapsA = gapSteps(result.consensusA);
+          const std::vector<bool> gapsB = gapSteps(result.consensusB);
+          std::size_t w = wordAt(scratch, result.startA);
+          std::vector<std::size_t> ownRun;
+          const auto endRun = [&] {
+            if (ownRun.size() < kPassageWords) {
+              for (const std::size_t own : ownRun) setAside(own);
+            }
+            ownRun.clear();
+          };
+          for (std::size_t step = 0; step < std::min(gapsA.size(), gapsB.size()); ++step) {
+            if (gapsA[step]) continue;  // a template word the file lacks
+            if (gapsB[step]) {
+              ownRun.push_back(w++);
+              continue;
+            }
+            endRun();
+            setAside(w++);
+          }
+          endRun();
+        }
+      }
+    }
+    flags.insert(flags.end(), aside.begin(), aside.end());
+  }
+  return flags;
+}
+
+std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEntry*>& files,
+                                                  std::int32_t maxFiles) {
+  std::vector<FileWords> words;
+  words.reserve(files.size());
+  for (const FileEntry* file : files) words.push_back(fileWords(*file));
+  const auto passages = countRuns(words, kPassageWords);
+  const auto edges = countRuns(words, kEdgeWords);
+  const auto common = [&](const auto& counts, const FileWords& file, std::size_t at,
+                          std::size_t length) {
+    std::uint64_t key = 0;
+    return runKey(file, at, length, key) && counts.at(key) > maxFiles;
+  };
+
+  std::vector<std::vector<bool>> flags(words.size());
+  for (std::size_t f = 0; f < words.size(); ++f) {
+    const FileWords& file = words[f];
+    const std::size_t count = file.hashes.size();
+    std::vector<bool>& flagged = flags[f];
+    flagged.assign(count, false);
+    const auto flag = [&](std::size_t at, std::size_t length) {
+      std::fill(flagged.begin() + static_cast<std::ptrdiff_t>(at),
+                flagged.begin() + static_cast<std::ptrdiff_t>(at + length), true);
+    };
+    for (std::size_t at = 0; at + kPassageWords <= count; ++at) {
+      if (common(passages, file, at, kPassageWords)) flag(at, kPassageWords);
+    }
+    // Edits close together leave no run of kPassageWords intact, and an edit
+    // near a passage's end leaves the words beyond it in none. Shorter common
+    // runs take them in: a stretch of them, bridging up to kEditWords other
+    // words at a time, that covers kPassageWords words or touches a passage.
+    std::vector<bool> edge(count, false);
+    for (std::size_t at = 0; at + kEdgeWords <= count; ++at) {
+      if (common(edges, file, at, kEdgeWords)) {
+        std::fill(edge.begin() + static_cast<std::ptrdiff_t>(at),
+                  edge.begin() + static_cast<std::ptrdiff_t>(at + kEdgeWords), true);
+      }
+    }
+    for (std::size_t w = 0; w < count;) {
+      if (!edge[w]) {
+        ++w;
+        continue;
+      }
+      std::size_t end = w + 1;  // past the stretch's last edge word
+      std::size_t covered = 1;
+      bool touches = flagged[w] || (w > 0 && flagged[w - 1]);
+      for (std::size_t next = end; next < count && next <= end + kEditWords; ++next) {
+        if (!edge[next]) continue;
+        end = next + 1;
+        ++covered;
+        touches = touches || flagged[next];
+      }
+      if (end < count && flagged[end]) touches = true;
+      if (covered >= kPassageWords || touches) {
+        for (std::size_t g = w; g < end; ++g) {
+          if (!file.setAside[g]) flagged[g] = true;
+        }
+      }
+      w = end;
+    }
+    // Short gaps between two common stretches: the passage with its edits.
+    std::size_t lastCommon = count;  // none yet
+    for (std::size_t w = 0; w < count; ++w) {
+      if (!flagged[w]) continue;
+      if (lastCommon != count && w - lastCommon > 1 &&
+          w - lastCommon - 1 < static_cast<std::size_t>(kCommonGapWords)) {
+        for (std::size_t g = lastCommon + 1; g < w; ++g) {
+          if (!file.setAside[g]) flagged[g] = true;
+        }
+      }
+      lastCommon = w;
+    }
+  }
+  return flags;
+}
+
+void setAsideSharedText(CompareEngine& engine, const TemplateSet& templates,
+                        SetAsideReport& report) {
+  if (!templates.empty()) {
+    // One vocabulary for the files and the templates. The scan gives its own
+    // ids afterwards.
+    std::vector<WordGroup*> groups;
+    for (const auto& [index, entry] : engine.fileTable) {
+      for (const auto& [number, group] : entry->groups) groups.push_back(group.get());
+    }
+    for (const auto& file : templates.files) {
+      for (const auto& [number, group] : file->groups) groups.push_back(group.get());
+    }
+    giveWordIds(groups);
+    AlignWorkspace workspace;
+    const AlignScores scores{engine.mismatchScore, engine.gapScore};
+    for (auto& [index, entry] : engine.fileTable) {
+      if (!engine.running) return;
+      entry->setAside = templateWords(*entry, templates, scores, workspace);
+      report.files[index].templateWords =
+          std::count(entry->setAside.begin(), entry->setAside.end(), true);
+    }
+  }
+  if (report.maxFiles > 0) {
+    std::vector<const FileEntry*> files;
+    for (const auto& [index, entry] : engine.fileTable) files.push_back(entry.get());
+    const auto common = commonPassageWords(files, report.maxFiles);
+    std::size_t f = 0;
+    for (auto& [index, entry] : engine.fileTable) {
+      const std::vector<bool>& flags = common[f++];
+      if (entry->setAside.size() < flags.size()) entry->setAside.resize(flags.size(), false);
+      std::int64_t added = 0;
+      for (std::size_t w = 0; w < flags.size(); ++w) {
+        if (flags[w] && !entry->setAside[w]) {
+          entry->setAside[w] = true;
+          ++added;
+        }
+      }
+      report.files[index].commonWords = added;
+    }
+  }
+  for (const auto& [index, entry] : engine.fileTable) {
+    report.files[index].displayName = entry->displayName;
+  }
+}
+
+std::string setAsideSummary(const SetAsideReport& report) {
+  std::string text = "Set aside as template text, matching nothing:";
+  if (!report.templates.empty()) {
+    text += " the text of the template";
+    text += report.templates.size() == 1 ? " " : "s ";
+    for (std::size_t i = 0; i < report.templates.size(); ++i) {
+      if (i > 0) text += ", ";
+      text += report.templates[i].filename().string();
+    }
+    text += report.maxFiles > 0 ? ";" : ".";
+  }
+  if (report.maxFiles > 0) {
+    text += " passages of " + std::to_string(kPassageWords) + " words or more that more than " +
+            std::to_string(report.maxFiles) +
+            (report.maxFiles == 1 ? " file shares." : " files share.");
+  }
+  return text;
+}
+
+std::vector<TextSpan> setAsideSpans(const FileEntry& file) {
+  std::vector<TextSpan> spans;
+  std::size_t word = 0;  // the word's number in the file
+  bool inRun = false;
+  for (const auto& [number, group] : file.groups) {
+    for (const WordEntry& entry : group->words) {
+      const bool aside = word < file.setAside.size() && file.setAside[word];
+      ++word;
+      if (!aside) {
+        inRun = false;
+        continue;
+      }
+      const std::int32_t start = group->startOffset + entry.startOffset();
+      const std::int32_t end = group->startOffset + entry.endOffset;
+      if (inRun) {
+        spans.back().end = end;
+      } else {
+        spans.push_back({start, end});
+      }
+      inRun = true;
+    }
+  }
+  return spans;
+}
+
+std::string setAsideText(const FileSetAside& counts) {
+  return std::to_string(counts.templateWords) +
+         (counts.templateWords == 1 ? " template word, " : " template words, ") +
+         std::to_string(counts.commonWords) + " in common passages";
+}
+
+}  // namespace orvalis
