@@ -27,7 +27,8 @@ struct Scan {
   void file(std::int32_t index, int words) {
     auto entry = std::make_unique<FileEntry>();
     entry->index = index;
-    entry->displayName = entry->path = "f" + std::to_string(index) + ".txt";
+    entry->displayName = entry->path =
+        std::string("f").append(std::to_string(index)).append(".txt");
     for (int first = 0, key = 0; first < words; first += 10, ++key) {
       auto group = std::make_unique<WordGroup>();
       group->file = entry.get();
@@ -157,7 +158,7 @@ std::string groupsOf(int files, const std::string& links) {
   for (std::size_t g = 0; g < table.groups.size(); ++g) {
     text += g > 0 ? " " : "";
     for (const std::int32_t member : table.groups[g].members) text += std::to_string(member);
-    text += ":" + std::to_string(table.groups[g].pairs.size());
+    text.append(":").append(std::to_string(table.groups[g].pairs.size()));
     for (const std::size_t at : table.groups[g].pairs) {
       grouped += table.pairs[at].group == static_cast<int>(g + 1) ? 1 : 0;
     }

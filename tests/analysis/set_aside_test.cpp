@@ -105,7 +105,9 @@ TEST(CommonPassageWords, SetsAsideWhatMoreThanMaxFilesShareEditsIncluded) {
   editedMiddle[8] = "x";
   auto editedEnd = shared;
   editedEnd[11] = "y";  // leaves fewer than a passage's words after it
-  const auto own = [](int n) { return words("o" + std::to_string(n) + "_", 12); };
+  const auto own = [](int n) {
+    return words(std::string("o").append(std::to_string(n)).append("_"), 12);
+  };
   const std::vector<CommonCase> cases = {
       {"in three files, at most two allowed",
        {own(0) + shared, shared + own(1), own(2) + shared},
@@ -155,11 +157,13 @@ struct Scan {
     texts = fileTexts;
     std::vector<std::filesystem::path> paths;
     for (std::size_t i = 0; i < texts.size(); ++i) {
-      paths.push_back(dir.write("f" + std::to_string(1000 + i) + ".txt", texts[i]));
+      paths.push_back(
+          dir.write(std::string("f").append(std::to_string(1000 + i)).append(".txt"), texts[i]));
     }
     std::vector<std::filesystem::path> templatePaths;
     for (std::size_t i = 0; i < templateTexts.size(); ++i) {
-      templatePaths.push_back(dir.write("t" + std::to_string(i) + ".tpl", templateTexts[i]));
+      templatePaths.push_back(
+          dir.write(std::string("t").append(std::to_string(i)).append(".tpl"), templateTexts[i]));
     }
     ASSERT_EQ(loadTemplates(templatePaths, 1000, templates), "");
     report.templates = templatePaths;
@@ -210,7 +214,7 @@ TEST(TemplateScan, TemplateTextMatchesNothingAndOffsetsStayThoseOfTheFile) {
 std::vector<std::string> generatedTexts(int files, int wordsEach, int header, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> vocabulary;
-  for (int i = 0; i < 400; ++i) vocabulary.push_back("v" + std::to_string(i));
+  for (int i = 0; i < 400; ++i) vocabulary.push_back(std::string("v").append(std::to_string(i)));
   // Zipf-like: low numbers far more often.
   std::discrete_distribution<int> draw(400, -0.5, 399.5, [](double x) { return 1.0 / (x + 3); });
   std::vector<std::string> headerWords;

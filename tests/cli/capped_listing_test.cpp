@@ -73,9 +73,9 @@ class CappedRun : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(settings.usable()) << settings.unusableReason();
     for (int i = 0; i < 22; ++i) {
-      const std::string name = "f" + std::to_string(100 + i) + ".txt";
-      file = dir.write(name,
-                       "own" + std::to_string(i) + " shared words here tail" + std::to_string(i));
+      const std::string n = std::to_string(i);
+      file = dir.write(std::string("f").append(std::to_string(100 + i)).append(".txt"),
+                       std::string("own").append(n).append(" shared words here tail").append(n));
     }
   }
 

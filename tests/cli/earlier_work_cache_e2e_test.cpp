@@ -47,11 +47,13 @@ class EarlierWorkAndCache : public ::testing::Test {
   // Writes `count` files of 150 words from a vocabulary of 40; files 1 and 2
   // share a stretch of 30 words.
   void writeFolder(int count) const {
-    for (int i = 0; i < count; ++i) writeFile("f" + std::to_string(i) + ".txt", i == 1 || i == 2);
+    for (int i = 0; i < count; ++i)
+      writeFile(std::string("f").append(std::to_string(i)).append(".txt"), i == 1 || i == 2);
   }
   void writeFile(const std::string& name, bool shared = false) const {
     std::string text;
-    for (int w = 0; w < 150; ++w) text += "w" + std::to_string(random() % 40) + " ";
+    for (int w = 0; w < 150; ++w)
+      text.append("w").append(std::to_string(random() % 40)).append(" ");
     if (shared) text += "s1 s2 s3 s4 s5 s6 s7 s8 s9 s10 s11 s12 s13 s14 s15 s16 s17 s18 s19 s20";
     files.write(name, text);
   }

@@ -27,10 +27,12 @@ std::string describe(const RangeRecords& records) {
   for (const PairRecords& pair : records.pairs) {
     text += " [" + hexText(pair.digestA) + hexText(pair.digestB) + (pair.complete ? "+" : "-");
     for (const PairResult& r : pair.results) {
-      text += " " + std::to_string(r.startA) + "," + std::to_string(r.endA) + "," +
-              std::to_string(r.startB) + "," + std::to_string(r.endB) + "," +
-              std::to_string(std::bit_cast<std::uint32_t>(r.score)) + "," + r.consensusA + "|" +
-              r.consensusB;
+      for (const std::int64_t number :
+           {std::int64_t{r.startA}, std::int64_t{r.endA}, std::int64_t{r.startB},
+            std::int64_t{r.endB}, std::int64_t{std::bit_cast<std::uint32_t>(r.score)}}) {
+        text.append(" ").append(std::to_string(number));
+      }
+      text.append(" ").append(r.consensusA).append("|").append(r.consensusB);
     }
     text += "]";
   }
@@ -43,7 +45,7 @@ RangeRecords sampleRange(std::int64_t first) {
   RangeRecords records;
   records.range = {first, first + 2};
   PairRecords& done = records.pairs.emplace_back();
-  done.digestA = sha256("a" + std::to_string(first));
+  done.digestA = sha256(std::string("a").append(std::to_string(first)));
   done.digestB = sha256("b");
   done.complete = true;
   done.results.push_back({nullptr, nullptr, 1, 9, 2, 20, -0.0f, "x * ", std::string("y\0z ", 4)});

@@ -31,7 +31,9 @@ std::vector<std::filesystem::path> writeFiles(const testing::TempDir& dir, const
   std::vector<std::filesystem::path> paths;
   for (int i = 0; i < count; ++i) {
     std::string text;
-    for (auto w = 4 + random() % 12; w > 0; --w) text += "w" + std::to_string(random() % 8) + " ";
+    for (auto w = 4 + random() % 12; w > 0; --w) {
+      text.append("w").append(std::to_string(random() % 8)).append(" ");
+    }
     paths.push_back(dir.write(prefix + std::to_string(1000 + i) + ".txt", text));
   }
   return paths;
