@@ -58,11 +58,7 @@ CFilePairsDlg::CFilePairsDlg(UserPrompts& prompts, const FilePairTable& table,
   showAllBox_->setVisible(group_ == 0);
 
   const auto button = [this](const char* caption, const char* name) {
-    auto* made = new QPushButton(QString::fromUtf8(caption), this);
-    made->setObjectName(QString::fromUtf8(name));
-    made->setAccessibleName(QString(QString::fromUtf8(caption)).remove(QLatin1Char('&')));
-    made->setAutoDefault(false);
-    return made;
+    return makeDialogButton(this, caption, name);
   };
   openPairButton_ = button(kOpenPairCaption, "openPairButton");
   openGroupButton_ = button(kOpenGroupCaption, "openGroupButton");

@@ -20,6 +20,14 @@
 
 namespace orvalis {
 
+QPushButton* makeDialogButton(QWidget* parent, const char* caption, const char* name) {
+  auto* made = new QPushButton(QString::fromUtf8(caption), parent);
+  made->setObjectName(QString::fromUtf8(name));
+  made->setAccessibleName(QString(QString::fromUtf8(caption)).remove(QLatin1Char('&')));
+  made->setAutoDefault(false);
+  return made;
+}
+
 CPairViewDlg::CPairViewDlg(UserPrompts& prompts, const FilePairTable& table, std::size_t pair,
                            const ResultMap& results, QWidget* parent)
     : QDialog(parent), prompts_(prompts), pair_(table.pairs.at(pair)), results_(results) {
@@ -49,11 +57,7 @@ CPairViewDlg::CPairViewDlg(UserPrompts& prompts, const FilePairTable& table, std
   counter_->setAlignment(Qt::AlignCenter);
 
   const auto button = [this](const char* caption, const char* name) {
-    auto* made = new QPushButton(QString::fromUtf8(caption), this);
-    made->setObjectName(QString::fromUtf8(name));
-    made->setAccessibleName(QString(QString::fromUtf8(caption)).remove(QLatin1Char('&')));
-    made->setAutoDefault(false);
-    return made;
+    return makeDialogButton(this, caption, name);
   };
   previousButton_ = button(kPreviousMatchCaption, "previousMatchButton");
   previousButton_->setToolTip(QStringLiteral("Previous match (Shift+F3)"));

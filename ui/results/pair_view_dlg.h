@@ -17,6 +17,11 @@ namespace orvalis {
 class CRichEditCtrlGS;
 class UserPrompts;
 
+// A push button of the file-pairs windows: `caption` with its & mark, named
+// `name` for tests and the caption without the mark for screen readers; it
+// never takes Enter from the table or views.
+QPushButton* makeDialogButton(QWidget* parent, const char* caption, const char* name);
+
 class CPairViewDlg : public QDialog {
   Q_OBJECT
 
