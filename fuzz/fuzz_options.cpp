@@ -88,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ParseResult result = parseArguments(args);
   const ScanOptions& options = result.options;
   if (!result.ok()) return 0;
-  FUZZ_CHECK(options.action != Action::kScan || !options.files.empty());
+  // A scan needs a file, unless it only empties the results cache.
+  FUZZ_CHECK(options.action != Action::kScan || !options.files.empty() || options.clearCache);
   FUZZ_CHECK(isSubsequence(options.files, args));
   if (options.mismatchScore) FUZZ_CHECK(std::isfinite(*options.mismatchScore));
   if (options.gapScore) FUZZ_CHECK(std::isfinite(*options.gapScore));
