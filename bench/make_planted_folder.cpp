@@ -3,6 +3,7 @@
 //
 //   make_planted_folder make FOLDER [--files N] [--words N] [--passages N]
 //                                   [--seed N] [--corpus FOLDER]
+//                                   [--edit-percent N] [--degenerate N]
 //   make_planted_folder score FOLDER REPORT.json
 //
 // make: writes f000.txt, f001.txt, ... of --words words each, from a word model
@@ -14,7 +15,9 @@
 // three other files, each copy with about 3 % of its words edited (replaced,
 // dropped, or preceded by an extra word). truth.tsv lists the passages and
 // pairs.tsv the file pairs that share one: the source and its copies, and the
-// copies among themselves. Same arguments, same folder.
+// copies among themselves. Same arguments, same folder. --edit-percent sets
+// the edit rate of the copies (default 3); --degenerate N makes the first half
+// of the first N files one word over and over ("the the the ...").
 //
 // score: reads orvalis-scan's JSON document of a scan of FOLDER and prints, for
 // the file pairs of its listed results, the recall (planted pairs listed) and
@@ -115,6 +118,8 @@ struct Options {
   int words = 2000;
   int passages = 160;
   unsigned seed = 13;
+  double editRate = kEditRate;
+  int degenerate = 0;
   fs::path corpus = "/usr/share/common-licenses";
 };
 
@@ -127,6 +132,9 @@ int make(const fs::path& folder, const Options& options) {
   std::mt19937_64 random(options.seed);
   std::vector<Words> texts;
   for (int f = 0; f < options.files; ++f) texts.push_back(model.text(random, options.words));
+  for (int f = 0; f < std::min(options.degenerate, options.files); ++f) {
+    std::fill(texts[f].begin(), texts[f].begin() + options.words / 2, std::string("the"));
+  }
 
   // Stretches of each file taken by a passage or a copy, so that no copy
   // overwrites another passage.
@@ -167,7 +175,7 @@ int make(const fs::path& folder, const Options& options) {
                !isFree(target, at, length));
       Words copy;
       for (const std::string& word : passage) {
-        if (unit(random) >= kEditRate) {
+        if (unit(random) >= options.editRate) {
           copy.push_back(word);
           continue;
         }
@@ -319,6 +327,7 @@ int score(const fs::path& folder, const fs::path& report) {
 int usage() {
   std::cerr << "usage: make_planted_folder make FOLDER [--files N] [--words N] [--passages N]\n"
                "                                      [--seed N] [--corpus FOLDER]\n"
+               "                                      [--edit-percent N] [--degenerate N]\n"
                "       make_planted_folder score FOLDER REPORT.json\n";
   return 2;
 }
@@ -335,6 +344,11 @@ int main(int argc, char** argv) {
     const std::string& value = args[i + 1];
     if (name == "--corpus") {
       options.corpus = value;
+    } else if (name == "--edit-percent" || name == "--degenerate") {
+      const long number = std::stol(value);
+      if (number < 0 || number > 100000) return usage();
+      if (name == "--edit-percent") options.editRate = static_cast<double>(number) / 100.0;
+      if (name == "--degenerate") options.degenerate = static_cast<int>(number);
     } else if (name == "--files" || name == "--words" || name == "--passages" || name == "--seed") {
       const long number = std::stol(value);
       if (number < 1) return usage();

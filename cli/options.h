@@ -43,6 +43,10 @@ struct ScanOptions {
   // instead of those above the threshold.
   std::optional<double> maxEvalue;
   bool pairs = false;  // --pairs: one line per file pair of the listed results
+  // --fast: align only the group pairs that a seed index picks and a sample
+  // for the statistics; --exhaustive (the default): align every group pair.
+  bool fast = false;
+  bool exhaustive = false;
   // --old: folders and files of earlier work, compared with the scanned files
   // but not with each other.
   std::vector<std::filesystem::path> earlierWork;

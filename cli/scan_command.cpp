@@ -7,6 +7,7 @@
 
 #include "cache/results_cache.h"
 #include "cli/console_scan_target.h"
+#include "cli/fast_scan.h"
 #include "cli/json_report.h"
 #include "discovery/earlier_work.h"
 #include "discovery/file_discovery.h"
@@ -158,8 +159,13 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
       return kExitError;
     }
   }
-  cache = openRunCache(options, err);
-  engine.resultCache = cache.get();
+  FastScan fast;
+  if (options.fast) {
+    chooseFastComparisons(engine, fast);
+  } else {
+    cache = openRunCache(options, err);
+    engine.resultCache = cache.get();
+  }
 
   engine.comparisonPause = std::chrono::milliseconds(0);
   engine.comparisonThreads = options.jobs.value_or(defaultJobs());
@@ -181,7 +187,9 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   }
 
   const float threshold = computeThreshold(engine.pairResults);
-  const SignificanceModel model = significanceOf(engine.pairResults);
+  const SignificanceModel model =
+      options.fast ? fastScanSignificance(engine, fast) : significanceOf(engine.pairResults);
+  if (options.fast) err << "note: " << fastScanNote(engine, fast) << '\n';
   auto listed = options.maxEvalue
                     ? listByEvalue(engine.pairResults, model, *options.maxEvalue, options.showAll)
                     : listResults(engine.pairResults, threshold, options.showAll);

@@ -29,6 +29,10 @@ class NullTarget final : public ScanTarget {
   void showNotice(const std::string&) override {}
 };
 
+// Comparisons are numbered with 32-bit ints, in the results and the messages.
+constexpr auto kMaxComparisons =
+    static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+
 // One comparison: two groups and where each begins in its file's text.
 struct ComparisonTask {
   const WordGroup* groupA = nullptr;
@@ -44,7 +48,8 @@ static_assert(sizeof(ComparisonTask) <= 2 * sizeof(void*) + 2 * sizeof(std::int3
 struct PlannedPair {
   const FileEntry* fileA = nullptr;
   const FileEntry* fileB = nullptr;
-  std::int64_t size = 0;  // comparisons: 0 when either file has no words
+  std::int64_t size = 0;      // comparisons: 0 when either file has no words
+  std::int64_t computed = 0;  // of these, the ones the scan hands out
   std::size_t firstTask = 0;
   std::vector<PairResult> cached;  // when found: every result, groups filled in
   bool fromCache = false;
@@ -56,6 +61,9 @@ struct PlannedPair {
 // hold only the comparisons to compute.
 struct ScanPlan {
   std::vector<ComparisonTask> tasks;
+  // Each task's comparison number when only chosen comparisons are computed;
+  // empty when every one is, and task i is comparison i.
+  std::vector<std::int32_t> numbers;
   std::vector<PlannedPair> pairs;
   std::size_t longestGroup = 0;
 };
@@ -114,21 +122,70 @@ void findInCache(const CompareEngine& engine, PlannedPair& pair) {
   pair.fromCache = true;
 }
 
+// One vocabulary for the whole scan, so that each cell of every comparison
+// compares two word ids.
+void giveScanWordIds(const CompareEngine& engine, const ComparisonCounts& counts) {
+  std::vector<WordGroup*> groups;
+  groups.reserve(static_cast<std::size_t>(counts.groups));
+  for (const auto& [index, entry] : engine.fileTable) {
+    for (const auto& [number, group] : entry->groups) groups.push_back(group.get());
+  }
+  giveWordIds(groups);
+}
+
+// The plan of the chosen comparisons alone, each with the number it has among
+// all comparisons. Only file pairs with a chosen comparison are planned.
+ScanPlan planChosen(const CompareEngine& engine, std::vector<GroupPairIndex> chosen) {
+  std::sort(chosen.begin(), chosen.end());
+  chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+  ScanPlan plan;
+  plan.longestGroup = static_cast<std::size_t>(countComparisons(engine).longestGroup);
+  auto next = chosen.begin();
+  std::int64_t firstNumber = 0;
+  for (auto a = engine.fileTable.begin(); a != engine.fileTable.end() && next != chosen.end();
+       ++a) {
+    for (auto b = engine.fileTable.begin(); b != a; ++b) {
+      if (!engine.comparesPair(*a->second, *b->second)) continue;
+      const auto& groupsA = a->second->groups;
+      const auto& groupsB = b->second->groups;
+      const auto size = static_cast<std::int64_t>(groupsA.size() * groupsB.size());
+      const auto belowPair = [&](const GroupPairIndex& key) {
+        return std::pair(key.fileA, key.fileB) < std::pair(a->first, b->first);
+      };
+      while (next != chosen.end() && belowPair(*next)) ++next;
+      PlannedPair* pair = nullptr;
+      for (; next != chosen.end() && next->fileA == a->first && next->fileB == b->first; ++next) {
+        const auto groupA = groupsA.find(next->groupA);
+        const auto groupB = groupsB.find(next->groupB);
+        if (groupA == groupsA.end() || groupB == groupsB.end()) continue;
+        if (pair == nullptr) {
+          pair = &plan.pairs.emplace_back();
+          pair->fileA = a->second.get();
+          pair->fileB = b->second.get();
+          pair->size = size;
+          pair->firstTask = plan.tasks.size();
+        }
+        plan.tasks.push_back({groupA->second.get(), groupB->second.get(),
+                              groupA->second->startOffset, groupB->second->startOffset});
+        plan.numbers.push_back(static_cast<std::int32_t>(
+            firstNumber + next->groupA * static_cast<std::int64_t>(groupsB.size()) + next->groupB));
+        ++pair->computed;
+      }
+      firstNumber += size;
+    }
+  }
+  return plan;
+}
+
 ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
   ScanPlan plan;
   plan.tasks.reserve(static_cast<std::size_t>(counts.comparisons));
   plan.pairs.reserve(static_cast<std::size_t>(counts.filePairs));
-  // One vocabulary for the whole scan, so that each cell of every comparison
-  // compares two word ids.
-  std::vector<WordGroup*> groups;
-  groups.reserve(static_cast<std::size_t>(counts.groups));
   for (const auto& [index, entry] : engine.fileTable) {
     for (const auto& [number, group] : entry->groups) {
       plan.longestGroup = std::max(plan.longestGroup, group->words.size());
-      groups.push_back(group.get());
     }
   }
-  giveWordIds(groups);
   for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
     for (auto b = engine.fileTable.begin(); b != a; ++b) {
       if (!engine.comparesPair(*a->second, *b->second)) continue;
@@ -138,8 +195,9 @@ ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
       pair.fileA = a->second.get();
       pair.fileB = b->second.get();
       pair.size = static_cast<std::int64_t>(groupsA.size() * groupsB.size());
+      pair.computed = pair.size;
       pair.firstTask = plan.tasks.size();
-      findInCache(engine, pair);
+      if (!engine.comparisonChooser) findInCache(engine, pair);
       if (pair.fromCache) continue;
       for (const auto& [numberA, groupA] : groupsA) {
         for (const auto& [numberB, groupB] : groupsB) {
@@ -314,17 +372,20 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanP
   std::int64_t filePairsDone = 0;
   std::vector<PairResult> toStore;
   for (const PlannedPair& pair : plan.pairs) {
-    target.post(WM_SCAN_SET_RANGE, 0, pair.size);
+    target.post(WM_SCAN_SET_RANGE, 0, pair.computed);
     target.post(WM_SCAN_SET_POS, 0, 0);
     const bool storing = engine.resultCache != nullptr && !pair.fromCache && pair.size > 0 &&
-                         pair.fileA->digest && pair.fileB->digest;
+                         pair.computed == pair.size && plan.numbers.empty() && pair.fileA->digest &&
+                         pair.fileB->digest;
     toStore.clear();
-    for (std::int64_t done = 1; done <= pair.size; ++done) {
+    for (std::int64_t done = 1; done <= pair.computed; ++done) {
       PairResult result;
+      std::int32_t key = comparisonNumber;
       if (pair.fromCache) {
         result = pair.cached[static_cast<std::size_t>(done - 1)];
       } else {
         const std::size_t number = pair.firstTask + static_cast<std::size_t>(done - 1);
+        if (!plan.numbers.empty()) key = plan.numbers[number];
         if (pool) {
           result = pool->take(number);
         } else {
@@ -335,7 +396,7 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanP
         }
         if (storing) toStore.push_back(result);
       }
-      engine.pairResults.emplace(comparisonNumber, std::move(result));
+      engine.pairResults.emplace(key, std::move(result));
       ++comparisonNumber;
       target.post(WM_SCAN_SET_POS, 0, done);
       if (!engine.running) return CompareOutcome::kCancelled;
@@ -352,8 +413,7 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, const ScanP
 }  // namespace
 
 std::string comparisonRefusal(const ComparisonCounts& counts, const MemoryBudget& budget) {
-  // Comparisons are numbered with 32-bit ints, in the results and the messages.
-  if (counts.comparisons > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (counts.comparisons > kMaxComparisons) {
     return kTooManyComparisonsMessage;
   }
   const std::uint64_t needed = comparisonMemory(counts);
@@ -409,8 +469,30 @@ int scanWorker(CompareEngine& engine) {
 
   // Refused before anything is allocated for the comparisons, rather than
   // found out when the system runs short in the middle.
+  // With a chooser, the memory of the chosen comparisons alone is checked once
+  // they are known; the chooser checks its own.
   const ComparisonCounts counts = countComparisons(engine);
-  const std::string refusal = comparisonRefusal(counts, budget);
+  engine.comparisonsTotal = static_cast<std::int64_t>(counts.comparisons);
+  const bool choosing = static_cast<bool>(engine.comparisonChooser);
+  ComparisonCounts needed = counts;
+  if (choosing && counts.comparisons <= kMaxComparisons) {
+    needed.comparisons = 0;
+    needed.filePairs = 0;
+  }
+  std::string refusal = comparisonRefusal(needed, budget);
+  ChosenComparisons chosen;
+  if (refusal.empty() && choosing) {
+    try {
+      giveScanWordIds(engine, counts);
+      chosen = engine.comparisonChooser(engine, budget);
+    } catch (const std::bad_alloc&) {
+      chosen.refusal = kOutOfMemoryMessage;
+    }
+    refusal = chosen.refusal;
+    needed.comparisons = chosen.pairs.size();
+    needed.filePairs = std::min<std::uint64_t>(counts.filePairs, chosen.pairs.size());
+    if (refusal.empty()) refusal = comparisonRefusal(needed, budget);
+  }
   if (!refusal.empty()) {
     engine.running = false;
     target.scanFailed(refusal);
@@ -419,8 +501,10 @@ int scanWorker(CompareEngine& engine) {
 
   CompareOutcome outcome;
   try {
-    const ScanPlan plan = planScan(engine, counts);
-    engine.filePairsCompared = static_cast<std::int64_t>(plan.pairs.size());
+    if (!choosing) giveScanWordIds(engine, counts);
+    const ScanPlan plan =
+        choosing ? planChosen(engine, std::move(chosen.pairs)) : planScan(engine, counts);
+    engine.filePairsCompared = static_cast<std::int64_t>(counts.filePairs);
     engine.workspace.reserve(plan.longestGroup);
     outcome = compareAll(engine, target, plan);
   } catch (const std::bad_alloc&) {
