@@ -216,11 +216,15 @@ std::optional<Segment> extendHit(const GroupTable& table, const Posting& a, cons
     std::int32_t bestWords = 0;
     const auto sizeA = static_cast<std::int32_t>(wordsA.size());
     const auto sizeB = static_cast<std::int32_t>(wordsB.size());
+    int mismatches = 0;  // in a row
     for (std::int32_t n = 0; n < settings.reach; ++n) {
       const std::int32_t i = fromA + step * n;
       const std::int32_t j = fromB + step * n;
       if (i < 0 || j < 0 || i >= sizeA || j >= sizeB) break;
-      score += wordsA[i] == wordsB[j] ? settings.match : settings.mismatch;
+      const bool same = wordsA[i] == wordsB[j];
+      mismatches = same ? 0 : mismatches + 1;
+      if (mismatches >= settings.mismatchRun) break;
+      score += same ? settings.match : settings.mismatch;
       if (score > best) {
         best = score;
         bestWords = n + 1;
@@ -242,11 +246,9 @@ std::optional<Segment> extendHit(const GroupTable& table, const Posting& a, cons
   return segment;
 }
 
-// The extensions of the hits of one bucket's seeds that can count: more than
-// a bare seed scores, as a bare seed chains too loosely to say anything.
+// The extensions of the hits of one bucket's seeds.
 void bucketSegments(std::span<const Posting> bucket, const GroupTable& table,
                     const SeedSettings& settings, std::vector<Segment>& out) {
-  const float bareSeed = static_cast<float>(settings.seedWords) * settings.match;
   std::vector<Posting> selected;
   for (std::size_t begin = 0; begin < bucket.size();) {
     std::size_t end = begin + 1;
@@ -258,7 +260,7 @@ void bucketSegments(std::span<const Posting> bucket, const GroupTable& table,
           // Sorted by group, so selected[i] is of the file with the higher index.
           if (table.file[selected[i].group] == table.file[selected[j].group]) continue;
           const auto segment = extendHit(table, selected[i], selected[j], settings);
-          if (segment && segment->score > bareSeed) out.push_back(*segment);
+          if (segment) out.push_back(*segment);
         }
       }
     }

@@ -28,11 +28,16 @@ struct SeedSettings {
   int repeatWords = 8;
   int postingsPerGroup = 4;  // the first ones of a seed in a group
   // Extension without gaps: +match for equal words, mismatch for others,
-  // stopping once the score falls xDrop below the best so far, and after at
-  // most reach words on each side of the seed.
+  // stopping once the score falls xDrop below the best so far, at mismatchRun
+  // different words in a row, and after at most reach words on each side of
+  // the seed. A run of different words is where a word was inserted or
+  // dropped: the copy goes on along a shifted diagonal, which the chain finds;
+  // an extension that crossed the run would swallow that stretch and leave
+  // the chain nothing to add.
   float match = 1.0f;
   float mismatch = -0.33f;
   float xDrop = 2.5f;
+  int mismatchRun = 2;
   int reach = 32;
   // Extensions chain when their diagonals differ by at most chainDiagonals and
   // at most chainGap words lie between them; a chain of keepScore keeps the

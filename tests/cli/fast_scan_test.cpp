@@ -38,7 +38,7 @@ std::vector<std::filesystem::path> plantedFolder(const testing::TempDir& dir, in
   Random random(7);
   const auto word = [&] {
     // Small numbers far more often than large ones, as in real text.
-    const std::size_t rank = random.below(12) * random.below(12) + random.below(3);
+    const std::size_t rank = random.below(24) * random.below(24) + random.below(3);
     return "w" + std::to_string(rank);
   };
   std::vector<std::vector<std::string>> texts(static_cast<std::size_t>(files));

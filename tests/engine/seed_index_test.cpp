@@ -77,6 +77,12 @@ TEST(SeedIndex, KeepsAGroupPairWhenItsExtendedSeedsScoreEnough) {
        {1, 2, 3, 4, 5, 60, 61, 62, 63, 64, 6, 7, 8, 9, 10},
        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10},
        false},
+      // The stretch between an extra word and a dropped one goes on along a
+      // shifted diagonal; an extension that ran past it would hide it.
+      {"a word inserted, then one dropped",
+       {39, 209, 239, 26, 222, 122, 230, 97, 8, 45, 167, 1, 0, 145, 93, 332, 48, 61, 202, 52, 18},
+       {39, 209, 85, 239, 26, 122, 230, 8, 45, 167, 1, 0, 93, 332, 48, 61, 101, 202, 52, 18},
+       true},
       {"eight other words between", join({{1, 2, 3, 4, 5}, filler(8), {6, 7, 8, 9, 10}}),
        join({{1, 2, 3, 4, 5}, filler(8), {6, 7, 8, 9, 10}}), true},
       // Twelve words apart: beyond the chain's reach.
