@@ -60,7 +60,6 @@ TEST(SeedIndex, KeepsAGroupPairWhenItsExtendedSeedsScoreEnough) {
   const std::vector<SharedCase> cases = {
       {"seven words in a row", seven, seven, true},
       {"six words in a row", {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}, false},
-      {"two words, then others", {1, 2, 8, 4, 9, 6}, {1, 2, 3, 4, 5, 6}, false},
       // 4 + 4 words across one changed word: 8 - 0.33, one ungapped stretch.
       {"one word changed", {1, 2, 3, 4, 50, 6, 7, 8, 9}, {1, 2, 3, 4, 5, 6, 7, 8, 9}, true},
       // 5 and 5 words, the second shifted by an extra word: only chained.
@@ -159,19 +158,6 @@ TEST(SeedIndex, AMatchAtAGroupsEdgeKeepsTheNeighbouringGroupPair) {
         {join({filler(60), first, filler(c.after)}), join({filler(c.before), second, filler(60)})});
     EXPECT_EQ(folder.kept(), c.expected) << c.after << " words after, " << c.before << " before";
   }
-}
-
-TEST(ComparisonPlaces, NamesEachNumberAsTheScanNumbersIt) {
-  Folder folder;
-  folder.add({filler(5), filler(5)});             // file 0: 2 groups
-  folder.add({filler(5)});                        // file 1: 1 group
-  folder.add({filler(5), filler(5), filler(5)});  // file 2: 3 groups
-  folder.engine.fileTable.at(2)->earlier = true;
-  folder.engine.fileTable.at(1)->earlier = true;  // (2, 1) is not compared
-  // (1, 0): 0-1; (2, 0): 2-7.
-  const std::vector<GroupPairIndex> expected = {
-      {1, 0, 0, 0}, {1, 0, 0, 1}, {2, 0, 0, 1}, {2, 0, 2, 0}, {2, 0, 2, 1}};
-  EXPECT_EQ(comparisonPlaces(folder.engine, {0, 1, 3, 6, 7, 8}), expected);
 }
 
 }  // namespace
