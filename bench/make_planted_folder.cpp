@@ -3,7 +3,8 @@
 //
 //   make_planted_folder make FOLDER [--files N] [--words N] [--passages N]
 //                                   [--seed N] [--corpus FOLDER]
-//                                   [--header N] [--pieces N]
+//                                   [--header N] [--pieces N] [--edit-percent N]
+//                                   [--degenerate N]
 //   make_planted_folder score FOLDER REPORT.json
 //
 // make: writes f000.txt, f001.txt, ... of --words words each, from a word model
@@ -15,7 +16,9 @@
 // three other files, each copy with about 3 % of its words edited (replaced,
 // dropped, or preceded by an extra word). truth.tsv lists the passages and
 // pairs.tsv the file pairs that share one: the source and its copies, and the
-// copies among themselves. Same arguments, same folder.
+// copies among themselves. Same arguments, same folder. --edit-percent sets
+// the edit rate of the copies (default 3); --degenerate N makes the first half
+// of the first N files one word over and over ("the the the ...").
 //
 // --header N gives every file the same header of N words (template text, the
 // original in header.tpl), each file's copy with about 3 % of its words
@@ -125,6 +128,8 @@ struct Options {
   int words = 2000;
   int passages = 160;
   unsigned seed = 13;
+  double editRate = kEditRate;
+  int degenerate = 0;
   fs::path corpus = "/usr/share/common-licenses";
 };
 
@@ -137,6 +142,9 @@ int make(const fs::path& folder, const Options& options) {
   std::mt19937_64 random(options.seed);
   std::vector<Words> texts;
   for (int f = 0; f < options.files; ++f) texts.push_back(model.text(random, options.words));
+  for (int f = 0; f < std::min(options.degenerate, options.files); ++f) {
+    std::fill(texts[f].begin(), texts[f].begin() + options.words / 2, std::string("the"));
+  }
 
   // Stretches of each file taken by a passage or a copy, so that no copy
   // overwrites another passage.
@@ -156,10 +164,10 @@ int make(const fs::path& folder, const Options& options) {
   // copies replace words.
   std::vector<std::vector<char>> isHeader(options.files);
   for (int f = 0; f < options.files; ++f) isHeader[f].assign(texts[f].size(), 0);
-  const auto edited = [&](std::mt19937_64& draw, const Words& original) {
+  const auto edited = [&](std::mt19937_64& draw, const Words& original, double rate) {
     Words copy;
     for (const std::string& word : original) {
-      if (unit(draw) >= kEditRate) {
+      if (unit(draw) >= rate) {
         copy.push_back(word);
         continue;
       }
@@ -207,7 +215,7 @@ int make(const fs::path& folder, const Options& options) {
             at = std::uniform_int_distribution<int>(0, options.words - length - 10)(headerRandom);
           } while (!isFree(f, at, length));
         }
-        place(f, at, length, edited(headerRandom, piece), 1);
+        place(f, at, length, edited(headerRandom, piece, kEditRate), 1);
       }
     }
   }
@@ -239,7 +247,7 @@ int make(const fs::path& folder, const Options& options) {
         at = std::uniform_int_distribution<int>(0, options.words - length)(random);
       } while (std::find(holders.begin(), holders.end(), target) != holders.end() ||
                !isFree(target, at, length));
-      place(target, at, length, edited(random, passage), 0);
+      place(target, at, length, edited(random, passage, options.editRate), 0);
       holders.push_back(target);
     }
     truth << p << '\t' << fileName(source) << '\t' << start << '\t' << length << '\t';
@@ -417,7 +425,8 @@ int score(const fs::path& folder, const fs::path& report) {
 int usage() {
   std::cerr << "usage: make_planted_folder make FOLDER [--files N] [--words N] [--passages N]\n"
                "                                      [--seed N] [--corpus FOLDER]\n"
-               "                                      [--header N] [--pieces N]\n"
+               "                                      [--header N] [--pieces N] [--edit-percent N]\n"
+               "                                      [--degenerate N]\n"
                "       make_planted_folder score FOLDER REPORT.json\n";
   return 2;
 }
@@ -434,6 +443,11 @@ int main(int argc, char** argv) {
     const std::string& value = args[i + 1];
     if (name == "--corpus") {
       options.corpus = value;
+    } else if (name == "--edit-percent" || name == "--degenerate") {
+      const long number = std::stol(value);
+      if (number < 0 || number > 100000) return usage();
+      if (name == "--edit-percent") options.editRate = static_cast<double>(number) / 100.0;
+      if (name == "--degenerate") options.degenerate = static_cast<int>(number);
     } else if (name == "--files" || name == "--words" || name == "--passages" || name == "--seed" ||
                name == "--header" || name == "--pieces") {
       const long number = std::stol(value);

@@ -132,6 +132,11 @@ ParseResult parseArguments(std::span<const std::string> args) {
       options.pairs = true;
       continue;
     }
+    if (name == "--fast" || name == "--exhaustive") {
+      if (!noValue()) return result;
+      (name == "--fast" ? options.fast : options.exhaustive) = true;
+      continue;
+    }
     if (name == "--no-cache" || name == "--cache-clear") {
       if (!noValue()) return result;
       (name == "--no-cache" ? options.noCache : options.clearCache) = true;
@@ -256,7 +261,17 @@ ParseResult parseArguments(std::span<const std::string> args) {
     return result;
   }
 
-  if (options.noCache && (options.cacheFile || options.clearCache || options.cacheMaxSize)) {
+  if (options.fast && options.exhaustive) {
+    result.error = "options --fast and --exhaustive cannot be used together";
+  } else if (options.fast && !options.maxEvalue) {
+    result.error =
+        "option --fast needs --max-evalue: the listing above the mean plus one standard "
+        "deviation of all scores needs every comparison, which only --exhaustive makes";
+  } else if (options.fast && options.showAll) {
+    result.error =
+        "option --fast cannot be used with --all: listing every result needs every "
+        "comparison, which only --exhaustive makes";
+  } else if (options.noCache && (options.cacheFile || options.clearCache || options.cacheMaxSize)) {
     result.error =
         "option --no-cache cannot be used with --cache, --cache-clear or --cache-max-size";
   } else if (options.files.empty() && !options.clearCache) {
@@ -269,7 +284,7 @@ ParseResult parseArguments(std::span<const std::string> args) {
 
 std::string usageText() {
   return "usage: orvalis-scan [--all] [--json] [--html FILE] [--max-evalue E] [--pairs]\n"
-         "                    [--sort share|evalue|name]\n"
+         "                    [--sort share|evalue|name] [--fast | --exhaustive]\n"
          "                    [--mu X] [--delta X] [--group-size N] [--jobs N]\n"
          "                    [--max-memory SIZE] [--quiet] [--old PATH]...\n"
          "                    [--cache FILE | --no-cache] [--cache-max-size SIZE]\n"
@@ -358,6 +373,16 @@ can be overridden for this run):
 Running:
   --jobs N        compare on N threads, 1 to 1024 (default: one per hardware
                   thread); the results do not depend on N
+  --fast          with --max-evalue: align only the word groups that share a
+                  run of words with a group of another file, as a seed index
+                  finds them, and a random sample of all comparisons; every
+                  listed result is exactly what the full scan gives for it,
+                  and E-values count every comparison and use statistics
+                  fitted to the sample. Much faster on large folders; a weak
+                  match without three words in a row may be missed. Not with
+                  --all or the default listing, which need every comparison;
+                  the results cache is not used
+  --exhaustive    align every word group with every other (the default)
   --max-memory SIZE
                   use at most SIZE of memory, as 512M or 2G (K, M, G, T:
                   powers of 1024); default: what the system can give. A scan

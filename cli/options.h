@@ -46,7 +46,10 @@ struct ScanOptions {
   // --max-evalue: list the results of E-value at most this, strongest first,
   // instead of those above the threshold.
   std::optional<double> maxEvalue;
-
+  // --fast: align only the group pairs that a seed index picks and a sample
+  // for the statistics; --exhaustive (the default): align every group pair.
+  bool fast = false;
+  bool exhaustive = false;
   // --old: folders and files of earlier work, compared with the scanned files
   // but not with each other.
   std::vector<std::filesystem::path> earlierWork;

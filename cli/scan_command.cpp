@@ -11,6 +11,7 @@
 #include "cache/results_cache.h"
 #include "cli/capped_listing.h"
 #include "cli/console_scan_target.h"
+#include "cli/fast_scan.h"
 #include "cli/json_report.h"
 #include "discovery/earlier_work.h"
 #include "discovery/file_discovery.h"
@@ -191,8 +192,13 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
       return kExitError;
     }
   }
-  cache = openRunCache(options, err);
-  engine.resultCache = cache.get();
+  FastScan fast;
+  if (options.fast) {
+    chooseFastComparisons(engine, fast);
+  } else {
+    cache = openRunCache(options, err);
+    engine.resultCache = cache.get();
+  }
 
   // Templates are read before the scan starts, and never compared themselves.
   TemplateSet templates;
@@ -257,7 +263,9 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   }
 
   const float threshold = computeThreshold(engine.pairResults);
-  const SignificanceModel model = significanceOfScan(engine, engine.comparisonThreads);
+  const SignificanceModel model = options.fast ? fastScanSignificance(engine, fast)
+                                               : significanceOfScan(engine, engine.comparisonThreads);
+  if (options.fast) err << "note: " << fastScanNote(engine, fast) << '\n';
   auto listed = options.maxEvalue
                     ? listByEvalue(engine.pairResults, model, *options.maxEvalue, options.showAll)
                     : listResults(engine.pairResults, threshold, options.showAll);

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <compare>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -26,6 +27,7 @@
 namespace orvalis {
 
 class ComparisonCache;
+class MemoryBudget;
 class ScanTarget;
 class TextSource;
 struct FileEntry;
@@ -109,6 +111,22 @@ struct PairResult {
   std::string consensusB;
 };
 
+// One comparison named by its place: the two files' indexes (the higher first)
+// and the numbers of their groups. Ordered as the scan numbers comparisons.
+struct GroupPairIndex {
+  std::int32_t fileA = 0;
+  std::int32_t fileB = 0;
+  std::int32_t groupA = 0;
+  std::int32_t groupB = 0;
+  auto operator<=>(const GroupPairIndex&) const = default;
+};
+
+// The comparisons that a scan computes when not every one is wanted.
+struct ChosenComparisons {
+  std::vector<GroupPairIndex> pairs;  // in any order; repeats and pairs not compared are ignored
+  std::string refusal;                // not empty: the scan cannot go on, and why
+};
+
 // Everything about a scan: settings, files, results, the work space of the
 // alignment, and the worker thread with its running flag.
 //
@@ -171,6 +189,16 @@ class CompareEngine {
   // Results of file pairs compared before, found by the files' contents and
   // the settings; null for none. Not owned; the worker alone uses it.
   ComparisonCache* resultCache = nullptr;
+  // Chooses, once the files are loaded and their words have ids, the only
+  // comparisons that a scan computes; empty to compute every one. The others
+  // make no result but keep their numbers, so each result is stored under the
+  // number and holds exactly what a scan of every comparison gives; the budget
+  // is what the scan may still use. A scan with a chooser takes nothing from
+  // resultCache and stores nothing in it.
+  std::function<ChosenComparisons(const CompareEngine&, const MemoryBudget&)> comparisonChooser;
+  // Counted by the latest scan: every comparison of its file pairs, computed
+  // or not.
+  std::int64_t comparisonsTotal = 0;
   // Counted by the latest scan: the file pairs it compared and, of these, the
   // ones whose results came from resultCache.
   std::int64_t filePairsCompared = 0;

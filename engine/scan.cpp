@@ -31,6 +31,10 @@ class NullTarget final : public ScanTarget {
   void showNotice(const std::string&) override {}
 };
 
+// Comparisons are numbered with 32-bit ints, in the results and the messages.
+constexpr auto kMaxComparisons =
+    static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+
 // One comparison: two groups and where each begins in its file's text.
 struct ComparisonTask {
   const WordGroup* groupA = nullptr;
@@ -46,7 +50,8 @@ static_assert(sizeof(ComparisonTask) <= 2 * sizeof(void*) + 2 * sizeof(std::int3
 struct PlannedPair {
   const FileEntry* fileA = nullptr;
   const FileEntry* fileB = nullptr;
-  std::int64_t size = 0;  // comparisons: 0 when either file has no words
+  std::int64_t size = 0;      // comparisons: 0 when either file has no words
+  std::int64_t computed = 0;  // of these, the ones the scan hands out
   std::size_t firstTask = 0;
   std::vector<PairResult> cached;  // when found: every result, groups filled in
   bool fromCache = false;
@@ -58,6 +63,9 @@ struct PlannedPair {
 // hold only the comparisons to compute.
 struct ScanPlan {
   std::vector<ComparisonTask> tasks;
+  // Each task's comparison number when only chosen comparisons are computed;
+  // empty when every one is, and task i is comparison i.
+  std::vector<std::int32_t> numbers;
   std::vector<PlannedPair> pairs;
   std::size_t longestGroup = 0;
 };
@@ -121,22 +129,73 @@ void findInCache(const CompareEngine& engine, PlannedPair& pair) {
   pair.fromCache = true;
 }
 
-ScanPlan planScan(CompareEngine& engine, const ComparisonCounts& counts) {
-  ScanPlan plan;
-  plan.tasks.reserve(static_cast<std::size_t>(counts.comparisons));
-  plan.pairs.reserve(static_cast<std::size_t>(counts.filePairs));
-  // One vocabulary for the whole scan, so that each cell of every comparison
-  // compares two word ids.
+// One vocabulary for the whole scan, so that each cell of every comparison
+// compares two word ids.
+// Words set aside as template text each get an id of their own, so that they
+// match nothing.
+void giveScanWordIds(CompareEngine& engine, const ComparisonCounts& counts) {
   std::vector<WordGroup*> groups;
   groups.reserve(static_cast<std::size_t>(counts.groups));
   for (const auto& [index, entry] : engine.fileTable) {
-    for (const auto& [number, group] : entry->groups) {
-      plan.longestGroup = std::max(plan.longestGroup, group->words.size());
-      groups.push_back(group.get());
-    }
+    for (const auto& [number, group] : entry->groups) groups.push_back(group.get());
   }
   std::uint32_t nextId = giveWordIds(groups);
   for (const auto& [index, entry] : engine.fileTable) nextId = setAsideWordIds(*entry, nextId);
+}
+
+// The plan of the chosen comparisons alone, each with the number it has among
+// all comparisons. Only file pairs with a chosen comparison are planned.
+ScanPlan planChosen(const CompareEngine& engine, std::vector<GroupPairIndex> chosen) {
+  std::sort(chosen.begin(), chosen.end());
+  chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
+  ScanPlan plan;
+  plan.longestGroup = static_cast<std::size_t>(countComparisons(engine).longestGroup);
+  auto next = chosen.begin();
+  std::int64_t firstNumber = 0;
+  for (auto a = engine.fileTable.begin(); a != engine.fileTable.end() && next != chosen.end();
+       ++a) {
+    for (auto b = engine.fileTable.begin(); b != a; ++b) {
+      if (!engine.comparesPair(*a->second, *b->second)) continue;
+      const auto& groupsA = a->second->groups;
+      const auto& groupsB = b->second->groups;
+      const auto size = static_cast<std::int64_t>(groupsA.size() * groupsB.size());
+      const auto belowPair = [&](const GroupPairIndex& key) {
+        return std::pair(key.fileA, key.fileB) < std::pair(a->first, b->first);
+      };
+      while (next != chosen.end() && belowPair(*next)) ++next;
+      PlannedPair* pair = nullptr;
+      for (; next != chosen.end() && next->fileA == a->first && next->fileB == b->first; ++next) {
+        const auto groupA = groupsA.find(next->groupA);
+        const auto groupB = groupsB.find(next->groupB);
+        if (groupA == groupsA.end() || groupB == groupsB.end()) continue;
+        if (pair == nullptr) {
+          pair = &plan.pairs.emplace_back();
+          pair->fileA = a->second.get();
+          pair->fileB = b->second.get();
+          pair->size = size;
+          pair->firstTask = plan.tasks.size();
+        }
+        plan.tasks.push_back({groupA->second.get(), groupB->second.get(),
+                              groupA->second->startOffset, groupB->second->startOffset});
+        plan.numbers.push_back(static_cast<std::int32_t>(
+            firstNumber + next->groupA * static_cast<std::int64_t>(groupsB.size()) + next->groupB));
+        ++pair->computed;
+      }
+      firstNumber += size;
+    }
+  }
+  return plan;
+}
+
+ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
+  ScanPlan plan;
+  plan.tasks.reserve(static_cast<std::size_t>(counts.comparisons));
+  plan.pairs.reserve(static_cast<std::size_t>(counts.filePairs));
+  for (const auto& [index, entry] : engine.fileTable) {
+    for (const auto& [number, group] : entry->groups) {
+      plan.longestGroup = std::max(plan.longestGroup, group->words.size());
+    }
+  }
   for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
     for (auto b = engine.fileTable.begin(); b != a; ++b) {
       if (!engine.comparesPair(*a->second, *b->second)) continue;
@@ -146,8 +205,9 @@ ScanPlan planScan(CompareEngine& engine, const ComparisonCounts& counts) {
       pair.fileA = a->second.get();
       pair.fileB = b->second.get();
       pair.size = static_cast<std::int64_t>(groupsA.size() * groupsB.size());
+      pair.computed = pair.size;
       pair.firstTask = plan.tasks.size();
-      findInCache(engine, pair);
+      if (!engine.comparisonChooser) findInCache(engine, pair);
       if (pair.fromCache) continue;
       for (const auto& [numberA, groupA] : groupsA) {
         for (const auto& [numberB, groupB] : groupsB) {
@@ -387,16 +447,19 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
   std::int64_t filePairsDone = 0;
   std::vector<PairResult> toStore;
   for (PlannedPair& pair : plan.pairs) {
-    target.post(WM_SCAN_SET_RANGE, 0, pair.size);
+    target.post(WM_SCAN_SET_RANGE, 0, pair.computed);
     target.post(WM_SCAN_SET_POS, 0, 0);
-    const bool storing = !pair.fromCache && cacheable(engine, pair);
+    const bool storing = !pair.fromCache && pair.computed == pair.size && plan.numbers.empty() &&
+                         cacheable(engine, pair);
     toStore.clear();
-    for (std::int64_t done = 1; done <= pair.size; ++done) {
+    for (std::int64_t done = 1; done <= pair.computed; ++done) {
       PairResult result;
+      std::int32_t key = comparisonNumber;
       if (pair.fromCache) {
         result = std::move(pair.cached[static_cast<std::size_t>(done - 1)]);
       } else {
         const std::size_t number = pair.firstTask + static_cast<std::size_t>(done - 1);
+        if (!plan.numbers.empty()) key = plan.numbers[number];
         if (pool) {
           result = pool->take(number);
         } else {
@@ -407,7 +470,7 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
         }
         if (storing) toStore.push_back(result);
       }
-      engine.pairResults.emplace(comparisonNumber, std::move(result));
+      engine.pairResults.emplace(key, std::move(result));
       ++comparisonNumber;
       target.post(WM_SCAN_SET_POS, 0, done);
       if (!engine.running) return CompareOutcome::kCancelled;
@@ -424,8 +487,7 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
 }  // namespace
 
 std::string comparisonRefusal(const ComparisonCounts& counts, const MemoryBudget& budget) {
-  // Comparisons are numbered with 32-bit ints, in the results and the messages.
-  if (counts.comparisons > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
+  if (counts.comparisons > kMaxComparisons) {
     return kTooManyComparisonsMessage;
   }
   const std::uint64_t needed = comparisonMemory(counts);
@@ -481,8 +543,17 @@ int scanWorker(CompareEngine& engine) {
 
   // Refused before anything is allocated for the comparisons, rather than
   // found out when the system runs short in the middle.
+  // With a chooser, the memory of the chosen comparisons alone is checked once
+  // they are known; the chooser checks its own.
   const ComparisonCounts counts = countComparisons(engine);
-  const std::string refusal = comparisonRefusal(counts, budget);
+  engine.comparisonsTotal = static_cast<std::int64_t>(counts.comparisons);
+  const bool choosing = static_cast<bool>(engine.comparisonChooser);
+  ComparisonCounts needed = counts;
+  if (choosing && counts.comparisons <= kMaxComparisons) {
+    needed.comparisons = 0;
+    needed.filePairs = 0;
+  }
+  std::string refusal = comparisonRefusal(needed, budget);
   if (!refusal.empty()) {
     engine.running = false;
     target.scanFailed(refusal);
@@ -495,8 +566,24 @@ int scanWorker(CompareEngine& engine) {
       engine.beforeComparing(engine);
       if (!engine.running) return 0;
     }
-    ScanPlan plan = planScan(engine, counts);
-    engine.filePairsCompared = static_cast<std::int64_t>(plan.pairs.size());
+    giveScanWordIds(engine, counts);
+    ScanPlan plan;
+    if (choosing) {
+      ChosenComparisons chosen = engine.comparisonChooser(engine, budget);
+      refusal = chosen.refusal;
+      needed.comparisons = chosen.pairs.size();
+      needed.filePairs = std::min<std::uint64_t>(counts.filePairs, chosen.pairs.size());
+      if (refusal.empty()) refusal = comparisonRefusal(needed, budget);
+      if (!refusal.empty()) {
+        engine.running = false;
+        target.scanFailed(refusal);
+        return 0;
+      }
+      plan = planChosen(engine, std::move(chosen.pairs));
+    } else {
+      plan = planScan(engine, counts);
+    }
+    engine.filePairsCompared = static_cast<std::int64_t>(counts.filePairs);
     engine.workspace.reserve(plan.longestGroup);
     outcome = compareAll(engine, target, plan);
   } catch (const std::bad_alloc&) {
