@@ -423,11 +423,12 @@ int score(const fs::path& folder, const fs::path& report) {
 }
 
 int usage() {
-  std::cerr << "usage: make_planted_folder make FOLDER [--files N] [--words N] [--passages N]\n"
-               "                                      [--seed N] [--corpus FOLDER]\n"
-               "                                      [--header N] [--pieces N] [--edit-percent N]\n"
-               "                                      [--degenerate N]\n"
-               "       make_planted_folder score FOLDER REPORT.json\n";
+  std::cerr
+      << "usage: make_planted_folder make FOLDER [--files N] [--words N] [--passages N]\n"
+         "                                      [--seed N] [--corpus FOLDER]\n"
+         "                                      [--header N] [--pieces N] [--edit-percent N]\n"
+         "                                      [--degenerate N]\n"
+         "       make_planted_folder score FOLDER REPORT.json\n";
   return 2;
 }
 

@@ -263,8 +263,9 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   }
 
   const float threshold = computeThreshold(engine.pairResults);
-  const SignificanceModel model = options.fast ? fastScanSignificance(engine, fast)
-                                               : significanceOfScan(engine, engine.comparisonThreads);
+  const SignificanceModel model = options.fast
+                                      ? fastScanSignificance(engine, fast)
+                                      : significanceOfScan(engine, engine.comparisonThreads);
   if (options.fast) err << "note: " << fastScanNote(engine, fast) << '\n';
   auto listed = options.maxEvalue
                     ? listByEvalue(engine.pairResults, model, *options.maxEvalue, options.showAll)
