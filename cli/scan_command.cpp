@@ -6,12 +6,12 @@
 #include <new>
 #include <thread>
 
+#include "analysis/fast_scan.h"
 #include "analysis/set_aside.h"
 #include "analysis/shared_text_statistics.h"
 #include "cache/results_cache.h"
 #include "cli/capped_listing.h"
 #include "cli/console_scan_target.h"
-#include "cli/fast_scan.h"
 #include "cli/json_report.h"
 #include "discovery/earlier_work.h"
 #include "discovery/file_discovery.h"

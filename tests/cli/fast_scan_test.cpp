@@ -1,4 +1,4 @@
-#include "cli/fast_scan.h"
+#include "analysis/fast_scan.h"
 
 #include <gtest/gtest.h>
 

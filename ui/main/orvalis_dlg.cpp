@@ -1,6 +1,7 @@
 #include "ui/main/orvalis_dlg.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QEventLoop>
@@ -31,6 +32,7 @@
 #include "engine/text.h"
 #include "ui/dialog_font_units.h"
 #include "ui/main/dialog_texts.h"
+#include "ui/main/scan_choices.h"
 #include "ui/qt_convert.h"
 #include "ui/results/compare_dlg.h"
 
@@ -71,6 +73,8 @@ COrvalisDlg::COrvalisDlg(UserPrompts& prompts, SettingsStore& settings, QWidget*
   engine_.memoryLimit = desktopScanMemoryLimit(installedMemory());
   engine_.textSource = &documentSource_;
   engine_.documentThreads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  usualPause_ = engine_.comparisonPause;
+  usualThreads_ = engine_.comparisonThreads;
   createControls();
   connectMessageMap();
   updateControls();
@@ -121,6 +125,25 @@ void COrvalisDlg::createControls() {
   filesBox->setContentsMargins(du.x(8), du.y(2), du.x(8), du.y(5));
   filesBox->addWidget(fileList_);
 
+  // For a folder that would take long: every processor without the pause, or
+  // the fast scan. Each caption shows its estimated time.
+  fasterScansRow_ = new QWidget(this);
+  allProcessorsBox_ = new QCheckBox(fasterScansRow_);
+  allProcessorsBox_->setObjectName(QStringLiteral("allProcessorsBox"));
+  allProcessorsBox_->setAccessibleName(QString::fromUtf8(kAllProcessorsName));
+  allProcessorsBox_->setToolTip(tr("The same results, on every processor, without pausing"));
+  fastScanBox_ = new QCheckBox(fasterScansRow_);
+  fastScanBox_->setObjectName(QStringLiteral("fastScanBox"));
+  fastScanBox_->setAccessibleName(QString::fromUtf8(kFastScanName));
+  fastScanBox_->setToolTip(QString::fromUtf8(kFastScanTip));
+  fastScanBox_->setAccessibleDescription(QString::fromUtf8(kFastScanTip));
+  auto* fasterScans = new QVBoxLayout(fasterScansRow_);
+  fasterScans->setContentsMargins(du.x(8), du.y(2), du.x(8), 0);
+  fasterScans->setSpacing(du.y(1));
+  fasterScans->addWidget(allProcessorsBox_);
+  fasterScans->addWidget(fastScanBox_);
+  fasterScansRow_->setVisible(false);
+
   checkButton_ = makeButton(QString::fromUtf8(kCheckCaption), this);
   checkButton_->setObjectName(QStringLiteral("checkButton"));
   checkButton_->setMinimumHeight(du.y(23));
@@ -162,6 +185,7 @@ void COrvalisDlg::createControls() {
   rows->setSpacing(0);
   rows->addWidget(folderGroup);
   rows->addWidget(filesGroup, 1);
+  rows->addWidget(fasterScansRow_);
   rows->addSpacing(du.y(4));
   rows->addWidget(checkButton_);
   rows->addSpacing(du.y(4));
@@ -181,7 +205,9 @@ void COrvalisDlg::createControls() {
   setTabOrder(browseButton_, earlierWorkButton_);
   setTabOrder(earlierWorkButton_, templatesButton_);
   setTabOrder(templatesButton_, fileList_);
-  setTabOrder(fileList_, checkButton_);
+  setTabOrder(fileList_, allProcessorsBox_);
+  setTabOrder(allProcessorsBox_, fastScanBox_);
+  setTabOrder(fastScanBox_, checkButton_);
   setTabOrder(checkButton_, statusLine_);
   setTabOrder(statusLine_, seeSimilaritiesButton_);
   setTabOrder(seeSimilaritiesButton_, webPageButton_);
@@ -198,6 +224,11 @@ void COrvalisDlg::connectMessageMap() {
   connect(seeSimilaritiesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnSeeSimilarities);
   connect(&scanTarget_, &QtScanTarget::posted, this, &COrvalisDlg::OnScanMessage);
   connect(webPageButton_, &QPushButton::clicked, this, &COrvalisDlg::OnWebPageLink);
+  // The fast scan runs on every processor too.
+  connect(fastScanBox_, &QCheckBox::toggled, this, [this](bool fast) {
+    if (fast) allProcessorsBox_->setChecked(true);
+    updateControls();
+  });
   connect(&scanTarget_, &QtScanTarget::unreadableFilesFound, this,
           [this](const QString& message) { prompts_.showMessage(this, message); });
   connect(&scanTarget_, &QtScanTarget::failed, this, &COrvalisDlg::OnScanFailed);
@@ -344,6 +375,7 @@ void COrvalisDlg::browseFile(const std::filesystem::path& file) {
   // list, and the list shows them in the order the scan numbers them.
   for (const auto& path : filePaths_) fileList_->addItem(fromUtf8(lineText(path)));
   setState(afterBrowse(state_, filePaths_.size()));
+  offerFasterScans();
   for (const std::string& message :
        {skippedEntriesMessage(found.skipped), discoveryMessage(filePaths_.size())}) {
     if (!message.empty()) prompts_.showMessage(this, fromUtf8(message));
@@ -391,6 +423,20 @@ void COrvalisDlg::startScan() {
     }
     earlierFiles = std::move(earlier.files);
   }
+  const bool offered = !fasterScansRow_->isHidden();
+  const bool fast = offered && fastScanBox_->isChecked();
+  const bool allProcessors = offered && (fast || allProcessorsBox_->isChecked());
+  engine_.comparisonPause = allProcessors ? std::chrono::milliseconds(0) : usualPause_;
+  engine_.comparisonThreads =
+      allProcessors ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                    : usualThreads_;
+  // A fast scan computes only some comparisons of each file pair, which the
+  // cache cannot keep.
+  engine_.resultCache = fast ? nullptr : resultsCache_;
+  engine_.comparisonChooser = nullptr;
+  fast_ = {};
+  if (fast) chooseFastComparisons(engine_, fast_);
+  lastScanFast_ = fast;
   setState(afterScanStarted(state_));
   engine_.running = true;
   if (!engine_.startScan(&scanTarget_, std::move(files), std::move(earlierFiles))) {
@@ -434,6 +480,10 @@ void COrvalisDlg::OnSeeSimilarities() {
   results.showAbout = hooks_.showAbout;
   results.engine = &engine_;
   results.setAside = setAside_.active() ? &setAside_ : nullptr;
+  if (lastScanFast_) {
+    fastSignificance_ = fastScanSignificance(engine_, fast_);
+    results.fittedSignificance = &fastSignificance_;
+  }
   results.exec();
 }
 
@@ -551,6 +601,29 @@ void COrvalisDlg::updateControls() {
   checkButton_->setText(fromUtf8(controls.checkCaption));
   checkButton_->setAccessibleName(fromUtf8(controls.checkCaption));
   seeSimilaritiesButton_->setEnabled(controls.seeSimilaritiesEnabled);
+  fastScanBox_->setEnabled(controls.browseEnabled);
+  allProcessorsBox_->setEnabled(controls.browseEnabled && !fastScanBox_->isChecked());
+}
+
+void COrvalisDlg::offerFasterScans() {
+  std::vector<std::uint64_t> words;
+  words.reserve(filePaths_.size());
+  for (const auto& path : filePaths_) {
+    std::error_code error;
+    const std::uintmax_t bytes = std::filesystem::file_size(path, error);
+    words.push_back(error ? 0 : estimatedWords(path, bytes));
+  }
+  const ScanTimeEstimate estimate = estimateScanTime(
+      words, effectiveGroupSize(engine_.groupSize),
+      static_cast<int>(std::max(1u, std::thread::hardware_concurrency())), usualPause_);
+  const bool offer = estimate.paused > kOfferFasterScansAfter;
+  if (!offer) {
+    allProcessorsBox_->setChecked(false);
+    fastScanBox_->setChecked(false);
+  }
+  allProcessorsBox_->setText(fromUtf8(allProcessorsCaption(estimate.allProcessors)));
+  fastScanBox_->setText(fromUtf8(fastScanCaption(estimate.fast)));
+  fasterScansRow_->setVisible(offer);
 }
 
 }  // namespace orvalis

@@ -4,11 +4,13 @@
 
 #include <QDialog>
 #include <QString>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <vector>
 
+#include "analysis/fast_scan.h"
 #include "analysis/set_aside.h"
 #include "documents/document_source.h"
 #include "engine/records.h"
@@ -16,6 +18,7 @@
 #include "ui/main/qt_scan_target.h"
 #include "ui/main/user_prompts.h"
 
+class QCheckBox;
 class QGroupBox;
 class QLineEdit;
 class QListWidget;
@@ -42,6 +45,8 @@ class COrvalisDlg : public QDialog {
   static constexpr int IDC_STATUS = 1014;
   static constexpr int IDC_WEB_PAGE = 1015;
   static constexpr int IDC_EARLIER_WORK = 1016;
+  static constexpr int IDC_ALL_PROCESSORS = 1017;
+  static constexpr int IDC_FAST_SCAN = 1018;
   static constexpr int IDM_ABOUT = 0x0010;
 
   // What the application shell adds: the about box and the splash window, each
@@ -124,6 +129,8 @@ class COrvalisDlg : public QDialog {
   void closeIfRequested();
   void setState(DialogState state);
   void updateControls();
+  // Offers the faster scans when the files listed would take long to scan.
+  void offerFasterScans();
   void setProgressPosition(qint64 position);
   void showProgressPosition();
 
@@ -141,6 +148,9 @@ class COrvalisDlg : public QDialog {
   QPushButton* earlierWorkButton_ = nullptr;
   QPushButton* templatesButton_ = nullptr;
   QPushButton* webPageButton_ = nullptr;
+  QWidget* fasterScansRow_ = nullptr;  // shown for a folder that takes long to scan
+  QCheckBox* allProcessorsBox_ = nullptr;
+  QCheckBox* fastScanBox_ = nullptr;
   QTimer* progressTimer_ = nullptr;
 
   QtScanTarget scanTarget_;
@@ -154,6 +164,12 @@ class COrvalisDlg : public QDialog {
   std::vector<std::filesystem::path> templatePaths_;
   TemplateSet templates_;
   SetAsideReport setAside_;
+  // The usual scan: one worker that pauses after each comparison.
+  std::chrono::milliseconds usualPause_{0};
+  int usualThreads_ = 1;
+  FastScan fast_;              // what the last fast scan chose; used by its worker
+  bool lastScanFast_ = false;  // the results are a fast scan's
+  SignificanceModel fastSignificance_;
   DialogState state_;
   bool initialised_ = false;
   bool workerAlive_ = false;     // started and not yet reported its end

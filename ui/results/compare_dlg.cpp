@@ -311,16 +311,29 @@ void CCompareDlg::keyPressEvent(QKeyEvent* event) {
 
 void CCompareDlg::OnInitDialog() {
   threshold = engineResults != nullptr ? computeThreshold(*engineResults) : computeThreshold({});
-  significance = engine != nullptr && engineResults == &engine->pairResults
-                     ? significanceOfScan(*engine, engine->comparisonThreads)
-                     : significanceOf(engineResults != nullptr ? *engineResults : ResultMap{});
+  if (fittedSignificance != nullptr) {
+    significance = *fittedSignificance;
+  } else if (engine != nullptr && engineResults == &engine->pairResults) {
+    significance = significanceOfScan(*engine, engine->comparisonThreads);
+  } else {
+    significance = significanceOf(engineResults != nullptr ? *engineResults : ResultMap{});
+  }
   // Statistics other than the plain fit say why where the E-values are chosen.
   if (!significance.note.empty()) comparisonsGroup_->setToolTip(fromUtf8(significance.note));
   if (setAside != nullptr) {
     setWindowTitle(windowTitle() + QStringLiteral(" (template text set aside)"));
     setToolTip(fromUtf8(setAsideSummary(*setAside)));
   }
-  FillResultList();
+  if (fittedSignificance != nullptr) {
+    strongestBox_->setChecked(true);
+    strongestBox_->setEnabled(false);
+    strongestBox_->setToolTip(QString::fromUtf8(kFastScanResultsTip));
+    strongestBox_->setAccessibleDescription(QString::fromUtf8(kFastScanResultsTip));
+    showAllBox_->setEnabled(false);  // every result is more than the fast scan aligned
+    OnStrongestFirst();
+  } else {
+    FillResultList();
+  }
   upperView_->showText(QString::fromUtf8(kSelectHint));
   resultList_->setFocus();
 }

@@ -68,6 +68,9 @@ class CCompareDlg : public QDialog {
   // out of the fit. What it set aside, when anything: the window says so.
   const CompareEngine* engine = nullptr;
   const SetAsideReport* setAside = nullptr;
+  // Statistics fitted before the window opens, as a fast scan fits them to its
+  // sample; when set, the window lists by E-value only.
+  const SignificanceModel* fittedSignificance = nullptr;
   // Which result each list line stands for: keys 0 to listedCount - 1.
   std::map<std::int32_t, const PairResult*> listedResults;
   int listedCount = 0;  // lines listed, the "No suspicious files found." line not counted

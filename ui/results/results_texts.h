@@ -19,6 +19,10 @@ inline constexpr const char* kComparisonsFixedEvalueCaption =
 inline constexpr const char* kStrongestFirstTip =
     "List the results of E-value 0.01 or less, smallest first: the number of matches at least "
     "as strong that chance alone gives in this scan.";
+// The strongest-first box's tip after a fast scan, which keeps it ticked.
+inline constexpr const char* kFastScanResultsTip =
+    "A fast scan lists its results by E-value only: the listing above the mean of all scores "
+    "needs every comparison.";
 inline constexpr const char* kConsensusCaption = "Consensus:";
 inline constexpr const char* kSelectHint = "Select from the results in the drop down box above.";
 inline constexpr const char* kSaveReportEntry = "Save Report...";

@@ -1,4 +1,4 @@
-#include "cli/fast_scan.h"
+#include "analysis/fast_scan.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include "engine/scan.h"
 #include "engine/seed_index.h"
 
-namespace orvalis::cli {
+namespace orvalis {
 
 void chooseFastComparisons(CompareEngine& engine, FastScan& fast) {
   engine.comparisonChooser = [&fast](const CompareEngine& scan, const MemoryBudget& budget) {
@@ -54,4 +54,4 @@ std::string fastScanNote(const CompareEngine& engine, const FastScan& fast) {
          " more sampled for the statistics)";
 }
 
-}  // namespace orvalis::cli
+}  // namespace orvalis

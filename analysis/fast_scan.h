@@ -1,4 +1,4 @@
-// The fast scan of orvalis-scan: only the group pairs that the seed index
+// The fast scan: only the group pairs that the seed index
 // keeps are aligned, with a random sample of all comparisons beside them for
 // the statistics of the E-values.
 #pragma once
@@ -10,7 +10,7 @@
 #include "analysis/significance.h"
 #include "engine/records.h"
 
-namespace orvalis::cli {
+namespace orvalis {
 
 // What the chooser of a fast scan chose; filled in while the scan runs.
 struct FastScan {
@@ -30,4 +30,4 @@ SignificanceModel fastScanSignificance(const CompareEngine& engine, const FastSc
 // sampled for the statistics)"
 std::string fastScanNote(const CompareEngine& engine, const FastScan& fast);
 
-}  // namespace orvalis::cli
+}  // namespace orvalis
