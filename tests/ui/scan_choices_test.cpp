@@ -41,12 +41,14 @@ TEST(ScanChoices, WordsFromSizesAndDurationsInWords) {
   const struct {
     double seconds;
     const char* text;
-  } rows[] = {{0.4, "under a second"},   {1, "about 1 second"},     {89.4, "about 89 seconds"},
-              {90, "about 2 minutes"},   {5399, "about 90 minutes"}, {5400, "about 2 hours"},
+  } rows[] = {{0.4, "under a second"},    {1, "about 1 second"},      {89.4, "about 89 seconds"},
+              {90, "about 2 minutes"},    {5399, "about 90 minutes"}, {5400, "about 2 hours"},
               {40 * 3600, "about 2 days"}};
   for (const auto& row : rows) EXPECT_EQ(durationText(row.seconds), row.text) << row.seconds;
+  EXPECT_EQ(usualScanText(190), "A usual scan of these files takes about 3 minutes.");
   EXPECT_EQ(allProcessorsCaption(12), "Use every processor, without pauses (about 12 seconds)");
-  EXPECT_EQ(fastScanCaption(0.2), "Fast scan: align only passages that share words (under a second)");
+  EXPECT_EQ(fastScanCaption(0.2),
+            "Fast scan: align only passages that share words (under a second)");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -99,21 +100,30 @@ void COrvalisDlg::createControls() {
   browseButton_ = makeButton(tr("Browse..."), folderGroup);
   browseButton_->setObjectName(QStringLiteral("browseButton"));
   browseButton_->setMinimumWidth(du.x(50));
-  auto* folderRow = new QHBoxLayout(folderGroup);
-  folderRow->setContentsMargins(du.x(8), du.y(4), du.x(8), du.y(4));
+  auto* folderRows = new QVBoxLayout(folderGroup);
+  folderRows->setContentsMargins(du.x(8), du.y(4), du.x(8), du.y(4));
+  folderRows->setSpacing(du.y(2));
+  auto* folderRow = new QHBoxLayout;
   folderRow->setSpacing(du.x(2));
   folderRow->addWidget(folderBox_, 1);
   folderRow->addWidget(browseButton_);
+  folderRows->addLayout(folderRow);
+  // What else a scan takes in, on a row of its own so that the folder keeps
+  // its room.
+  auto* extrasRow = new QHBoxLayout;
+  extrasRow->setSpacing(du.x(2));
+  extrasRow->addStretch(1);
+  folderRows->addLayout(extrasRow);
   earlierWorkButton_ = makeButton(tr("Earlier work..."), folderGroup);
   earlierWorkButton_->setObjectName(QStringLiteral("earlierWorkButton"));
   earlierWorkButton_->setToolTip(
       tr("A folder of earlier work: compared with every file to compare, not with each other"));
-  folderRow->addWidget(earlierWorkButton_);
+  extrasRow->addWidget(earlierWorkButton_);
   // Text that every file shares without copying it: starter code, a header.
   templatesButton_ = makeButton(tr("Template files..."), folderGroup);
   templatesButton_->setObjectName(QStringLiteral("templatesButton"));
   templatesButton_->setToolTip(tr("Files whose text the scan sets aside in every file"));
-  folderRow->addWidget(templatesButton_);
+  extrasRow->addWidget(templatesButton_);
 
   auto* filesGroup = new QGroupBox(tr("Files to compare"), this);
   filesGroup->setAccessibleName(tr("Files to compare"));
@@ -137,9 +147,12 @@ void COrvalisDlg::createControls() {
   fastScanBox_->setAccessibleName(QString::fromUtf8(kFastScanName));
   fastScanBox_->setToolTip(QString::fromUtf8(kFastScanTip));
   fastScanBox_->setAccessibleDescription(QString::fromUtf8(kFastScanTip));
+  usualScanLabel_ = new QLabel(fasterScansRow_);
+  usualScanLabel_->setObjectName(QStringLiteral("usualScanLabel"));
   auto* fasterScans = new QVBoxLayout(fasterScansRow_);
   fasterScans->setContentsMargins(du.x(8), du.y(2), du.x(8), 0);
   fasterScans->setSpacing(du.y(1));
+  fasterScans->addWidget(usualScanLabel_);
   fasterScans->addWidget(allProcessorsBox_);
   fasterScans->addWidget(fastScanBox_);
   fasterScansRow_->setVisible(false);
@@ -621,6 +634,7 @@ void COrvalisDlg::offerFasterScans() {
     allProcessorsBox_->setChecked(false);
     fastScanBox_->setChecked(false);
   }
+  usualScanLabel_->setText(fromUtf8(usualScanText(estimate.paused)));
   allProcessorsBox_->setText(fromUtf8(allProcessorsCaption(estimate.allProcessors)));
   fastScanBox_->setText(fromUtf8(fastScanCaption(estimate.fast)));
   fasterScansRow_->setVisible(offer);

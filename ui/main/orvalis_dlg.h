@@ -20,6 +20,7 @@
 
 class QCheckBox;
 class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QProgressBar;
@@ -149,6 +150,7 @@ class COrvalisDlg : public QDialog {
   QPushButton* templatesButton_ = nullptr;
   QPushButton* webPageButton_ = nullptr;
   QWidget* fasterScansRow_ = nullptr;  // shown for a folder that takes long to scan
+  QLabel* usualScanLabel_ = nullptr;
   QCheckBox* allProcessorsBox_ = nullptr;
   QCheckBox* fastScanBox_ = nullptr;
   QTimer* progressTimer_ = nullptr;

@@ -84,6 +84,12 @@ std::string durationText(double seconds) {
   return about + counted(std::lround(seconds / 86400), "day");
 }
 
+std::string usualScanText(double seconds) {
+  return std::string("A usual scan of these files takes ")
+      .append(durationText(seconds))
+      .append(".");
+}
+
 std::string allProcessorsCaption(double seconds) {
   return std::string(kAllProcessorsName)
       .append(", without pauses (")

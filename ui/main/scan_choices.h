@@ -33,6 +33,8 @@ std::string durationText(double seconds);
 // The choices' names, which stay the same while their captions show the time.
 inline constexpr const char* kAllProcessorsName = "Use every processor";
 inline constexpr const char* kFastScanName = "Fast scan";
+// "A usual scan of these files takes about 3 minutes."
+std::string usualScanText(double seconds);
 // "Use every processor, without pauses (about 12 seconds)"
 std::string allProcessorsCaption(double seconds);
 // "Fast scan: align only passages that share words (about 2 seconds)"
