@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <functional>
 #include <string_view>
-#include <unordered_map>
 
 #include "engine/text.h"
 
@@ -78,28 +77,44 @@ bool runKey(const FileWords& words, std::size_t at, std::size_t length, std::uin
   return true;
 }
 
-// In how many files each run of `length` words stands.
-std::unordered_map<std::uint64_t, std::int32_t> countRuns(const std::vector<FileWords>& words,
-                                                          std::size_t length) {
-  struct Seen {
-    std::size_t lastFile = 0;
-    std::int32_t files = 0;
+// For each file and each word of it, in how many files the run of `length`
+// words from that word stands; 0 where the run holds a word set aside or
+// passes the file's end. The runs are sorted by key rather than counted in a
+// hash map: one pass of a sort over a flat array, where a map would allocate
+// a node for every run and miss the cache on every look-up.
+std::vector<std::vector<std::int32_t>> runFileCounts(const std::vector<FileWords>& words,
+                                                     std::size_t length) {
+  struct Run {
+    std::uint64_t key;
+    std::uint32_t file;
+    std::uint32_t at;
   };
-  std::unordered_map<std::uint64_t, Seen> runs;
+  std::vector<Run> runs;
+  std::size_t total = 0;
+  for (const FileWords& file : words) total += file.hashes.size();
+  runs.reserve(total);
+  std::vector<std::vector<std::int32_t>> counts(words.size());
   for (std::size_t f = 0; f < words.size(); ++f) {
+    counts[f].assign(words[f].hashes.size(), 0);
     for (std::size_t at = 0; at + length <= words[f].hashes.size(); ++at) {
       std::uint64_t key = 0;
-      if (!runKey(words[f], at, length, key)) continue;
-      auto [it, added] = runs.try_emplace(key, Seen{f, 1});
-      if (!added && it->second.lastFile != f) {
-        it->second.lastFile = f;
-        ++it->second.files;
+      if (runKey(words[f], at, length, key)) {
+        runs.push_back({key, static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(at)});
       }
     }
   }
-  std::unordered_map<std::uint64_t, std::int32_t> counts;
-  counts.reserve(runs.size());
-  for (const auto& [key, seen] : runs) counts.emplace(key, seen.files);
+  std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
+    return a.key != b.key ? a.key < b.key : a.file < b.file;
+  });
+  for (std::size_t first = 0; first < runs.size();) {
+    std::size_t end = first;
+    std::int32_t files = 0;
+    for (; end < runs.size() && runs[end].key == runs[first].key; ++end) {
+      if (end == first || runs[end].file != runs[end - 1].file) ++files;
+    }
+    for (std::size_t i = first; i < end; ++i) counts[runs[i].file][runs[i].at] = files;
+    first = end;
+  }
   return counts;
 }
 
@@ -189,13 +204,8 @@ std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEn
   std::vector<FileWords> words;
   words.reserve(files.size());
   for (const FileEntry* file : files) words.push_back(fileWords(*file));
-  const auto passages = countRuns(words, kPassageWords);
-  const auto edges = countRuns(words, kEdgeWords);
-  const auto common = [&](const auto& counts, const FileWords& file, std::size_t at,
-                          std::size_t length) {
-    std::uint64_t key = 0;
-    return runKey(file, at, length, key) && counts.at(key) > maxFiles;
-  };
+  const auto passages = runFileCounts(words, kPassageWords);
+  const auto edges = runFileCounts(words, kEdgeWords);
 
   std::vector<std::vector<bool>> flags(words.size());
   for (std::size_t f = 0; f < words.size(); ++f) {
@@ -208,7 +218,7 @@ std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEn
                 flagged.begin() + static_cast<std::ptrdiff_t>(at + length), true);
     };
     for (std::size_t at = 0; at + kPassageWords <= count; ++at) {
-      if (common(passages, file, at, kPassageWords)) flag(at, kPassageWords);
+      if (passages[f][at] > maxFiles) flag(at, kPassageWords);
     }
     // Edits close together leave no run of kPassageWords intact, and an edit
     // near a passage's end leaves the words beyond it in none. Shorter common
@@ -216,7 +226,7 @@ std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEn
     // words at a time, that covers kPassageWords words or touches a passage.
     std::vector<bool> edge(count, false);
     for (std::size_t at = 0; at + kEdgeWords <= count; ++at) {
-      if (common(edges, file, at, kEdgeWords)) {
+      if (edges[f][at] > maxFiles) {
         std::fill(edge.begin() + static_cast<std::ptrdiff_t>(at),
                   edge.begin() + static_cast<std::ptrdiff_t>(at + kEdgeWords), true);
       }
