@@ -79,6 +79,20 @@ compare)
   same "essays by E-value" "3" "$samples/lighthouse.txt" --max-evalue 1 --pairs
   same "ties --json --all" "2 3" "$scratch/ties/t000.txt" --json --all --group-size 60
   same "ties lines" "3" "$scratch/ties/t000.txt" --group-size 100
+  # A passage in every file: the statistics score comparisons again without it.
+  make_folder "$scratch/shared" 14 400 80 5
+  for file in "$scratch"/shared/*.txt; do
+    { seq 150 | awk '{ printf "h%d ", ($1 * 37) % 60 }'; echo; cat "$file"; } >"$file.new"
+    mv "$file.new" "$file"
+  done
+  for listing in "" "--pairs --sort evalue" "--max-evalue 0.5 --json" "--json --pairs" "--all"; do
+    # shellcheck disable=SC2086
+    same "shared $listing" "2 3" "$scratch/shared/t000.txt" --group-size 50 $listing
+    # Rank 0 keeps whole only the results these listings can take: at most
+    # 200 by threshold, some 1300 of E-value 0.5 or less, of 13104.
+    kept=$(sed -n 's/.* kept \([0-9a-z]*\)$/\1/p' "$scratch/stats")
+    [ "$kept" != all ] && [ "$kept" -le 1500 ] || fail "shared $listing: rank 0 kept $kept results"
+  done
   # Workers on another vector kernel than rank 0's give the same bytes.
   args=("$samples/lighthouse.txt" --json --all --group-size 60 --no-cache)
   XDG_CACHE_HOME=$scratch/c "$scan" "${args[@]}" >"$scratch/s.out"
@@ -94,42 +108,70 @@ errors)
   same "missing file" 3 "$scratch/missing/x.txt"
   same "a file taken for a folder" 3 "$scratch/only.txt/x.txt"
   same "one file" 3 "$scratch/only.txt"
+  mpi 2 "$scratch/only.txt" --fast --max-evalue 1 >"$scratch/m.out" 2>"$scratch/m.err"
+  [ $? -eq 2 ] && grep -q "^orvalis-scan-mpi: option --fast is not available across ranks" \
+    "$scratch/m.err" && [ ! -s "$scratch/m.out" ] || fail "--fast is not refused"
   mpi 2 --journal >"$scratch/m.out" 2>"$scratch/m.err"
   [ $? -eq 2 ] && grep -q "^orvalis-scan-mpi: option --journal needs a file" "$scratch/m.err" ||
     fail "--journal without a file"
   ;;
 resume)
-  make_folder "$scratch/big" 20 2000 300 11
+  make_folder "$scratch/big" 16 1500 300 11
   first=$scratch/big/t000.txt
-  XDG_CACHE_HOME=$scratch/c "$scan" "$first" --json --all --no-cache >"$scratch/expected.json"
+  rounds=${ORVALIS_RESUME_ROUNDS:-3}
+  # Odd rounds list by E-value, where rank 0 keeps scores alone; even ones
+  # every result, which it keeps whole.
+  listing() { if [ $(($1 % 2)) -eq 1 ]; then echo "--json --max-evalue 1 --pairs"; else echo "--json --all"; fi; }
+  for kind in 0 1; do
+    # shellcheck disable=SC2046
+    XDG_CACHE_HOME=$scratch/c "$scan" "$first" $(listing $kind) --no-cache >"$scratch/expected-$kind"
+  done
+  # How long a whole run takes here and now: the kills are spread over it.
+  started=$(date +%s%N)
+  # shellcheck disable=SC2046
+  XDG_CACHE_HOME=$scratch/c mpi 3 "$first" $(listing 1) --no-cache --journal "$scratch/timing" \
+    >/dev/null 2>&1
+  span=$((($(date +%s%N) - started) / 1000000))
   killed=0
-  for round in 1 2 3 4; do
+  for round in $(seq "$rounds"); do
     journal=$scratch/journal-$round
+    if [ "${ORVALIS_RESUME_MOMENTS:-spread}" = random ]; then
+      wait_ms=$((RANDOM * span / 32768))
+    else
+      wait_ms=$((span * round / (rounds + 1)))
+    fi
+    # shellcheck disable=SC2046
     XDG_CACHE_HOME=$scratch/c mpirun -q --oversubscribe --mca btl self,vader -np 3 "$mpiscan" \
-      "$first" --json --all --no-cache --journal "$journal" >/dev/null 2>&1 &
+      "$first" $(listing $round) --no-cache --journal "$journal" >/dev/null 2>&1 &
     runner=$!
-    # Once a range is journalled, kill rank 0 in odd rounds, a worker in even ones.
-    for _ in $(seq 400); do
-      [ "$(stat -c %s "$journal" 2>/dev/null || echo 0)" -gt 40 ] && break
-      sleep 0.01
-    done
+    sleep "$(printf '%d.%03d' $((wait_ms / 1000)) $((wait_ms % 1000)))"
+    # Rank 0 in odd rounds, a worker in even ones.
     victim=$((round % 2 == 1 ? 0 : 2))
+    hit=
     for pid in $(pgrep -P "$runner"); do
       if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qx "OMPI_COMM_WORLD_RANK=$victim"; then
-        kill -KILL "$pid" && killed=$((killed + 1))
+        kill -KILL "$pid" 2>/dev/null && hit=1
       fi
     done
     wait "$runner"
+    [ -n "$hit" ] && killed=$((killed + 1))
+    journalled=$(($(stat -c %s "$journal" 2>/dev/null || echo 0) > 40))
     rm -f "$scratch/stats"
+    # shellcheck disable=SC2046
     ORVALIS_MPI_STATS=$scratch/stats XDG_CACHE_HOME=$scratch/c mpi $((2 + round % 2)) "$first" \
-      --json --all --no-cache --resume "$journal" >"$scratch/resumed.json" 2>"$scratch/m.err"
-    cmp -s "$scratch/expected.json" "$scratch/resumed.json" || fail "round $round: output differs"
+      $(listing $round) --no-cache --resume "$journal" >"$scratch/resumed.json" 2>"$scratch/m.err"
+    echo "round $round: killed rank $victim after ${wait_ms} ms of ${span}: ${hit:-ended before}," \
+      "$(cut -d' ' -f7-8 "$scratch/stats" 2>/dev/null)"
+    cmp -s "$scratch/expected-$((round % 2))" "$scratch/resumed.json" ||
+      fail "round $round: output differs"
     [ -s "$scratch/m.err" ] && fail "round $round: $(cat "$scratch/m.err")"
-    grep -q " resumed [1-9][0-9]* local 0 " "$scratch/stats" ||
-      fail "round $round: nothing resumed, or pairs computed by rank 0: $(cat "$scratch/stats")"
+    grep -q " local 0 " "$scratch/stats" || fail "round $round: pairs computed by rank 0"
+    if [ "$journalled" -eq 1 ] && ! grep -q " resumed [1-9]" "$scratch/stats"; then
+      fail "round $round: a journal with ranges, nothing resumed: $(cat "$scratch/stats")"
+    fi
   done
-  echo "killed $killed runs in the middle"
-  [ "$killed" -ge 2 ] || fail "only $killed runs were killed in the middle"
+  echo "killed $killed of $rounds runs in the middle"
+  [ "$killed" -ge 1 ] || fail "no run was killed in the middle"
   # A journal of another scan is refused and left as it is.
   cp "$scratch/journal-1" "$scratch/other"
   mpi 2 "$samples/lighthouse.txt" --resume "$scratch/other" >/dev/null 2>"$scratch/m.err"
