@@ -116,7 +116,7 @@ errors)
     fail "--journal without a file"
   ;;
 resume)
-  make_folder "$scratch/big" 16 1500 300 11
+  make_folder "$scratch/big" 24 4000 300 11
   first=$scratch/big/t000.txt
   rounds=${ORVALIS_RESUME_ROUNDS:-3}
   # Odd rounds list by E-value, where rank 0 keeps scores alone; even ones
@@ -126,12 +126,23 @@ resume)
     # shellcheck disable=SC2046
     XDG_CACHE_HOME=$scratch/c "$scan" "$first" $(listing $kind) --no-cache >"$scratch/expected-$kind"
   done
-  # How long a whole run takes here and now: the kills are spread over it.
-  started=$(date +%s%N)
+  # Waits until FILE exists (the run has started its scan), at most 20 s.
+  await_file() {
+    for _ in $(seq 2000); do
+      [ -e "$1" ] && return
+      sleep 0.01
+    done
+  }
+  # How long the scan of a run takes here and now, from the journal's start to
+  # its last range: the kills are spread over it.
   # shellcheck disable=SC2046
   XDG_CACHE_HOME=$scratch/c mpi 3 "$first" $(listing 1) --no-cache --journal "$scratch/timing" \
-    >/dev/null 2>&1
-  span=$((($(date +%s%N) - started) / 1000000))
+    >/dev/null 2>&1 &
+  runner=$!
+  await_file "$scratch/timing"
+  started=$(date +%s%3N)
+  wait "$runner"
+  span=$(($(stat -c %.3Y "$scratch/timing" | tr -d .) - started))
   killed=0
   for round in $(seq "$rounds"); do
     journal=$scratch/journal-$round
@@ -144,13 +155,14 @@ resume)
     XDG_CACHE_HOME=$scratch/c mpirun -q --oversubscribe --mca btl self,vader -np 3 "$mpiscan" \
       "$first" $(listing $round) --no-cache --journal "$journal" >/dev/null 2>&1 &
     runner=$!
+    await_file "$journal"
     sleep "$(printf '%d.%03d' $((wait_ms / 1000)) $((wait_ms % 1000)))"
     # Rank 0 in odd rounds, a worker in even ones.
     victim=$((round % 2 == 1 ? 0 : 2))
     hit=
     for pid in $(pgrep -P "$runner"); do
       if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qx "OMPI_COMM_WORLD_RANK=$victim"; then
-        kill -KILL "$pid" 2>/dev/null && hit=1
+        kill -KILL "$pid" 2>/dev/null && hit=killed
       fi
     done
     wait "$runner"
@@ -160,7 +172,7 @@ resume)
     # shellcheck disable=SC2046
     ORVALIS_MPI_STATS=$scratch/stats XDG_CACHE_HOME=$scratch/c mpi $((2 + round % 2)) "$first" \
       $(listing $round) --no-cache --resume "$journal" >"$scratch/resumed.json" 2>"$scratch/m.err"
-    echo "round $round: killed rank $victim after ${wait_ms} ms of ${span}: ${hit:-ended before}," \
+    echo "round $round: rank $victim after ${wait_ms} ms of ${span}: ${hit:-not running}," \
       "$(cut -d' ' -f7-8 "$scratch/stats" 2>/dev/null)"
     cmp -s "$scratch/expected-$((round % 2))" "$scratch/resumed.json" ||
       fail "round $round: output differs"
