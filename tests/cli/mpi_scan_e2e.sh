@@ -79,6 +79,20 @@ compare)
   same "essays by E-value" "3" "$samples/lighthouse.txt" --max-evalue 1 --pairs
   same "ties --json --all" "2 3" "$scratch/ties/t000.txt" --json --all --group-size 60
   same "ties lines" "3" "$scratch/ties/t000.txt" --group-size 100
+  # Files of 200 to 500 words: groups of many sizes, so that a pair's best
+  # E-value can lie in a result that is neither listed nor significant.
+  mkdir -p "$scratch/lengths"
+  awk -v folder="$scratch/lengths" 'BEGIN {
+    srand(3)
+    for (f = 0; f < 12; ++f) {
+      name = sprintf("%s/t%03d.txt", folder, f)
+      n = 200 + int(rand() * 300)
+      for (w = 0; w < n; ++w) printf "w%d%s", int(rand() * 50), (w % 12 == 11 ? "\n" : " ") > name
+      close(name)
+    }
+  }'
+  same "lengths --pairs --sort evalue" "2" "$scratch/lengths/t000.txt" --group-size 30 --pairs \
+    --sort evalue
   # A passage in every file: the statistics score comparisons again without it.
   make_folder "$scratch/shared" 14 400 80 5
   for file in "$scratch"/shared/*.txt; do
