@@ -75,6 +75,7 @@ TEST(MpiScores, ThresholdOfScoresIsThatOfTheResults) {
       {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f},
       {2.0f, 2.0f, 2.0f, 2.0f},
       {-1.5f, 16777216.0f, 3.25f, 1e-7f},
+      {16777216.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f},  // lost in one order only
   };
   for (const auto& scores : cases) {
     ResultMap results;
