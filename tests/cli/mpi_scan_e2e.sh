@@ -4,6 +4,9 @@
 # resumed from their journal.
 #
 #   mpi_scan_e2e.sh compare|errors|resume SCAN MPISCAN SAMPLES SCRATCH
+#
+# resume: ORVALIS_RESUME_ROUNDS kills (3 unless set), at moments spread evenly
+# over a measured scan, or at random ones with ORVALIS_RESUME_MOMENTS=random.
 set -uo pipefail
 mode=$1 scan=$2 mpiscan=$3 samples=$4 scratch=$5
 rm -rf "$scratch"
