@@ -23,24 +23,25 @@ std::string fileNameOf(const WordGroup* group) {
   return name;
 }
 
-}  // namespace
-
-float computeThreshold(const ResultMap& results) {
+// Mean plus deviation of `count` scores that `each` hands to its argument in
+// key order.
+template <typename Each>
+float thresholdOf(std::size_t count, const Each& each) {
   // An empty scan has no mean; say so without dividing zero by zero, which
   // would trap where floating-point exceptions are enabled.
-  if (results.empty()) return std::numeric_limits<float>::quiet_NaN();
+  if (count == 0) return std::numeric_limits<float>::quiet_NaN();
   // Every step is stored as a float so that the threshold, and with it the
   // listing, is the same on every platform.
   float sum = 0.0f;
   float sumOfSquares = 0.0f;
-  for (const auto& [key, result] : results) {
-    sum += result.score;
-    const float square = result.score * result.score;
+  each([&](float score) {
+    sum += score;
+    const float square = score * score;
     sumOfSquares += square;
-  }
-  const float count = static_cast<float>(results.size());
-  const float mean = sum / count;
-  const float meanOfSquares = sumOfSquares / count;
+  });
+  const float scores = static_cast<float>(count);
+  const float mean = sum / scores;
+  const float meanOfSquares = sumOfSquares / scores;
   const float squaredMean = mean * mean;
   // Rounding can leave scores that are all but equal with a variance just below
   // zero, whose root is not a number and would hide every result; the spread
@@ -50,9 +51,28 @@ float computeThreshold(const ResultMap& results) {
   return mean + deviation;
 }
 
+}  // namespace
+
+float computeThreshold(const ResultMap& results) {
+  return thresholdOf(results.size(), [&](const auto& add) {
+    for (const auto& [key, result] : results) add(result.score);
+  });
+}
+
+float computeScoreThreshold(std::span<const float> scores) {
+  return thresholdOf(scores.size(), [&](const auto& add) {
+    for (const float score : scores) add(score);
+  });
+}
+
 std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll) {
+  return listResults(results, threshold, showAll, results.size());
+}
+
+std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll,
+                                      std::size_t scanResults) {
   std::vector<ListedResult> listed;
-  const bool smallScan = results.size() < 4;
+  const bool smallScan = scanResults < 4;
   for (const auto& [key, result] : results) {
     if (passesListingRules(result, threshold, showAll, smallScan)) {
       listed.push_back(ListedResult{resultLineText(result), key, &result});

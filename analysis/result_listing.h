@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <map>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ inline constexpr const char* kEarlierWorkMark = " [old]";
 // Mean plus one population standard deviation of all scores, each step rounded
 // to single precision. Not a number when there are no results.
 float computeThreshold(const ResultMap& results);
+// The same for scores given in key order.
+float computeScoreThreshold(std::span<const float> scores);
 
 struct ListedResult {
   std::string text;                    // the line shown for the result
@@ -38,6 +41,10 @@ struct ListedResult {
 // than 15 characters. When nothing is listed, callers show kNoSuspiciousFilesLine,
 // which stands for no result.
 std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll);
+// The same where `results` holds only part of a scan of `scanResults` results,
+// among them every result the listing takes.
+std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll,
+                                      std::size_t scanResults);
 
 // Whether listResults takes `result`, before its cap; smallScan: the scan has
 // fewer than four results.

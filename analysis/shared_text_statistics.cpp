@@ -89,7 +89,28 @@ SignificanceModel plausibleModel(SignificanceModel model) {
 
 SignificanceModel significanceOfScan(const CompareEngine& engine, int threads) {
   const ResultMap& results = engine.pairResults;
-  SignificanceModel plain = significanceOf(results);
+  return significanceOfScan(
+      engine,
+      [&](const auto& visit) {
+        for (const auto& [key, result] : results) {
+          visit({key, result.score, result.groupA, result.groupB});
+        }
+      },
+      results.size(), threads);
+}
+
+SignificanceModel significanceOfScan(const CompareEngine& engine,
+                                     const ScoredComparisons& comparisons, std::size_t count,
+                                     int threads) {
+  SignificanceModel plain;
+  {
+    std::vector<ScoreSample> all;
+    all.reserve(count);
+    comparisons([&](const ScoredComparison& one) {
+      all.push_back({one.score, wordsOf(one.groupA), wordsOf(one.groupB)});
+    });
+    plain = fitSignificance(all, static_cast<std::int64_t>(count));
+  }
   // Too few comparisons to fit: the fixed values, as always.
   if (plain.usesFixedValues()) return plain;
 
@@ -135,28 +156,29 @@ SignificanceModel significanceOfScan(const CompareEngine& engine, int threads) {
 
   // The comparisons drawn for the fit: all of them up to kRescoredSamples,
   // else each with that share of chance, by its number alone.
-  const double share = static_cast<double>(kRescoredSamples) /
-                       static_cast<double>(std::max<std::size_t>(results.size(), 1));
+  const double share =
+      static_cast<double>(kRescoredSamples) / static_cast<double>(std::max<std::size_t>(count, 1));
   std::vector<ScoreSample> samples;
   std::vector<Rescore> tasks;
-  for (const auto& [key, result] : results) {
+  comparisons([&](const ScoredComparison& result) {
     if (share < 1.0 &&
-        static_cast<double>(mix(static_cast<std::uint64_t>(key)) >> 11) * 0x1.0p-53 >= share) {
-      continue;
+        static_cast<double>(mix(static_cast<std::uint64_t>(result.key)) >> 11) * 0x1.0p-53 >=
+            share) {
+      return;
     }
     samples.push_back({result.score, wordsOf(result.groupA), wordsOf(result.groupB)});
     const auto copyA = copies.find(result.groupA);
     const auto copyB = copies.find(result.groupB);
-    if (copyA == copies.end() && copyB == copies.end()) continue;
+    if (copyA == copies.end() && copyB == copies.end()) return;
     if (copyA != copies.end()) samples.back().wordsA = wordsLeft[copyA->second.get()];
     if (copyB != copies.end()) samples.back().wordsB = wordsLeft[copyB->second.get()];
     tasks.push_back({copyA != copies.end() ? copyA->second.get() : result.groupA,
                      copyB != copies.end() ? copyB->second.get() : result.groupB,
                      samples.size() - 1});
-  }
+  });
   rescore(tasks, samples, {engine.mismatchScore, engine.gapScore}, threads);
 
-  SignificanceModel model = fitSignificance(samples, static_cast<std::int64_t>(results.size()));
+  SignificanceModel model = fitSignificance(samples, static_cast<std::int64_t>(count));
   if (model.usesFixedValues()) return plausibleModel(std::move(plain));
   model.note = std::to_string(sharedWords) + " words of passages that more than " +
                std::to_string(sharedBy) +

@@ -3,7 +3,9 @@
 // most comparisons score high, and a fit to all scores then takes it for chance.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "analysis/significance.h"
@@ -38,6 +40,22 @@ inline constexpr double kHighestPlausibleLambda = 6.0;
 // the plausible range falls back to the fixed values. The model's note says
 // which statistics were used and why, when they are not the plain fit.
 SignificanceModel significanceOfScan(const CompareEngine& engine, int threads = 1);
+
+// One comparison as the statistics see it.
+struct ScoredComparison {
+  std::int32_t key = 0;
+  float score = 0.0f;
+  const WordGroup* groupA = nullptr;
+  const WordGroup* groupB = nullptr;
+};
+// Hands every comparison of a scan, in key order, to its argument.
+using ScoredComparisons = std::function<void(const std::function<void(const ScoredComparison&)>&)>;
+
+// The same for a scan whose results are kept apart from the engine: `count`
+// comparisons, given by `comparisons`, of the files of `engine`.
+SignificanceModel significanceOfScan(const CompareEngine& engine,
+                                     const ScoredComparisons& comparisons, std::size_t count,
+                                     int threads = 1);
 
 // The same on already fitted values: `model` as it is when its λ is plausible,
 // else the fixed values with a note that says why.

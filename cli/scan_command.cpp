@@ -4,6 +4,7 @@
 #include <exception>
 #include <map>
 #include <new>
+#include <optional>
 #include <thread>
 
 #include "analysis/fast_scan.h"
@@ -237,14 +238,16 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   engine.comparisonPause = std::chrono::milliseconds(0);
   engine.comparisonThreads = options.jobs.value_or(defaultJobs());
   engine.memoryLimit = options.maxMemory.value_or(0);
+  std::function<KeptApartResults(CompareEngine&)> collect;
   if (startHook) {
-    const ScanStartHookResult hooked =
+    ScanStartHookResult hooked =
         startHook(engine, engine.resultCache, selection.files, earlierFiles);
     if (!hooked.error.empty()) {
       err << "error: " << hooked.error << '\n';
       return kExitError;
     }
     engine.resultCache = hooked.cache;
+    collect = std::move(hooked.collect);
   }
 
   target.begin();
@@ -262,14 +265,18 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     return kExitError;
   }
 
-  const float threshold = computeThreshold(engine.pairResults);
-  const SignificanceModel model = options.fast
+  const std::optional<KeptApartResults> apart =
+      collect ? std::optional(collect(engine)) : std::nullopt;
+  const float threshold = apart ? apart->threshold : computeThreshold(engine.pairResults);
+  const SignificanceModel model = apart ? apart->model
+                                  : options.fast
                                       ? fastScanSignificance(engine, fast)
                                       : significanceOfScan(engine, engine.comparisonThreads);
   if (options.fast) err << "note: " << fastScanNote(engine, fast) << '\n';
   auto listed = options.maxEvalue
                     ? listByEvalue(engine.pairResults, model, *options.maxEvalue, options.showAll)
-                    : listResults(engine.pairResults, threshold, options.showAll);
+                    : listResults(engine.pairResults, threshold, options.showAll,
+                                  apart ? apart->results : engine.pairResults.size());
   setEvalues(listed, model);
   std::vector<FilePair> pairs;
   FilePairTable table;
@@ -277,6 +284,7 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     pairs = aggregatePairs(listed);
     table = buildFilePairs(filesOf(engine.fileTable), engine.pairResults, model,
                            options.maxEvalue.value_or(kPairMaxEvalue));
+    if (apart) apart->completePairs(table);
     if (options.pairOrder) orderFilePairs(pairs, table, *options.pairOrder);
   }
   // Wherever E-values are shown, say when they rest on the fixed values or on
@@ -285,7 +293,8 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
       !note.empty() && !options.json && (options.maxEvalue || options.pairs)) {
     err << "note: " << note << '\n';
   }
-  const ListingCount count = runListingCount(options, engine.pairResults, threshold, listed);
+  ListingCount count = runListingCount(options, engine.pairResults, threshold, listed);
+  if (apart && !options.maxEvalue) count.total = apart->aboveThreshold;
   if (options.json) {
     writeJsonReport(out, engine, threshold, listed, options.showAll, model,
                     options.pairs ? &pairs : nullptr, options.pairs ? &table : nullptr, count.total,

@@ -27,9 +27,22 @@ namespace orvalis::cli {
 // run's results cache (null for none). Returns the cache the scan uses instead:
 // `cache` itself or one that forwards to it; or, with `error` set, the run ends
 // with that error.
+// The figures of a run whose scan kept its results apart from the engine, as
+// the whole scan gives them; engine.pairResults then holds only the results
+// that the run's listing, pairs and reports can take.
+struct KeptApartResults {
+  float threshold = 0.0f;
+  SignificanceModel model;
+  std::size_t results = 0;         // of the whole scan
+  std::size_t aboveThreshold = 0;  // taken by the listing by threshold, before its cap
+  // Sets each pair's best E-value and comparison over every result.
+  std::function<void(FilePairTable&)> completePairs;
+};
 struct ScanStartHookResult {
   ComparisonCache* cache = nullptr;
   std::string error;  // printed after "error: "
+  // When set, called once the scan has ended well, before anything is listed.
+  std::function<KeptApartResults(CompareEngine&)> collect = {};
 };
 using ScanStartHook = std::function<ScanStartHookResult(
     CompareEngine& engine, ComparisonCache* cache, const std::vector<std::filesystem::path>& files,

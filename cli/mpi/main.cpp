@@ -67,7 +67,8 @@ void writeStats(int ranks, const orvalis::cli::mpi::CoordinatorStats* stats) {
   out << "ranks " << ranks << " records " << (stats ? stats->records : 0) << " bytes "
       << (stats ? stats->bytes : 0) << " resumed " << (stats ? stats->resumedRecords : 0)
       << " local " << (stats ? stats->pairsComputedHere : 0) << " cpu_seconds "
-      << static_cast<double>(std::clock()) / CLOCKS_PER_SEC << '\n';
+      << static_cast<double>(std::clock()) / CLOCKS_PER_SEC << " kept "
+      << (stats && stats->scoresAlone ? std::to_string(stats->kept) : std::string("all")) << '\n';
 }
 
 int runRankZero(int ranks, std::vector<std::string> args) {
@@ -78,6 +79,15 @@ int runRankZero(int ranks, std::vector<std::string> args) {
     std::cerr << kMpiProgramName << ": " << error << '\n' << orvalis::cli::usageText();
     return orvalis::cli::kExitUsage;
   }
+  // The seeded scan picks its comparisons on one machine and is not handed out.
+  const orvalis::cli::ParseResult parsed = orvalis::cli::parseArguments(args);
+  if (parsed.ok() && parsed.options.action == orvalis::cli::Action::kScan && parsed.options.fast) {
+    orvalis::cli::mpi::Coordinator(ranks, std::nullopt).finish();
+    std::cerr << kMpiProgramName
+              << ": option --fast is not available across ranks: run orvalis-scan --fast on one "
+                 "machine, or leave --fast out to compare every pair here\n";
+    return orvalis::cli::kExitUsage;
+  }
   const bool stderrIsTerminal = isatty(STDERR_FILENO) != 0;
   // One rank computes everything itself, exactly as orvalis-scan does.
   if (ranks == 1) {
@@ -85,7 +95,10 @@ int runRankZero(int ranks, std::vector<std::string> args) {
     writeStats(ranks, nullptr);
     return status;
   }
-  orvalis::cli::mpi::Coordinator coordinator(ranks, std::move(journal));
+  orvalis::cli::mpi::Coordinator coordinator(ranks, std::move(journal),
+                                             parsed.ok()
+                                                 ? orvalis::cli::mpi::listingNeeds(parsed.options)
+                                                 : orvalis::cli::mpi::ListingNeeds{});
   const int status = orvalis::cli::runScanCommand(
       args, std::cout, std::cerr, stderrIsTerminal,
       [&](orvalis::CompareEngine& engine, orvalis::ComparisonCache* cache, const auto& files,

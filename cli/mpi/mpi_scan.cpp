@@ -6,11 +6,14 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cmath>
 #include <new>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
 
+#include "analysis/listing_cap.h"
+#include "analysis/shared_text_statistics.h"
 #include "engine/align.h"
 #include "engine/encoding.h"
 #include "engine/text.h"
@@ -67,7 +70,7 @@ void sendRange(int destination, const PairRange& range) {
 // The pair's results on the worker, or an incomplete record when the worker
 // has no such pair or runs out of memory.
 PairRecords computePair(CompareEngine& engine, const std::vector<WorkPair>& plan,
-                        std::int64_t number) {
+                        std::int64_t number, bool scoresOnly) {
   PairRecords records;
   if (number < 0 || number >= static_cast<std::int64_t>(plan.size())) return records;
   const WorkPair& pair = plan[static_cast<std::size_t>(number)];
@@ -75,29 +78,49 @@ PairRecords computePair(CompareEngine& engine, const std::vector<WorkPair>& plan
   records.digestA = *pair.fileA->digest;
   records.digestB = *pair.fileB->digest;
   try {
-    records.results.reserve(pair.fileA->groups.size() * pair.fileB->groups.size());
+    const std::size_t count = pair.fileA->groups.size() * pair.fileB->groups.size();
+    if (scoresOnly) {
+      records.scores.reserve(count);
+    } else {
+      records.results.reserve(count);
+    }
     for (const auto& [numberA, groupA] : pair.fileA->groups) {
       for (const auto& [numberB, groupB] : pair.fileB->groups) {
-        PairResult& result = records.results.emplace_back();
+        PairResult result;
         result.groupA = groupA.get();
         result.groupB = groupB.get();
         alignGroups(engine, result, groupA->startOffset, groupB->startOffset);
         result.groupA = nullptr;
         result.groupB = nullptr;
+        if (scoresOnly) {
+          records.scores.push_back(result.score);
+        } else {
+          records.results.push_back(std::move(result));
+        }
       }
     }
     records.complete = true;
   } catch (const std::bad_alloc&) {
-    records.results.clear();
-    records.results.shrink_to_fit();
+    records.results = {};
+    records.scores = {};
   }
   return records;
 }
 
 }  // namespace
 
-Coordinator::Coordinator(int ranks, std::optional<JournalRequest> journal)
-    : ranks_(ranks), journalRequest_(std::move(journal)) {}
+ListingNeeds listingNeeds(const ScanOptions& options) {
+  ListingNeeds needs;
+  needs.everything =
+      options.htmlFile.has_value() || (options.showAll && (options.json || options.maxEvalue));
+  needs.maxEvalue = options.maxEvalue;
+  needs.showAll = options.showAll;
+  needs.pairs = options.pairs;
+  return needs;
+}
+
+Coordinator::Coordinator(int ranks, std::optional<JournalRequest> journal, ListingNeeds needs)
+    : ranks_(ranks), journalRequest_(std::move(journal)), needs_(needs) {}
 
 ScanStartHookResult Coordinator::start(CompareEngine& engine, ComparisonCache* cache,
                                        const std::vector<std::filesystem::path>& files,
@@ -108,6 +131,10 @@ ScanStartHookResult Coordinator::start(CompareEngine& engine, ComparisonCache* c
   job.groupSize = engine.groupSize;
   job.files = files;
   job.earlierFiles = earlierFiles;
+  // Words set aside change the comparisons in ways the workers do not repeat:
+  // then rank 0 computes every pair itself, as the results cache does.
+  keepApart_ = !needs_.everything && !engine.beforeComparing && !engine.comparisonChooser;
+  job.scoresOnly = keepApart_;
   if (journalRequest_) {
     std::string error;
     const Sha256Digest fingerprint = scanFingerprint(job);
@@ -124,7 +151,151 @@ ScanStartHookResult Coordinator::start(CompareEngine& engine, ComparisonCache* c
   activeWorkers_ = ranks_ - 1;
   engine_ = &engine;
   inner_ = cache;
-  return {this, {}};
+  if (!keepApart_) return {this, {}};
+  // The scan loads the files and leaves every comparison to collect.
+  engine.comparisonChooser = [](const CompareEngine&, const MemoryBudget&) {
+    return ChosenComparisons{};
+  };
+  return {this, {}, [this](CompareEngine& scanned) { return collect(scanned); }};
+}
+
+bool Coordinator::takeScores(std::int64_t pair, const ComparisonKey& key, std::size_t count,
+                             std::vector<float>& scores) {
+  std::vector<PairResult> found;
+  if (inner_ != nullptr && inner_->find(key, count, found)) {
+    arrived_.erase(pair);
+    for (const PairResult& result : found) scores.push_back(result.score);
+    return true;
+  }
+  while (!arrived_.contains(pair) && activeWorkers_ > 0) serviceOne();
+  auto node = arrived_.extract(pair);
+  if (node.empty()) return false;
+  const PairRecords& records = node.mapped();
+  if (!records.complete || records.digestA != key.first || records.digestB != key.second) {
+    return false;
+  }
+  if (records.scores.size() == count) {
+    scores.insert(scores.end(), records.scores.begin(), records.scores.end());
+  } else if (records.results.size() == count) {
+    for (const PairResult& result : records.results) scores.push_back(result.score);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+KeptApartResults Coordinator::collect(CompareEngine& engine) {
+  if (!planned_) beginHandOut();
+  const std::vector<WorkPair> plan = planWorkPairs(engine);
+  // Rank 0 keeps one score per comparison, in comparison order.
+  std::vector<float> scores;
+  scores.reserve(static_cast<std::size_t>(std::max<std::int64_t>(engine.comparisonsTotal, 0)));
+  for (std::size_t number = 0; number < plan.size(); ++number) {
+    const WorkPair& pair = plan[number];
+    const std::size_t count = pair.fileA->groups.size() * pair.fileB->groups.size();
+    ComparisonKey key;
+    if (pair.fileA->digest && pair.fileB->digest) {
+      key.first = *pair.fileA->digest;
+      key.second = *pair.fileB->digest;
+    }
+    key.mismatchScore = engine.mismatchScore;
+    key.gapScore = engine.gapScore;
+    key.groupSize = effectiveGroupSize(engine.groupSize);
+    const auto at = static_cast<std::int64_t>(number);
+    const bool known =
+        pair.fileA->digest && pair.fileB->digest && takeScores(at, key, count, scores);
+    nextPair_ = at + 1;
+    if (known) continue;
+    ++stats_.pairsComputedHere;
+    for (const auto& [numberA, groupA] : pair.fileA->groups) {
+      for (const auto& [numberB, groupB] : pair.fileB->groups) {
+        PairResult result;
+        result.groupA = groupA.get();
+        result.groupB = groupB.get();
+        scores.push_back(alignGroups(engine, result, groupA->startOffset, groupB->startOffset));
+      }
+    }
+  }
+  if (inner_ != nullptr) inner_->scanEnded();
+  if (scores.size() != static_cast<std::size_t>(engine.comparisonsTotal)) {
+    throw std::runtime_error("the comparisons of rank 0 and of the workers differ");
+  }
+
+  // Every comparison with its groups, in comparison order.
+  const auto eachComparison = [&](const auto& visit) {
+    std::int32_t key = 0;
+    for (const WorkPair& pair : plan) {
+      for (const auto& [numberA, groupA] : pair.fileA->groups) {
+        for (const auto& [numberB, groupB] : pair.fileB->groups) {
+          visit(ScoredComparison{key, scores[static_cast<std::size_t>(key)], groupA.get(),
+                                 groupB.get()});
+          ++key;
+        }
+      }
+    }
+  };
+  KeptApartResults figures;
+  figures.results = scores.size();
+  figures.threshold = computeScoreThreshold(scores);
+  figures.model =
+      significanceOfScan(engine, eachComparison, scores.size(), engine.comparisonThreads);
+
+  // The results the listing, the pairs and the E-value listing can take, and
+  // each file pair's strongest result.
+  const bool smallScan = scores.size() < 4;  // its listing looks at offsets: every result
+  const double pairCut = needs_.maxEvalue.value_or(kPairMaxEvalue);
+  std::vector<ScoredComparison> wanted;
+  std::size_t listedByThreshold = 0;
+  struct Best {
+    double logE = 0.0;
+    std::int32_t key = 0;
+  };
+  std::map<std::pair<std::int32_t, std::int32_t>, Best> best;
+  eachComparison([&](const ScoredComparison& one) {
+    bool want = smallScan;
+    if (!needs_.maxEvalue && (needs_.showAll || figures.threshold < one.score)) {
+      ++figures.aboveThreshold;
+      if (listedByThreshold < static_cast<std::size_t>(kMaxListedResults)) {
+        ++listedByThreshold;
+        want = true;
+      }
+    }
+    if (needs_.maxEvalue || needs_.pairs) {
+      const double logE =
+          logEvalue(figures.model, one.score, static_cast<std::int64_t>(one.groupA->words.size()),
+                    static_cast<std::int64_t>(one.groupB->words.size()));
+      const double evalue = std::exp(logE);
+      if (needs_.maxEvalue && evalue <= *needs_.maxEvalue) want = true;
+      if (needs_.pairs) {
+        if (evalue <= pairCut) want = true;
+        const auto [found, added] = best.try_emplace(
+            std::pair(one.groupA->file->index, one.groupB->file->index), Best{logE, one.key});
+        if (!added && logE < found->second.logE) found->second = {logE, one.key};
+      }
+    }
+    if (want) wanted.push_back(one);
+  });
+  scores = {};
+  for (const ScoredComparison& one : wanted) {
+    PairResult& result = engine.pairResults[one.key];
+    result.groupA = one.groupA;
+    result.groupB = one.groupB;
+    alignGroups(engine, result, one.groupA->startOffset, one.groupB->startOffset);
+  }
+  stats_.scoresAlone = true;
+  stats_.kept = engine.pairResults.size();
+  if (smallScan) {
+    figures.aboveThreshold = countListable(engine.pairResults, figures.threshold, needs_.showAll);
+  }
+  figures.completePairs = [best = std::move(best)](FilePairTable& table) {
+    for (const auto& [files, strongest] : best) {
+      if (const auto at = table.find(files.first, files.second)) {
+        table.pairs[*at].bestEvalue = std::exp(strongest.logE);
+        table.pairs[*at].bestComparison = strongest.key;
+      }
+    }
+  };
+  return figures;
 }
 
 void Coordinator::beginHandOut() {
@@ -136,7 +307,7 @@ void Coordinator::beginHandOut() {
     for (std::int64_t pair = block.range.first; pair < block.range.end; ++pair) {
       PairRecords& records = block.pairs[static_cast<std::size_t>(pair - block.range.first)];
       if (!records.complete) continue;
-      stats_.resumedRecords += records.results.size();
+      stats_.resumedRecords += records.results.size() + records.scores.size();
       done[static_cast<std::size_t>(pair)] = true;
       arrived_[pair] = std::move(records);
     }
@@ -169,7 +340,7 @@ void Coordinator::serviceOne() {
     stats_.bytes += bytes.size();
     for (std::int64_t pair = records->range.first; pair < records->range.end; ++pair) {
       PairRecords& one = records->pairs[static_cast<std::size_t>(pair - records->range.first)];
-      stats_.records += one.results.size();
+      stats_.records += one.results.size() + one.scores.size();
       if (pair >= nextPair_) arrived_[pair] = std::move(one);
     }
   }
@@ -218,7 +389,8 @@ void Coordinator::store(const ComparisonKey& key, const std::vector<PairResult>&
 }
 
 void Coordinator::scanEnded() {
-  if (inner_ != nullptr) inner_->scanEnded();
+  // A run that keeps scores alone still uses the cache after the scan.
+  if (inner_ != nullptr && !keepApart_) inner_->scanEnded();
 }
 
 void Coordinator::finish() {
@@ -280,7 +452,7 @@ void runWorker() {
     done = {};
     done.range = {bounds[0], bounds[1]};
     for (std::int64_t pair = bounds[0]; pair < bounds[1]; ++pair) {
-      done.pairs.push_back(computePair(engine, plan, pair));
+      done.pairs.push_back(computePair(engine, plan, pair, job->scoresOnly));
     }
   }
 }

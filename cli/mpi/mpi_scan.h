@@ -23,12 +23,25 @@ struct JournalRequest {
   bool resume = false;  // read the finished ranges first and add to them
 };
 
+// What the run lists, which decides whether rank 0 can keep scores alone.
+struct ListingNeeds {
+  // Every result in full: the HTML report (its map and its counts take every
+  // result), and --all with --json or --max-evalue.
+  bool everything = false;
+  std::optional<double> maxEvalue;  // the listing by E-value, else by threshold
+  bool showAll = false;
+  bool pairs = false;  // the file pairs table, with its own E-value cut
+};
+ListingNeeds listingNeeds(const ScanOptions& options);
+
 // Counted by rank 0 for the benchmark.
 struct CoordinatorStats {
   std::uint64_t records = 0;            // comparison results received from workers
   std::uint64_t bytes = 0;              // encoded bytes received from workers
   std::uint64_t resumedRecords = 0;     // taken from the journal instead
   std::uint64_t pairsComputedHere = 0;  // by rank 0's scan, not given by a worker
+  std::uint64_t kept = 0;               // whole results rank 0 kept when it kept scores alone
+  bool scoresAlone = false;             // whether it did
 };
 
 // Rank 0's side: the scan's source of file pair results. The scan asks for the
@@ -37,7 +50,7 @@ struct CoordinatorStats {
 // give (or gave for other file contents) is computed by the scan itself.
 class Coordinator final : public ComparisonCache {
  public:
-  Coordinator(int ranks, std::optional<JournalRequest> journal);
+  Coordinator(int ranks, std::optional<JournalRequest> journal, ListingNeeds needs = {});
 
   // The start hook of the run: sends the job to every worker, opens the journal.
   ScanStartHookResult start(CompareEngine& engine, ComparisonCache* cache,
@@ -57,6 +70,13 @@ class Coordinator final : public ComparisonCache {
 
  private:
   void beginHandOut();
+  // After the scan of a run that keeps scores alone: every score from the
+  // workers, then the figures and the results the listing takes.
+  KeptApartResults collect(CompareEngine& engine);
+  // Appends the scores of pair number `pair` from the results cache or the
+  // workers; false when neither has them.
+  bool takeScores(std::int64_t pair, const ComparisonKey& key, std::size_t count,
+                  std::vector<float>& scores);
   // Pair number `pair`'s results from the results cache or the workers.
   bool take(std::int64_t pair, const ComparisonKey& key, std::size_t count,
             std::vector<PairResult>& results);
@@ -66,6 +86,8 @@ class Coordinator final : public ComparisonCache {
 
   int ranks_;
   std::optional<JournalRequest> journalRequest_;
+  ListingNeeds needs_;
+  bool keepApart_ = false;
   CompareEngine* engine_ = nullptr;
   ComparisonCache* inner_ = nullptr;
   std::unique_ptr<Journal> journal_;

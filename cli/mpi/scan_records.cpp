@@ -64,7 +64,12 @@ class ByteReader {
 // Counted as cells for each comparison, as in the scan's own hand-out.
 constexpr std::uint64_t kSetUpCells = 4096;
 
-constexpr char kJournalMagic[8] = {'O', 'R', 'V', 'J', 'R', 'N', 'L', '1'};
+// What follows a pair's digests: nothing, whole results or scores alone.
+constexpr std::uint8_t kIncomplete = 0;
+constexpr std::uint8_t kWhole = 1;
+constexpr std::uint8_t kScores = 2;
+
+constexpr char kJournalMagic[8] = {'O', 'R', 'V', 'J', 'R', 'N', 'L', '2'};
 constexpr std::size_t kHeaderSize = sizeof(kJournalMagic) + 32;
 constexpr std::size_t kCheckSize = 8;
 
@@ -136,7 +141,13 @@ std::string encodeRange(const RangeRecords& records) {
   for (const PairRecords& pair : records.pairs) {
     out.putDigest(pair.digestA);
     out.putDigest(pair.digestB);
-    out.put(static_cast<std::uint8_t>(pair.complete ? 1 : 0));
+    const bool scores = pair.results.empty() && !pair.scores.empty();
+    out.put(static_cast<std::uint8_t>(!pair.complete ? kIncomplete : scores ? kScores : kWhole));
+    if (scores) {
+      out.put(static_cast<std::uint32_t>(pair.scores.size()));
+      for (const float score : pair.scores) out.put(std::bit_cast<std::uint32_t>(score));
+      continue;
+    }
     out.put(static_cast<std::uint32_t>(pair.results.size()));
     for (const PairResult& result : pair.results) {
       out.put(result.startA);
@@ -163,10 +174,18 @@ std::optional<RangeRecords> decodeRange(std::string_view bytes) {
     std::uint8_t complete = 0;
     std::uint32_t count = 0;
     if (!in.getDigest(current.digestA) || !in.getDigest(current.digestB) || !in.get(complete) ||
-        complete > 1 || !in.get(count)) {
+        complete > kScores || !in.get(count)) {
       return std::nullopt;
     }
-    current.complete = complete == 1;
+    current.complete = complete != kIncomplete;
+    if (complete == kScores) {
+      for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t scoreBits = 0;
+        if (!in.get(scoreBits)) return std::nullopt;
+        current.scores.push_back(std::bit_cast<float>(scoreBits));
+      }
+      continue;
+    }
     for (std::uint32_t i = 0; i < count; ++i) {
       PairResult& result = current.results.emplace_back();
       std::uint32_t scoreBits = 0;
@@ -187,6 +206,7 @@ std::string encodeJob(const ScanJob& job) {
   out.put(std::bit_cast<std::uint32_t>(job.mismatchScore));
   out.put(std::bit_cast<std::uint32_t>(job.gapScore));
   out.put(job.groupSize);
+  out.put(static_cast<std::uint8_t>(job.scoresOnly ? 1 : 0));
   for (const auto* list : {&job.files, &job.earlierFiles}) {
     out.put(static_cast<std::uint32_t>(list->size()));
     for (const auto& path : *list) out.putText(path.string());
@@ -199,7 +219,12 @@ std::optional<ScanJob> decodeJob(std::string_view bytes) {
   ScanJob job;
   std::uint32_t mismatch = 0;
   std::uint32_t gap = 0;
-  if (!in.get(mismatch) || !in.get(gap) || !in.get(job.groupSize)) return std::nullopt;
+  std::uint8_t scoresOnly = 0;
+  if (!in.get(mismatch) || !in.get(gap) || !in.get(job.groupSize) || !in.get(scoresOnly) ||
+      scoresOnly > 1) {
+    return std::nullopt;
+  }
+  job.scoresOnly = scoresOnly == 1;
   job.mismatchScore = std::bit_cast<float>(mismatch);
   job.gapScore = std::bit_cast<float>(gap);
   for (auto* list : {&job.files, &job.earlierFiles}) {

@@ -39,11 +39,14 @@ std::vector<PairRange> splitRanges(const std::vector<WorkPair>& pairs,
 
 // The results of one pair as a worker computed them; not complete when the
 // worker could not compute them (then the coordinator computes them itself).
+// Either whole results or, where the coordinator keeps scores only, the
+// scores alone, one per comparison.
 struct PairRecords {
   Sha256Digest digestA{};
   Sha256Digest digestB{};
   bool complete = false;
   std::vector<PairResult> results;  // group pointers null
+  std::vector<float> scores;        // used when results is empty
 };
 
 // The results of the pairs [first, end), one PairRecords each.
@@ -62,6 +65,7 @@ struct ScanJob {
   std::int32_t groupSize = 0;
   std::vector<std::filesystem::path> files;
   std::vector<std::filesystem::path> earlierFiles;
+  bool scoresOnly = false;  // the workers send each comparison's score alone
 };
 std::string encodeJob(const ScanJob& job);
 std::optional<ScanJob> decodeJob(std::string_view bytes);

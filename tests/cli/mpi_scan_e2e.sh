@@ -4,6 +4,9 @@
 # resumed from their journal.
 #
 #   mpi_scan_e2e.sh compare|errors|resume SCAN MPISCAN SAMPLES SCRATCH
+#
+# resume: ORVALIS_RESUME_ROUNDS kills (3 unless set), at moments spread evenly
+# over a measured scan, or at random ones with ORVALIS_RESUME_MOMENTS=random.
 set -uo pipefail
 mode=$1 scan=$2 mpiscan=$3 samples=$4 scratch=$5
 rm -rf "$scratch"
@@ -79,6 +82,34 @@ compare)
   same "essays by E-value" "3" "$samples/lighthouse.txt" --max-evalue 1 --pairs
   same "ties --json --all" "2 3" "$scratch/ties/t000.txt" --json --all --group-size 60
   same "ties lines" "3" "$scratch/ties/t000.txt" --group-size 100
+  # Files of 200 to 500 words: groups of many sizes, so that a pair's best
+  # E-value can lie in a result that is neither listed nor significant.
+  mkdir -p "$scratch/lengths"
+  awk -v folder="$scratch/lengths" 'BEGIN {
+    srand(3)
+    for (f = 0; f < 12; ++f) {
+      name = sprintf("%s/t%03d.txt", folder, f)
+      n = 200 + int(rand() * 300)
+      for (w = 0; w < n; ++w) printf "w%d%s", int(rand() * 50), (w % 12 == 11 ? "\n" : " ") > name
+      close(name)
+    }
+  }'
+  same "lengths --pairs --sort evalue" "2" "$scratch/lengths/t000.txt" --group-size 30 --pairs \
+    --sort evalue
+  # A passage in every file: the statistics score comparisons again without it.
+  make_folder "$scratch/shared" 14 400 80 5
+  for file in "$scratch"/shared/*.txt; do
+    { seq 150 | awk '{ printf "h%d ", ($1 * 37) % 60 }'; echo; cat "$file"; } >"$file.new"
+    mv "$file.new" "$file"
+  done
+  for listing in "" "--pairs --sort evalue" "--max-evalue 0.5 --json" "--json --pairs" "--all"; do
+    # shellcheck disable=SC2086
+    same "shared $listing" "2 3" "$scratch/shared/t000.txt" --group-size 50 $listing
+    # Rank 0 keeps whole only the results these listings can take: at most
+    # 200 by threshold, some 1300 of E-value 0.5 or less, of 13104.
+    kept=$(sed -n 's/.* kept \([0-9a-z]*\)$/\1/p' "$scratch/stats")
+    [ "$kept" != all ] && [ "$kept" -le 1500 ] || fail "shared $listing: rank 0 kept $kept results"
+  done
   # Workers on another vector kernel than rank 0's give the same bytes.
   args=("$samples/lighthouse.txt" --json --all --group-size 60 --no-cache)
   XDG_CACHE_HOME=$scratch/c "$scan" "${args[@]}" >"$scratch/s.out"
@@ -94,42 +125,82 @@ errors)
   same "missing file" 3 "$scratch/missing/x.txt"
   same "a file taken for a folder" 3 "$scratch/only.txt/x.txt"
   same "one file" 3 "$scratch/only.txt"
+  mpi 2 "$scratch/only.txt" --fast --max-evalue 1 >"$scratch/m.out" 2>"$scratch/m.err"
+  [ $? -eq 2 ] && grep -q "^orvalis-scan-mpi: option --fast is not available across ranks" \
+    "$scratch/m.err" && [ ! -s "$scratch/m.out" ] || fail "--fast is not refused"
   mpi 2 --journal >"$scratch/m.out" 2>"$scratch/m.err"
   [ $? -eq 2 ] && grep -q "^orvalis-scan-mpi: option --journal needs a file" "$scratch/m.err" ||
     fail "--journal without a file"
   ;;
 resume)
-  make_folder "$scratch/big" 20 2000 300 11
+  make_folder "$scratch/big" 24 4000 300 11
   first=$scratch/big/t000.txt
-  XDG_CACHE_HOME=$scratch/c "$scan" "$first" --json --all --no-cache >"$scratch/expected.json"
-  killed=0
-  for round in 1 2 3 4; do
-    journal=$scratch/journal-$round
-    XDG_CACHE_HOME=$scratch/c mpirun -q --oversubscribe --mca btl self,vader -np 3 "$mpiscan" \
-      "$first" --json --all --no-cache --journal "$journal" >/dev/null 2>&1 &
-    runner=$!
-    # Once a range is journalled, kill rank 0 in odd rounds, a worker in even ones.
-    for _ in $(seq 400); do
-      [ "$(stat -c %s "$journal" 2>/dev/null || echo 0)" -gt 40 ] && break
+  rounds=${ORVALIS_RESUME_ROUNDS:-3}
+  # Odd rounds list by E-value, where rank 0 keeps scores alone; even ones
+  # every result, which it keeps whole.
+  listing() { if [ $(($1 % 2)) -eq 1 ]; then echo "--json --max-evalue 1 --pairs"; else echo "--json --all"; fi; }
+  for kind in 0 1; do
+    # shellcheck disable=SC2046
+    XDG_CACHE_HOME=$scratch/c "$scan" "$first" $(listing $kind) --no-cache >"$scratch/expected-$kind"
+  done
+  # Waits until FILE exists (the run has started its scan), at most 20 s.
+  await_file() {
+    for _ in $(seq 2000); do
+      [ -e "$1" ] && return
       sleep 0.01
     done
+  }
+  # How long the scan of a run takes here and now, from the journal's start to
+  # its last range: the kills are spread over it.
+  # shellcheck disable=SC2046
+  XDG_CACHE_HOME=$scratch/c mpi 3 "$first" $(listing 1) --no-cache --journal "$scratch/timing" \
+    >/dev/null 2>&1 &
+  runner=$!
+  await_file "$scratch/timing"
+  started=$(date +%s%3N)
+  wait "$runner"
+  span=$(($(stat -c %.3Y "$scratch/timing" | tr -d .) - started))
+  killed=0
+  for round in $(seq "$rounds"); do
+    journal=$scratch/journal-$round
+    if [ "${ORVALIS_RESUME_MOMENTS:-spread}" = random ]; then
+      wait_ms=$((RANDOM * span / 32768))
+    else
+      wait_ms=$((span * round / (rounds + 1)))
+    fi
+    # shellcheck disable=SC2046
+    XDG_CACHE_HOME=$scratch/c mpirun -q --oversubscribe --mca btl self,vader -np 3 "$mpiscan" \
+      "$first" $(listing $round) --no-cache --journal "$journal" >/dev/null 2>&1 &
+    runner=$!
+    await_file "$journal"
+    sleep "$(printf '%d.%03d' $((wait_ms / 1000)) $((wait_ms % 1000)))"
+    # Rank 0 in odd rounds, a worker in even ones.
     victim=$((round % 2 == 1 ? 0 : 2))
+    hit=
     for pid in $(pgrep -P "$runner"); do
       if { tr '\0' '\n' <"/proc/$pid/environ"; } 2>/dev/null | grep -qx "OMPI_COMM_WORLD_RANK=$victim"; then
-        kill -KILL "$pid" && killed=$((killed + 1))
+        kill -KILL "$pid" 2>/dev/null && hit=killed
       fi
     done
     wait "$runner"
+    [ -n "$hit" ] && killed=$((killed + 1))
+    journalled=$(($(stat -c %s "$journal" 2>/dev/null || echo 0) > 40))
     rm -f "$scratch/stats"
+    # shellcheck disable=SC2046
     ORVALIS_MPI_STATS=$scratch/stats XDG_CACHE_HOME=$scratch/c mpi $((2 + round % 2)) "$first" \
-      --json --all --no-cache --resume "$journal" >"$scratch/resumed.json" 2>"$scratch/m.err"
-    cmp -s "$scratch/expected.json" "$scratch/resumed.json" || fail "round $round: output differs"
+      $(listing $round) --no-cache --resume "$journal" >"$scratch/resumed.json" 2>"$scratch/m.err"
+    echo "round $round: rank $victim after ${wait_ms} ms of ${span}: ${hit:-not running}," \
+      "$(cut -d' ' -f7-8 "$scratch/stats" 2>/dev/null)"
+    cmp -s "$scratch/expected-$((round % 2))" "$scratch/resumed.json" ||
+      fail "round $round: output differs"
     [ -s "$scratch/m.err" ] && fail "round $round: $(cat "$scratch/m.err")"
-    grep -q " resumed [1-9][0-9]* local 0 " "$scratch/stats" ||
-      fail "round $round: nothing resumed, or pairs computed by rank 0: $(cat "$scratch/stats")"
+    grep -q " local 0 " "$scratch/stats" || fail "round $round: pairs computed by rank 0"
+    if [ "$journalled" -eq 1 ] && ! grep -q " resumed [1-9]" "$scratch/stats"; then
+      fail "round $round: a journal with ranges, nothing resumed: $(cat "$scratch/stats")"
+    fi
   done
-  echo "killed $killed runs in the middle"
-  [ "$killed" -ge 2 ] || fail "only $killed runs were killed in the middle"
+  echo "killed $killed of $rounds runs in the middle"
+  [ "$killed" -ge 1 ] || fail "no run was killed in the middle"
   # A journal of another scan is refused and left as it is.
   cp "$scratch/journal-1" "$scratch/other"
   mpi 2 "$samples/lighthouse.txt" --resume "$scratch/other" >/dev/null 2>"$scratch/m.err"
