@@ -7,7 +7,6 @@
 
 #include <fstream>
 #include <functional>
-#include <sstream>
 #include <thread>
 
 #include "tests/support/temp_dir.h"
@@ -65,9 +64,7 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
   std::vector<std::string> warnings;
   for (int n = 0; n < 200; ++n) openCache(good, warnings)->store(keyOf(std::to_string(n)), {{}});
   runSql(good, "PRAGMA wal_checkpoint(TRUNCATE)");  // everything in the file itself
-  std::stringstream bytes;
-  bytes << std::ifstream(good, std::ios::binary).rdbuf();
-  const std::string goodBytes = bytes.str();
+  const std::string goodBytes = testing::contents(good);
   const auto write = [](const fs::path& f, const std::string& text) {
     std::ofstream(f, std::ios::binary) << text;
   };

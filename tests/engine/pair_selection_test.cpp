@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/scan.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scan_fixture.h"
 
 namespace orvalis {
 namespace {
@@ -30,11 +30,9 @@ std::vector<std::filesystem::path> writeFiles(const testing::TempDir& dir, const
   std::mt19937 random(seed);
   std::vector<std::filesystem::path> paths;
   for (int i = 0; i < count; ++i) {
-    std::string text;
-    for (auto w = 4 + random() % 12; w > 0; --w) {
-      text.append("w").append(std::to_string(random() % 8)).append(" ");
-    }
-    paths.push_back(dir.write(prefix + std::to_string(1000 + i) + ".txt", text));
+    const auto words = static_cast<int>(4 + random() % 12);
+    paths.push_back(dir.write(prefix + std::to_string(1000 + i) + ".txt",
+                              testing::randomWords(random, words, 8)));
   }
   return paths;
 }
@@ -42,10 +40,7 @@ std::vector<std::filesystem::path> writeFiles(const testing::TempDir& dir, const
 // Every result in comparison order, with its files' indices and score bits.
 std::vector<std::string> scan(CompareEngine& engine, std::vector<std::filesystem::path> paths,
                               std::vector<std::filesystem::path> earlier, PairCounter& counter) {
-  engine.comparisonPause = std::chrono::milliseconds(0);
-  engine.running = true;
-  EXPECT_TRUE(engine.startScan(&counter, std::move(paths), std::move(earlier)));
-  engine.waitForWorker();
+  testing::runScan(engine, std::move(paths), &counter, std::move(earlier));
   std::vector<std::string> results;
   for (const auto& [number, r] : engine.pairResults) {
     EXPECT_EQ(number, static_cast<std::int32_t>(results.size()));  // numbered without gaps
