@@ -80,15 +80,5 @@ TEST(TextSource, DocumentsAreComparedByTheTextTheSourceGives) {
   }
 }
 
-TEST(TextSource, WithoutOneNothingIsReadAsADocument) {
-  testing::TempDir dir;
-  Recorder target;
-  CompareEngine engine;
-  testing::runScan(engine, {dir.write("a.doc", "x y"), dir.write("b.doc", "x y")}, &target);
-  EXPECT_TRUE(target.reading.empty());
-  EXPECT_EQ(engine.fileTable.at(0)->format, "");
-  EXPECT_EQ(engine.pairResults.at(0).score, 2.0f);
-}
-
 }  // namespace
 }  // namespace orvalis
