@@ -62,9 +62,13 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
   const testing::TempDir dir;
   const fs::path good = dir.path() / "good.sqlite";
   std::vector<std::string> warnings;
-  for (int n = 0; n < 200; ++n) openCache(good, warnings)->store(keyOf(std::to_string(n)), {{}});
+  {
+    const auto cache = openCache(good, warnings);
+    for (int n = 0; n < 200; ++n) cache->store(keyOf(std::to_string(n)), {{}});
+  }
   runSql(good, "PRAGMA wal_checkpoint(TRUNCATE)");  // everything in the file itself
   const std::string goodBytes = testing::contents(good);
+  ASSERT_GT(goodBytes.size(), 6000u);
   const auto write = [](const fs::path& f, const std::string& text) {
     std::ofstream(f, std::ios::binary) << text;
   };
