@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli/scan_command.h"
@@ -67,58 +69,51 @@ TEST(CappedListing, NotesWhatTheLinesLeaveOutAndHowToSeeIt) {
   }
 }
 
-// 22 files of which every two share a few words: 231 file pairs, one result each.
-class CappedRun : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(settings.usable()) << settings.unusableReason();
-    for (int i = 0; i < 22; ++i) {
-      const std::string n = std::to_string(i);
-      file = dir.write(std::string("f").append(std::to_string(100 + i)).append(".txt"),
-                       std::string("own").append(n).append(" shared words here tail").append(n));
-    }
-  }
-
-  // Runs orvalis-scan's scan with these options; returns standard error.
-  std::string run(ScanOptions options) {
-    options.files = {file};
-    out.str({});
-    std::ostringstream err;
-    EXPECT_EQ(runScan(options, settings.store(), out, err, false), kExitSuccess);
-    return err.str();
-  }
-
+// 22 files of which every two share a few words: 231 file pairs, one result
+// each. What a run says on standard error and in the document about the cap.
+TEST(CappedRun, SaysOnStandardErrorAndInTheDocumentWhatTheCapLeftOut) {
   testing::TempDir dir;
   testing::ScratchSettings settings;
-  std::filesystem::path file;
-  std::ostringstream out;
-};
-
-TEST_F(CappedRun, SaysOnStandardErrorAndInTheDocumentWhatTheCapLeftOut) {
-  ScanOptions options;
-  EXPECT_EQ(run(options), "");
-  options.json = true;
-  EXPECT_EQ(run(options), "");
-  EXPECT_EQ(out.str().find("listedBeforeCap"), std::string::npos);
-
-  options = {};
-  options.showAll = true;
-  EXPECT_EQ(run(options),
-            "note: 200 of 231 results shown, in scan order; --json gives every result\n");
-  options.json = true;
-  EXPECT_EQ(run(options), "");
-  EXPECT_NE(out.str().find("\n  \"listedBeforeCap\": 231\n}\n"), std::string::npos) << out.str();
-
-  // Every result by E-value: the lines stop at 200, the pairs do not. (A note
-  // on fixed E-values may come too.)
-  options = {};
-  options.showAll = true;
-  options.maxEvalue = 0.01;
-  EXPECT_NE(run(options).find(
-                "note: 200 of 231 results shown, strongest first; --json gives every result\n"),
-            std::string::npos);
-  options.pairs = true;
-  EXPECT_EQ(run(options).find("note: 200"), std::string::npos);
+  ASSERT_TRUE(settings.usable()) << settings.unusableReason();
+  for (int i = 0; i < 22; ++i) {
+    const std::string n = std::to_string(i);
+    dir.write(std::string("f").append(std::to_string(100 + i)).append(".txt"),
+              std::string("own").append(n).append(" shared words here tail").append(n));
+  }
+  const std::string allNote =
+      "note: 200 of 231 results shown, in scan order; --json gives every result\n";
+  const struct {
+    bool showAll, json, pairs;
+    std::optional<double> maxEvalue;
+    std::string note;  // standard error holds it; empty: no note of the cap
+    bool countInDocument;
+  } cases[] = {
+      {false, false, false, {}, "", false},
+      {false, true, false, {}, "", false},
+      {true, false, false, {}, allNote, false},
+      {true, true, false, {}, "", true},
+      // Every result by E-value: the lines stop at 200, the pairs do not. (A
+      // note on fixed E-values may come too.)
+      {true, false, false, 0.01,
+       "note: 200 of 231 results shown, strongest first; --json gives every result\n", false},
+      {true, false, true, 0.01, "", false},
+  };
+  for (const auto& c : cases) {
+    ScanOptions options;
+    options.files = {dir.path() / "f100.txt"};
+    std::tie(options.showAll, options.json, options.pairs) = std::tie(c.showAll, c.json, c.pairs);
+    options.maxEvalue = c.maxEvalue;
+    std::ostringstream out, err;
+    EXPECT_EQ(runScan(options, settings.store(), out, err, false), kExitSuccess);
+    const std::string errors = err.str();
+    if (c.note.empty()) {
+      EXPECT_EQ(errors.find("note: 200"), std::string::npos) << errors;
+    } else {
+      EXPECT_NE(errors.find(c.note), std::string::npos) << errors;
+    }
+    EXPECT_EQ(out.str().find("\n  \"listedBeforeCap\": 231\n}\n") != std::string::npos,
+              c.countInDocument);
+  }
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,12 +18,6 @@ struct ScanRun {
   int status = -1;
   std::string out, err;
 };
-
-std::string contents(const std::filesystem::path& file) {
-  std::stringstream text;
-  text << std::ifstream(file, std::ios::binary).rdbuf();
-  return text.str();
-}
 
 ScanRun scan(const TempDir& dir, const std::vector<std::string>& args) {
   std::string command = "cd '" + dir.path().string() + "' && XDG_CONFIG_DIRS='" +

@@ -11,6 +11,7 @@
 #include "cli/options.h"
 #include "cli/scan_command.h"
 #include "engine/scan.h"
+#include "tests/support/scan_fixture.h"
 #include "tests/support/scratch_settings.h"
 #include "tests/support/temp_dir.h"
 
@@ -68,12 +69,9 @@ std::vector<std::filesystem::path> plantedFolder(const testing::TempDir& dir, in
 }
 
 void scan(CompareEngine& engine, const std::vector<std::filesystem::path>& paths, int threads) {
-  engine.comparisonPause = std::chrono::milliseconds(0);
   engine.comparisonThreads = threads;
   engine.groupSize = 60;
-  engine.running = true;
-  ASSERT_TRUE(engine.startScan(nullptr, paths));
-  engine.waitForWorker();
+  testing::runScan(engine, paths);
 }
 
 bool sameResult(const PairResult& a, const PairResult& b) {

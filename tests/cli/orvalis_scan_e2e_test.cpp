@@ -18,23 +18,16 @@
 #endif
 
 #include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tests/support/scan_fixture.h"
 #include "tests/support/scratch_settings.h"
 #include "tests/support/temp_dir.h"
 
 namespace orvalis::testing {
 namespace {
-
-std::string contents(const std::filesystem::path& file) {
-  std::stringstream text;
-  text << std::ifstream(file, std::ios::binary).rdbuf();
-  return text.str();
-}
 
 // A file name given in UTF-8, in the platform's own form.
 std::filesystem::path named(const std::string& utf8) {
@@ -349,23 +342,15 @@ TEST_F(OrvalisScan, StrangeEntriesAreSkippedWithOneWarningEachAndStrangeNamesKep
 }
 #endif
 
-// `count` words of a vocabulary of 16: texts of different seeds share little.
-std::string words(unsigned seed, int count) {
-  std::minstd_rand random(seed);
-  std::string text;
-  // Appended piece by piece: g++ 12 at -O3 reports a false overlap (-Wrestrict)
-  // for `"w" + std::to_string(...)` here.
-  while (count-- > 0) text.append("w").append(std::to_string(random() % 16)).append(" ");
-  return text;
-}
-
 TEST_F(OrvalisScan, JobCountDoesNotChangeTheDocument) {
   // Files of about 100 words sharing passages, in groups of 19 words.
-  const std::string shared = words(11, 45);
-  files.write("f1.txt", words(12, 30) + shared + words(13, 25));
-  files.write("f2.txt", shared + words(14, 60));
-  files.write("f3.txt", words(15, 50) + shared.substr(0, shared.size() / 2) + words(16, 30));
-  files.write("f4.txt", words(17, 100));
+  std::mt19937 random(11);
+  const auto words = [&](int count) { return randomWords(random, count, 16); };
+  const std::string shared = words(45);
+  files.write("f1.txt", words(30) + shared + words(25));
+  files.write("f2.txt", shared + words(60));
+  files.write("f3.txt", words(50) + shared.substr(0, shared.size() / 2) + words(30));
+  files.write("f4.txt", words(100));
   const auto scan = [&](const char* jobs) {
     return run({"--jobs", jobs, "--json", "--all", "--group-size", "20", "f1.txt"});
   };

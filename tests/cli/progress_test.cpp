@@ -31,6 +31,10 @@ TEST(ScanProgress, FractionCountsWholePairsAndThePositionInTheCurrentOne) {
 TEST(ScanProgress, LineShowsTheBarPairsElapsedTimeAndTimeLeft) {
   ScanProgress progress;
   EXPECT_EQ(progress.line(seconds(5)), "reading files...  0:05 elapsed");
+  // Documents read before the comparisons show as files looked at.
+  progress.handle(WM_SCAN_READING, 3, 10);
+  EXPECT_EQ(progress.line(seconds(5)), "reading documents... 3/10 files  0:05 elapsed");
+  EXPECT_EQ(progress.fraction(), 0.0);
   progress.handle(WM_SCAN_STARTED, 0, 8);
   EXPECT_EQ(progress.line(seconds(2)),
             "[                    ]   0%  0/8 file pairs  0:02 elapsed  ?:?? left");

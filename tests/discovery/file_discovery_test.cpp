@@ -42,9 +42,12 @@ TEST(Selection, MatchesTheLastExtensionIgnoringAsciiCaseInAnOrderIndependentOfTh
       (Paths{"a.txt", "b.TXT", "c.tXt"}));
   // Case is ignored first; names equal that way go by their exact bytes, and
   // bytes above 0x7F come after ASCII.
-  const Paths ordered{"_x", "A", "a", "B", "b", "\xC3\x89t\xC3\xA9"};
-  EXPECT_EQ(selectFiles({{"b"}, {"A"}, {"a"}, {"\xC3\x89t\xC3\xA9"}, {"_x"}, {"B"}}, ""), ordered);
-  EXPECT_EQ(selectFiles({{"B"}, {"\xC3\x89t\xC3\xA9"}, {"a"}, {"b"}, {"A"}, {"_x"}}, ""), ordered);
+  // "_" lies between the upper and the lower case letters.
+  const Paths ordered{"_x", "A", "a", "B", "b", "Z", "\xC3\x89t\xC3\xA9"};
+  EXPECT_EQ(selectFiles({{"b"}, {"A"}, {"Z"}, {"a"}, {"\xC3\x89t\xC3\xA9"}, {"_x"}, {"B"}}, ""),
+            ordered);
+  EXPECT_EQ(selectFiles({{"B"}, {"\xC3\x89t\xC3\xA9"}, {"a"}, {"b"}, {"A"}, {"_x"}, {"Z"}}, ""),
+            ordered);
 }
 
 }  // namespace

@@ -183,27 +183,40 @@ const std::vector<AlignScores> kSettings = {{-0.33f, -0.5f},
                                             {3.0e38f, -1.0e38f},
                                             {-3.0e38f, 2.0e38f}};
 
-TEST_P(KernelAgreement, ShortGroups) {
-  for (int trial = 0; trial < 6000; ++trial) {
-    const AlignScores scores = kSettings[static_cast<std::size_t>(trial) % kSettings.size()];
-    const std::string textA = makeText(kTinyVocabulary, 1 + static_cast<int>(random_() % 12));
-    const std::string textB = makeText(kTinyVocabulary, 1 + static_cast<int>(random_() % 12));
-    expectAgreement(scores, textA, textB, trial % 2 == 0, "trial " + std::to_string(trial));
-  }
-}
-
-TEST_P(KernelAgreement, GroupsStraddlingVectorsAndStrips) {
-  const std::vector<int> sizes = {1,  2,  7,  8,  9,  15, 16, 17,  31,  32,  33,
-                                  47, 63, 64, 65, 66, 95, 96, 127, 128, 129, 161};
-  // Two and three words make long matches and long gapped runs more likely
-  // than five, which sends the way back through several strips.
+// Random groups: short ones, ones whose lengths straddle vectors and strips
+// (two-word vocabularies make long matches and gapped runs that send the way
+// back through several strips), and settings that are not finite.
+TEST_P(KernelAgreement, RandomGroups) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const std::vector<AlignScores> notFinite = {
+      {-inf, -0.5f}, {inf, -inf}, {-0.33f, inf}, {nan, -0.5f}, {-0.33f, nan}};
+  const std::vector<int> upTo12 = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+  const std::vector<int> straddling = {1,  2,  7,  8,  9,  15, 16, 17,  31,  32,  33,
+                                       47, 63, 64, 65, 66, 95, 96, 127, 128, 129, 161};
+  std::vector<int> upTo40;
+  for (int n = 1; n <= 40; ++n) upTo40.push_back(n);
   const std::vector<std::string> twoWords = {"x", "y"};
-  for (int trial = 0; trial < 600; ++trial) {
-    const AlignScores scores = kSettings[static_cast<std::size_t>(trial) % kSettings.size()];
-    const auto& vocabulary = trial % 3 == 0 ? twoWords : kTinyVocabulary;
-    const std::string textA = makeText(vocabulary, sizes[random_() % sizes.size()]);
-    const std::string textB = makeText(vocabulary, sizes[random_() % sizes.size()]);
-    expectAgreement(scores, textA, textB, trial % 2 == 0, "trial " + std::to_string(trial));
+  const struct {
+    int trials;
+    const std::vector<int>& sizes;
+    const std::vector<AlignScores>& settings;
+    bool finite;      // whether ids alternate with the scan's and the last move counts
+    int twoWordsPer;  // every n-th trial draws from two words (0: never)
+  } kinds[] = {{6000, upTo12, kSettings, true, 0},
+               {600, straddling, kSettings, true, 3},
+               {200, upTo40, notFinite, false, 0}};
+  for (const auto& kind : kinds) {
+    for (int trial = 0; trial < kind.trials; ++trial) {
+      const AlignScores scores =
+          kind.settings[static_cast<std::size_t>(trial) % kind.settings.size()];
+      const auto& vocabulary =
+          kind.twoWordsPer > 0 && trial % kind.twoWordsPer == 0 ? twoWords : kTinyVocabulary;
+      const std::string textA = makeText(vocabulary, kind.sizes[random_() % kind.sizes.size()]);
+      const std::string textB = makeText(vocabulary, kind.sizes[random_() % kind.sizes.size()]);
+      expectAgreement(scores, textA, textB, kind.finite && trial % 2 == 0,
+                      "trial " + std::to_string(trial), kind.finite);
+    }
   }
 }
 
@@ -224,21 +237,6 @@ TEST_P(KernelAgreement, EditedPassageAcrossStrips) {
     const std::string textB = makeText(vocabulary, 70) + " " + edited;
     const AlignScores scores = kSettings[static_cast<std::size_t>(trial) % 4];
     expectAgreement(scores, textA, textB, trial % 2 == 0, "trial " + std::to_string(trial));
-  }
-}
-
-// Settings that are not finite make NaN totals possible; every kernel still
-// gives what the reference gives.
-TEST_P(KernelAgreement, SettingsThatAreNotFinite) {
-  const float inf = std::numeric_limits<float>::infinity();
-  const float nan = std::numeric_limits<float>::quiet_NaN();
-  const std::vector<AlignScores> settings = {
-      {-inf, -0.5f}, {inf, -inf}, {-0.33f, inf}, {nan, -0.5f}, {-0.33f, nan}};
-  for (int trial = 0; trial < 200; ++trial) {
-    const AlignScores scores = settings[static_cast<std::size_t>(trial) % settings.size()];
-    const std::string textA = makeText(kTinyVocabulary, 1 + static_cast<int>(random_() % 40));
-    const std::string textB = makeText(kTinyVocabulary, 1 + static_cast<int>(random_() % 40));
-    expectAgreement(scores, textA, textB, false, "trial " + std::to_string(trial), false);
   }
 }
 

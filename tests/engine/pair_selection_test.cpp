@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/scan.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scan_fixture.h"
 
 namespace orvalis {
 namespace {
@@ -30,11 +30,9 @@ std::vector<std::filesystem::path> writeFiles(const testing::TempDir& dir, const
   std::mt19937 random(seed);
   std::vector<std::filesystem::path> paths;
   for (int i = 0; i < count; ++i) {
-    std::string text;
-    for (auto w = 4 + random() % 12; w > 0; --w) {
-      text.append("w").append(std::to_string(random() % 8)).append(" ");
-    }
-    paths.push_back(dir.write(prefix + std::to_string(1000 + i) + ".txt", text));
+    const auto words = static_cast<int>(4 + random() % 12);
+    paths.push_back(dir.write(prefix + std::to_string(1000 + i) + ".txt",
+                              testing::randomWords(random, words, 8)));
   }
   return paths;
 }
@@ -42,10 +40,7 @@ std::vector<std::filesystem::path> writeFiles(const testing::TempDir& dir, const
 // Every result in comparison order, with its files' indices and score bits.
 std::vector<std::string> scan(CompareEngine& engine, std::vector<std::filesystem::path> paths,
                               std::vector<std::filesystem::path> earlier, PairCounter& counter) {
-  engine.comparisonPause = std::chrono::milliseconds(0);
-  engine.running = true;
-  EXPECT_TRUE(engine.startScan(&counter, std::move(paths), std::move(earlier)));
-  engine.waitForWorker();
+  testing::runScan(engine, std::move(paths), &counter, std::move(earlier));
   std::vector<std::string> results;
   for (const auto& [number, r] : engine.pairResults) {
     EXPECT_EQ(number, static_cast<std::int32_t>(results.size()));  // numbered without gaps
@@ -61,9 +56,9 @@ std::vector<std::string> scan(CompareEngine& engine, std::vector<std::filesystem
 TEST(EarlierWork, ComparesEveryPairWithANewFileAndGivesTheFullScansResultsForThem) {
   const testing::TempDir dir;
   const auto fresh = writeFiles(dir, "new", 30, 1);
-  const auto earlier = writeFiles(dir, "old", 600, 2);
+  const auto earlier = writeFiles(dir, "old", 200, 2);
 
-  // The same 630 files in the same order as one scan, kept to the pairs with a
+  // The same 230 files in the same order as one scan, kept to the pairs with a
   // new file (indices 0 to 29).
   CompareEngine whole;
   whole.comparisonThreads = 2;
@@ -71,7 +66,7 @@ TEST(EarlierWork, ComparesEveryPairWithANewFileAndGivesTheFullScansResultsForThe
   all.insert(all.end(), earlier.begin(), earlier.end());
   PairCounter fullCounter;
   const auto full = scan(whole, all, {}, fullCounter);
-  EXPECT_EQ(fullCounter.announced, 630 * 629 / 2);
+  EXPECT_EQ(fullCounter.announced, 230 * 229 / 2);
   std::vector<std::string> kept;
   for (const auto& [number, result] : whole.pairResults) {
     if (result.groupA->file->index < 30 || result.groupB->file->index < 30) {
@@ -84,9 +79,9 @@ TEST(EarlierWork, ComparesEveryPairWithANewFileAndGivesTheFullScansResultsForThe
     engine.comparisonThreads = threads;
     PairCounter counter;
     const auto part = scan(engine, fresh, earlier, counter);
-    EXPECT_EQ(counter.announced, 30 * 629 - 30 * 29 / 2);
-    EXPECT_EQ(counter.done, 30 * 629 - 30 * 29 / 2);
-    EXPECT_EQ(engine.filePairsCompared, 30 * 629 - 30 * 29 / 2);
+    EXPECT_EQ(counter.announced, 30 * 229 - 30 * 29 / 2);
+    EXPECT_EQ(counter.done, 30 * 229 - 30 * 29 / 2);
+    EXPECT_EQ(engine.filePairsCompared, 30 * 229 - 30 * 29 / 2);
     EXPECT_TRUE(engine.fileTable.at(30)->earlier && !engine.fileTable.at(29)->earlier);
     EXPECT_TRUE(part == kept) << threads << " threads";
   }

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <limits>
 #include <map>
@@ -170,8 +169,7 @@ TEST(SettingsFile, DefaultsAreOneFileWrittenWholeOnlyInAnExistingConfigFolder) {
   const testing::TempDir dir;
   XdgSettingsStore store(dir.path()), absent(dir.path() / "absent");
   ensureDefaultSettings(store);
-  std::ifstream file(dir.path() / "Tovimar/Orvalis.conf", std::ios::binary);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}),
+  EXPECT_EQ(testing::contents(dir.path() / "Tovimar/Orvalis.conf"),
             "MU=-0.33\nDELTA=-0.50\nNUM_WORDS_PER_GROUPING=1000\n");
   // Only the finished file is left, readable by every user.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "Tovimar"), {}), 1);

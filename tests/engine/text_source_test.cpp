@@ -11,7 +11,7 @@
 
 #include "engine/scan.h"
 #include "engine/text.h"
-#include "tests/support/temp_dir.h"
+#include "tests/support/scan_fixture.h"
 
 namespace orvalis {
 namespace {
@@ -55,12 +55,9 @@ TEST(TextSource, DocumentsAreComparedByTheTextTheSourceGives) {
     CompareEngine engine;
     engine.textSource = &source;
     engine.comparisonThreads = threads;
-    engine.comparisonPause = {};
-    engine.running = true;
     const auto plain = dir.write("plain.txt", "one two three four five\r\n");
-    ASSERT_TRUE(engine.startScan(
-        &target, {plain, dir.write("a.doc", "PK binary"), dir.write("bad.doc", "x")}));
-    engine.waitForWorker();
+    testing::runScan(engine, {plain, dir.write("a.doc", "PK binary"), dir.write("bad.doc", "x")},
+                     &target);
 
     ASSERT_EQ(target.reading.size(), 2u) << threads;  // one message per document
     EXPECT_EQ(target.reading.back().substr(target.reading.back().find('/')), "/3");
@@ -81,18 +78,6 @@ TEST(TextSource, DocumentsAreComparedByTheTextTheSourceGives) {
     EXPECT_EQ(text, "one two three four five\n");
     EXPECT_EQ(readEntryText(*engine.fileTable.at(2), text).message, "it is damaged");
   }
-}
-
-TEST(TextSource, WithoutOneNothingIsReadAsADocument) {
-  testing::TempDir dir;
-  Recorder target;
-  CompareEngine engine;
-  engine.running = true;
-  ASSERT_TRUE(engine.startScan(&target, {dir.write("a.doc", "x y"), dir.write("b.doc", "x y")}));
-  engine.waitForWorker();
-  EXPECT_TRUE(target.reading.empty());
-  EXPECT_EQ(engine.fileTable.at(0)->format, "");
-  EXPECT_EQ(engine.pairResults.at(0).score, 2.0f);
 }
 
 }  // namespace

@@ -99,29 +99,6 @@ TEST(Grouping, CountsOfVeryLongFilesCoverEveryWordWithinTheGroupSize) {
   EXPECT_EQ(groupCounts(0, 1000), (GroupCounts{0, 0}));
 }
 
-TEST(FileLoading, ReadsInTextModeKnowsTheEncodingAndReportsWhatItCannotRead) {
-  testing::TempDir dir;
-  const auto load = [&](const std::string& bytes, bool utf8, Words words) {
-    FileEntry entry;
-    entry.path = dir.write("file.txt", bytes);
-    EXPECT_FALSE(loadFileEntry(entry, 1000)) << bytes;
-    EXPECT_EQ(entry.textIsUtf8, utf8) << bytes;
-    EXPECT_EQ(entry.groups.empty() ? Words{} : wordsOf(entry.groups.at(0)->words), words);
-  };
-  load("x\r\ny", true, {{"x", 1}, {"y", 3}});
-  load("caf\xE9", false, {{"caf\xE9", 4}});
-  load(
-      " \r\n\x1A"
-      "words after the end",
-      true, {});
-  FileEntry missing, folder;
-  missing.path = dir.path() / "missing.txt";
-  EXPECT_TRUE(loadFileEntry(missing, 1000));
-  folder.path = dir.path();
-  EXPECT_EQ(loadFileEntry(folder, 1000).message, "is a folder");
-  EXPECT_TRUE(folder.groups.empty());
-}
-
 TEST(ReadingFiles, AFileIsReadAsFarAsTheSizeItHadWhenOpenedAndOnlyWithPermission) {
   const testing::TempDir dir;
   // Bytes added after opening are not read: a growing file cannot keep a read going.

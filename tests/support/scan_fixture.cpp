@@ -21,11 +21,24 @@ void ScanFixture::scanFiles(const std::vector<std::pair<std::string, std::string
   scan(std::move(written), target);
 }
 
+std::string randomWords(std::mt19937& random, int count, int vocabulary) {
+  std::string text;
+  const auto words = static_cast<unsigned>(vocabulary);
+  while (count-- > 0) text.append("w").append(std::to_string(random() % words)).append(" ");
+  return text;
+}
+
+void runScan(CompareEngine& engine, std::vector<std::filesystem::path> files, ScanTarget* target,
+             std::vector<std::filesystem::path> earlier) {
+  engine.comparisonPause = {};
+  engine.running = true;
+  ASSERT_TRUE(engine.startScan(target, std::move(files), std::move(earlier)));
+  engine.waitForWorker();
+}
+
 void ScanFixture::scan(std::vector<std::filesystem::path> files, ScanTarget* target) {
   paths = files;
-  engine.running = true;
-  ASSERT_TRUE(engine.startScan(target, std::move(files)));
-  engine.waitForWorker();
+  runScan(engine, std::move(files), target);
 }
 
 }  // namespace orvalis::testing

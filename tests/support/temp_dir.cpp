@@ -3,6 +3,7 @@
 #include <atomic>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -44,6 +45,12 @@ std::filesystem::path TempDir::write(const std::filesystem::path& name,
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + full.string());
   return full;
+}
+
+std::string contents(const std::filesystem::path& file) {
+  std::stringstream text;
+  text << std::ifstream(file, std::ios::binary).rdbuf();
+  return text.str();
 }
 
 }  // namespace orvalis::testing

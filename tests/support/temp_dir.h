@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace orvalis::testing {
@@ -21,5 +22,8 @@ class TempDir {
  private:
   std::filesystem::path path_;
 };
+
+// The whole of `file`, byte for byte; empty when it cannot be read.
+std::string contents(const std::filesystem::path& file);
 
 }  // namespace orvalis::testing
