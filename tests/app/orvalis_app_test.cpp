@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -123,6 +124,26 @@ TEST(StartUp, FileArgumentStartsWithItsFolderListedOrAMessageBeforeTheSplash) {
       EXPECT_FALSE(driver.prompts.splashShownAtMessage[0]);
     }
   }
+}
+
+TEST(StartUp, AFolderArgumentOpensOnTheFolderAndSaysHowToChooseTheExtension) {
+  TempDir dir;
+  dir.write("essays/a.txt", "one");
+  dir.write("essays/b.txt", "two");
+  ShellDriver driver;
+  QString shown;
+  bool listed = true;
+  const auto run = driver.run({(dir.path() / "essays").string()}, [&](COrvalisDlg& dialog) {
+    static_cast<void>(QTest::qWaitFor([&] { return !driver.prompts.messages.isEmpty(); }, kWaitMs));
+    shown = dialog.findChild<QLineEdit*>("folderBox")->text();
+    listed = !dialog.filePaths().empty();
+    dialog.reject();
+  });
+  EXPECT_EQ(std::tuple(run.status, shown.toStdString(), listed),
+            std::tuple(0, (dir.path() / "essays").string(), false));
+  ASSERT_EQ(driver.prompts.messages.size(), 1);
+  EXPECT_TRUE(driver.prompts.messages[0].contains("To choose the extension"))
+      << driver.prompts.messages[0].toStdString();
 }
 
 TEST(StartUp, HelpVersionAndWrongArgumentsPrintWithoutOpeningTheDialog) {

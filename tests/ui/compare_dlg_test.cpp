@@ -6,12 +6,22 @@
 #include <sys/wait.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
+#include <QTest>
 #include <QTextBlock>
+#include <QTimer>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -24,6 +34,7 @@
 #include "tests/support/scan_fixture.h"
 #include "tests/ui/fake_prompts.h"
 #include "ui/qt_convert.h"
+#include "ui/results/eliding_line_edit.h"
 #include "ui/results/results_texts.h"
 #include "ui/results/rich_edit_ctrl_gs.h"
 
@@ -48,13 +59,26 @@ std::string contents(const std::filesystem::path& file) {
   return text.str();
 }
 
+// The WCAG contrast ratio of two colours.
+double contrast(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& c) {
+    const auto channel = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+  };
+  const double la = luminance(a), lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 class ResultsWindow : public ::testing::Test, protected testing::ScanFixture {
  protected:
-  // Opens the window over `results`; a fresh one, if one was open.
+  // Opens a fresh window over `results`.
   void open(const ResultMap& results) {
-    if (window->isVisible()) window = std::make_unique<CCompareDlg>(prompts);
+    window = std::make_unique<CCompareDlg>(prompts);
     window->engineResults = &results;
     window->show();
+    QTest::qWait(1);
   }
 
   template <typename Control>
@@ -64,6 +88,7 @@ class ResultsWindow : public ::testing::Test, protected testing::ScanFixture {
     return found;
   }
   QComboBox* list() { return control<QComboBox>("resultList"); }
+  int viewsHeight() { return upper()->height() + lower()->height(); }
   CRichEditCtrlGS* upper() { return control<CRichEditCtrlGS>("upperView"); }
   CRichEditCtrlGS* lower() { return control<CRichEditCtrlGS>("lowerView"); }
   QCheckBox* showAllBox() { return control<QCheckBox>("showAllBox"); }
@@ -319,16 +344,171 @@ TEST_F(ResultsWindow, BothStretchesShowAtOnceInTheMiddleOfTheirViews) {
   }
 }
 
-TEST_F(ResultsWindow, EveryControlHasAnAccessibleNameAndTheConsensusBoxesCanBeRead) {
-  open(ResultMap{});
+TEST_F(ResultsWindow, EveryControlIsNamedAndFitsAnEightHundredBySixHundredScreen) {
+  scanFiles(kThreeFiles);
+  open(engine.pairResults);
   for (QWidget* child : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
     EXPECT_FALSE(child->accessibleName().isEmpty()) << child->metaObject()->className();
   }
-  EXPECT_TRUE(control<QLineEdit>("consensusBoxA")->isEnabled());
-  EXPECT_TRUE(control<QLineEdit>("consensusBoxB")->isEnabled());
-  EXPECT_NE(window->minimumSize(), window->maximumSize());  // resizable
-  EXPECT_EQ(window->windowTitle(), "Results");
+  const QRect screen = window->screen()->availableGeometry();
+  ASSERT_LE(screen.width(), 800);  // the test platform's screen
+  EXPECT_TRUE(screen.contains(window->frameGeometry())) << "opens larger than the screen";
+  // Room for a window frame and a panel even at the smallest size.
+  const QSize smallest = window->minimumSizeHint().expandedTo(window->minimumSize());
+  EXPECT_LE(smallest.width(), 760);
+  EXPECT_LE(smallest.height(), 520);
+  window->resize(smallest);
+  QTest::qWait(1);
+  for (const char* name : {"resultList", "showAllBox", "strongestFirstBox", "nameBoxA", "upperView",
+                           "consensusBoxA", "nameBoxB", "lowerView", "consensusBoxB"}) {
+    const QWidget* widget = control<QWidget>(name);
+    EXPECT_TRUE(
+        window->rect().contains(QRect(widget->mapTo(window.get(), QPoint()), widget->size())))
+        << name;
+    EXPECT_GT(widget->height(), 0) << name;
+    if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
+      EXPECT_GE(box->width(), box->sizeHint().width()) << name << " cut off";
+    }
+  }
+  choose(1);  // the stretches are still selected exactly
+  EXPECT_EQ(std::pair(selected(upper()), selected(lower())),
+            std::pair(QString(kPassageQ), QString(kPassageQ)));
 }
 
+TEST_F(ResultsWindow, TheViewsTakeTheSpaceAndTheSizeIsRemembered) {
+  scanFiles(kThreeFiles);
+  open(engine.pairResults);
+  window->resize(600, 400);
+  QTest::qWait(1);
+  const int before = viewsHeight();
+  const int widthBefore = control<QWidget>("consensusBoxA")->width();
+  window->resize(760, 560);
+  QTest::qWait(1);
+  EXPECT_GE(viewsHeight() - before, 150);
+  EXPECT_EQ(upper()->width(), window->width() - 2 * window->layout()->contentsMargins().left());
+  EXPECT_EQ(control<QWidget>("consensusBoxA")->width() - widthBefore, 160);
+  window->reject();
+  open(engine.pairResults);
+  EXPECT_EQ(window->size(), QSize(760, 560));
+  window->resize(640, 480);
+  window->accept();
+  open(engine.pairResults);
+  EXPECT_EQ(window->size(), QSize(640, 480));
+}
+
+TEST_F(ResultsWindow, ConsensusLinesAreReadableExplainedAndReachedWithTab) {
+  scanFiles(kThreeFiles);
+  open(engine.pairResults);
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  choose(1);
+  lower()->setFocus(Qt::TabFocusReason);
+  for (const char* name : {"consensusBoxA", "consensusBoxB"}) {
+    auto* line = control<QLineEdit>(name);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), line) << name << " not reached with Tab";
+    EXPECT_EQ(line->text(), QString(kPassageQ) + " ");
+    for (const auto group : {QPalette::Active, QPalette::Inactive}) {
+      EXPECT_GE(contrast(line->palette().color(group, line->foregroundRole()),
+                         line->palette().color(group, line->backgroundRole())),
+                4.5)
+          << name;
+    }
+    EXPECT_TRUE(line->toolTip().contains("A * marks a gap")) << name;
+    EXPECT_EQ(line->whatsThis(), line->toolTip()) << name;
+    QTest::keyClick(line, Qt::Key_End);
+    EXPECT_EQ(line->cursorPosition(), line->text().size()) << name;
+  }
+  // Left, the first line shows its start again.
+  EXPECT_EQ(control<QLineEdit>("consensusBoxA")->cursorPosition(), 0);
+  EXPECT_TRUE(list()->whatsThis().contains("score"));
+}
+
+TEST_F(ResultsWindow, ACappedListSaysHowManyItLeavesOut) {
+  // Scores 1, 1, 1, 9 in turn: every fourth result scores above the threshold.
+  FileEntry file;
+  const WordGroup group{.file = &file, .words = {}};
+  const auto results = [&](std::size_t count) {
+    ResultMap map;
+    for (std::size_t i = 0; i < count; ++i) {
+      map.emplace(static_cast<std::int32_t>(i),
+                  PairResult{&group, &group, 0, 0, 0, 0, i % 4 == 3 ? 9.0f : 1.0f, {}, {}});
+    }
+    return map;
+  };
+  const ResultMap many = results(1000), few = results(800);
+  open(many);
+  auto* line = control<QLabel>("cappedLine");
+  EXPECT_TRUE(line->isVisible());
+  EXPECT_TRUE(line->text().startsWith("200 of 250 results above the threshold shown"))
+      << line->text().toStdString();
+  showAllBox()->click();
+  EXPECT_TRUE(line->text().startsWith("200 of 1000 results shown, in scan order"))
+      << line->text().toStdString();
+  open(few);
+  EXPECT_EQ(list()->count(), 200);
+  EXPECT_FALSE(control<QLabel>("cappedLine")->isVisible());
+}
+
+TEST_F(ResultsWindow, SaveReportIsInEveryMenuAndTellsWhereTheReportWent) {
+  scanFiles(kThreeFiles);
+  // Shown with its shortcut even where menus leave shortcuts out.
+  QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus);
+  open(engine.pairResults);
+  for (QWidget* widget : std::vector<QWidget*>{list()->lineEdit(), upper(), lower(),
+                                               control<QWidget>("consensusBoxA")}) {
+    bool offered = false;
+    QTimer::singleShot(0, widget, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      for (const QAction* action : menu->actions()) {
+        offered |= action->objectName() == "saveReportAction" &&
+                   action->shortcut() == QKeySequence(QKeySequence::Save) &&
+                   action->isShortcutVisibleInContextMenu();
+      }
+      menu->close();
+    });
+    emit widget->customContextMenuRequested(QPoint(4, 4));
+    EXPECT_TRUE(offered) << widget->objectName().toStdString();
+  }
+  QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, false);
+
+  // The first report is offered outside the scanned folder; the next in the
+  // folder of the last.
+  const testing::TempDir reports;
+  const auto file = reports.path() / "class.html";
+  prompts.nextChoice = toQString(file);
+  control<QAction>("saveReportAction")->trigger();
+  ASSERT_EQ(prompts.suggestions.size(), 1u);
+  EXPECT_FALSE(prompts.suggestions[0].startsWith(toQString(dir.path())));
+  EXPECT_TRUE(prompts.suggestions[0].endsWith("/orvalis-report.html"));
+  EXPECT_TRUE(QFileInfo(prompts.suggestions[0]).dir().exists())
+      << "the chooser would start elsewhere";
+  auto* status = control<QLabel>("statusLine");
+  EXPECT_TRUE(status->isVisible());
+  EXPECT_EQ(status->text(), "Report saved to " + toQString(file) + ".");
+  control<QAction>("saveReportAction")->trigger();
+  EXPECT_EQ(prompts.suggestions.back(), toQString(reports.path() / "orvalis-report.html"));
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(ResultsWindow, FileNamesEndInAnEllipsisWhereTheyDoNotFitAndF1OpensAbout) {
+  ElidingLineEdit name;
+  name.setText(QStringLiteral("a-very-long-name-of-a-student-essay-handed-in-late.txt"));
+  name.resize(name.fontMetrics().horizontalAdvance(name.text()) / 2, name.sizeHint().height());
+  EXPECT_TRUE(name.shownText().contains(QChar(0x2026))) << name.shownText().toStdString();
+  EXPECT_TRUE(name.shownText().endsWith(".txt"));
+  name.resize(name.fontMetrics().horizontalAdvance(name.text()) + 20, name.height());
+  EXPECT_EQ(name.shownText(), name.text());
+
+  scanFiles(kThreeFiles);
+  open(engine.pairResults);
+  choose(1);
+  EXPECT_EQ(control<QLineEdit>("nameBoxA")->toolTip(), toQString(paths[2]));
+  int aboutBoxes = 0;
+  window->showAbout = [&](QWidget* owner) { aboutBoxes += owner == window.get() ? 1 : 100; };
+  QTest::keyClick(window.get(), Qt::Key_F1);
+  EXPECT_EQ(aboutBoxes, 1);
+}
 }  // namespace
 }  // namespace orvalis

@@ -17,13 +17,21 @@ class FakePrompts final : public UserPrompts {
  public:
   void showMessage(QWidget*, const QString& text) override { messages.push_back(text); }
 
-  std::optional<QString> chooseFile(QWidget*, const QString& filter) override {
+  std::optional<QString> chooseFile(QWidget* parent, const QString& filter) override {
+    return chooseFileIn(parent, filter, QString());
+  }
+
+  std::optional<QString> chooseFileIn(QWidget*, const QString& filter,
+                                      const QString& folder) override {
     filters.push_back(filter);
+    folders.push_back(folder);
     return std::exchange(nextChoice, std::nullopt);
   }
 
-  std::optional<QString> chooseSaveFile(QWidget*, const QString& filter, const QString&) override {
+  std::optional<QString> chooseSaveFile(QWidget*, const QString& filter,
+                                        const QString& suggested) override {
     filters.push_back(filter);
+    suggestions.push_back(suggested);
     return std::exchange(nextChoice, std::nullopt);
   }
 
@@ -45,6 +53,8 @@ class FakePrompts final : public UserPrompts {
 
   std::vector<QString> messages;
   std::vector<QString> filters;
+  std::vector<QString> folders;       // where each Open chooser started
+  std::vector<QString> suggestions;   // what each Save chooser offered
   std::optional<QString> nextChoice;  // what the next chooser returns, once
   std::vector<QString> notices;
   std::vector<std::function<void()>> pendingNotices;

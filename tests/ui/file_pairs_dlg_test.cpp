@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/temp_dir.h"
+#include "tests/support/scan_fixture.h"
 #include "tests/ui/fake_prompts.h"
 #include "ui/qt_convert.h"
 #include "ui/results/file_pairs_model.h"
@@ -32,17 +32,12 @@ using Files = std::vector<std::pair<std::string, std::string>>;
 const std::string kP = "red orange yellow green blue";
 const std::string kQ = "cat dog horse cow pig";
 
-class FilePairsWindow : public ::testing::Test {
+class FilePairsWindow : public ::testing::Test, protected testing::ScanFixture {
  protected:
   // Scans the files, numbered in this order, and builds their table.
-  void scan(const Files& files, std::int32_t groupSize = kDefaultGroupSize) {
-    std::vector<std::filesystem::path> paths;
-    for (const auto& [name, bytes] : files) paths.push_back(dir.write(name, bytes));
-    engine.comparisonPause = {};
+  void scanPairs(const Files& files, std::int32_t groupSize = kDefaultGroupSize) {
     engine.groupSize = groupSize;
-    engine.running = true;
-    ASSERT_TRUE(engine.startScan(nullptr, paths));
-    engine.waitForWorker();
+    scanFiles(files);
     table = buildFilePairs(filesOf(engine.fileTable), engine.pairResults,
                            significanceOf(engine.pairResults));
   }
@@ -64,8 +59,6 @@ class FilePairsWindow : public ::testing::Test {
     return found;
   }
 
-  testing::TempDir dir;
-  CompareEngine engine;
   testing::FakePrompts prompts;
   FilePairTable table;
 };
@@ -73,7 +66,7 @@ class FilePairsWindow : public ::testing::Test {
 TEST_F(FilePairsWindow, APairShowsEveryMatchInItsTintInBothFilesAndStepsThroughThem) {
   // Word groups of five words: P and Q each fill a group, in the opposite
   // order in the two files, so the pair has two matches.
-  scan({{"y0.txt", kQ + " g h i j k " + kP}, {"x1.txt", kP + " a b c d e " + kQ}}, 6);
+  scanPairs({{"y0.txt", kQ + " g h i j k " + kP}, {"x1.txt", kP + " a b c d e " + kQ}}, 6);
   ASSERT_EQ(table.pairs[0].matches.size(), 2u);
   CPairViewDlg view(prompts, table, 0, engine.pairResults);
   view.show();
@@ -110,9 +103,9 @@ TEST_F(FilePairsWindow, APairShowsEveryMatchInItsTintInBothFilesAndStepsThroughT
 
 TEST_F(FilePairsWindow, TableListsPairsWithMatchesSortsByAnyColumnAndOpensPairsAndGroups) {
   // a2 shares P with c0 and Q with b1; b1 and c0 share nothing.
-  scan({{"c0.txt", "zero " + kP + " end"},
-        {"b1.txt", "one two " + kQ + " finish"},
-        {"a2.txt", "two " + kP + " middle " + kQ + " close"}});
+  scanPairs({{"c0.txt", "zero " + kP + " end"},
+             {"b1.txt", "one two " + kQ + " finish"},
+             {"a2.txt", "two " + kP + " middle " + kQ + " close"}});
   CFilePairsDlg dialog(prompts, table, engine.pairResults);
   QTableView* view = dialog.pairTable();
   const QAbstractItemModel& model = *view->model();
@@ -157,7 +150,7 @@ TEST_F(FilePairsWindow, TableListsPairsWithMatchesSortsByAnyColumnAndOpensPairsA
 }
 
 TEST_F(FilePairsWindow, EveryControlHasAnAccessibleNameAndTheTableReadsAsATable) {
-  scan({{"y0.txt", kQ + " g h i j k " + kP}, {"x1.txt", kP + " a b c d e " + kQ}}, 6);
+  scanPairs({{"y0.txt", kQ + " g h i j k " + kP}, {"x1.txt", kP + " a b c d e " + kQ}}, 6);
   CFilePairsDlg dialog(prompts, table, engine.pairResults);
   QAccessibleInterface* tableAccess = QAccessible::queryAccessibleInterface(dialog.pairTable());
   ASSERT_NE(tableAccess, nullptr);
