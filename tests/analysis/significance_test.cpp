@@ -145,8 +145,10 @@ TEST(Significance, ListingByEvalueIsStrongestFirstWithTiesInKeyOrderAndTheCutInc
 }
 
 TEST(Significance, PairsGatherTheirResultsBestEvalueAndMatchedWords) {
+  // "*" alone is a word; gaps, even at the same step of both, match nothing.
   EXPECT_EQ(matchedWords({nullptr, nullptr, 0, 0, 0, 0, 0.0f, "a b  * d e * ", "a x c  * e * "}),
-            3);  // a, e and "*" as a word; the gaps match nothing
+            3);
+  EXPECT_EQ(matchedWords({nullptr, nullptr, 0, 0, 0, 0, 0.0f, "a  * b ", "a  * c "}), 1);
   Groups g;
   const SignificanceModel model{1.0, 1.0, 1, 400};
   ResultMap results;

@@ -1,6 +1,6 @@
-// Runs the program through COrvalisApp::InitInstance, as main() does, with a
-// recording UserPrompts and settings in a temporary folder, and lets a test act
-// inside the running main dialog.
+// Runs the program through COrvalisApp::InitInstance, as main() does, with
+// prompts that record each message and settings in a temporary folder, and
+// lets a test act inside the running main dialog.
 #pragma once
 
 #include <QApplication>
@@ -12,9 +12,10 @@
 #include <vector>
 
 #include "app/orvalis_app.h"
+#include "app/splash_wnd.h"
 #include "engine/settings.h"
-#include "tests/app/recording_prompts.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/fake_prompts.h"
 #include "ui/main/orvalis_dlg.h"
 
 namespace orvalis::testing {
@@ -28,7 +29,11 @@ struct ProgramRun {
 
 class ShellDriver {
  public:
-  ShellDriver() : settings_(config_.path()) {}
+  ShellDriver() : settings_(config_.path()) {
+    prompts.onMessage = [this] {
+      splashShownAtMessage.push_back(CSplashWnd::activeSplash != nullptr);
+    };
+  }
 
   // Runs the program with `arguments`. `inDialog` runs inside the modal main
   // dialog's event loop once it is on screen, and should close it; a dialog
@@ -66,7 +71,8 @@ class ShellDriver {
     return result;
   }
 
-  RecordingPrompts prompts;
+  FakePrompts prompts;
+  std::vector<bool> splashShownAtMessage;  // whether a splash was up at each message
 
  private:
   TempDir config_;

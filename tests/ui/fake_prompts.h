@@ -15,7 +15,10 @@ namespace orvalis::testing {
 
 class FakePrompts final : public UserPrompts {
  public:
-  void showMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  void showMessage(QWidget*, const QString& text) override {
+    messages.push_back(text);
+    if (onMessage) onMessage();
+  }
 
   std::optional<QString> chooseFile(QWidget* parent, const QString& filter) override {
     return chooseFileIn(parent, filter, QString());
@@ -52,6 +55,7 @@ class FakePrompts final : public UserPrompts {
   }
 
   std::vector<QString> messages;
+  std::function<void()> onMessage;  // called as each message comes
   std::vector<QString> filters;
   std::vector<QString> folders;       // where each Open chooser started
   std::vector<QString> suggestions;   // what each Save chooser offered
