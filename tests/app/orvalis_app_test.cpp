@@ -1,13 +1,16 @@
-// The program's start and end, the splash window and `orvalis FILE`, run
-// through COrvalisApp as main() runs them.
+// The program's start and end, the splash window, the about box and
+// `orvalis FILE`, run through COrvalisApp as main() runs them.
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
 
+#include "app/about_dlg.h"
 #include "app/splash_wnd.h"
 #include "tests/app/shell_driver.h"
 #include "ui/qt_convert.h"
@@ -157,6 +160,43 @@ TEST(StartUp, HelpVersionAndWrongArgumentsPrintWithoutOpeningTheDialog) {
     EXPECT_TRUE(run.out.starts_with(c.out)) << run.out;
     EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
   }
+}
+
+TEST(AboutBox, OpensFromF1AndFromTheContextMenuAndOkClosesIt) {
+  // Picks the About entry of an open context menu (from a call of its own, so
+  // that this timer stays free), and presses OK in an open about box.
+  int opened = 0;
+  QTimer user;
+  QObject::connect(&user, &QTimer::timeout, &user, [&] {
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* action : menu->actions()) {
+        if (action->text() != QStringLiteral("&About Orvalis...")) continue;
+        const QPoint where = menu->actionGeometry(action).center();
+        QTimer::singleShot(0, menu, [=] { QTest::mouseClick(menu, Qt::LeftButton, {}, where); });
+        return;
+      }
+      ADD_FAILURE() << "the context menu has no About entry";
+      menu->close();
+    } else if (auto* box = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+      ++opened;
+      QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
+      EXPECT_FALSE(box->isVisible()) << "OK did not close the about box";
+    }
+  });
+  user.start(10);
+  testing::ShellDriver driver;
+  int aboutBoxesLeft = -1;
+  const testing::ProgramRun run = driver.run({}, [&](COrvalisDlg& dialog) {
+    QTest::keyClick(&dialog, Qt::Key_F1);
+    const QPoint inside(20, 20);
+    QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, inside, dialog.mapToGlobal(inside));
+    QCoreApplication::sendEvent(&dialog, &menuRequest);
+    aboutBoxesLeft = static_cast<int>(dialog.findChildren<CAboutDlg*>().size());
+    dialog.reject();
+  });
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(opened, 2);
+  EXPECT_EQ(aboutBoxesLeft, 0);
 }
 
 }  // namespace

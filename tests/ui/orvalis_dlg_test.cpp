@@ -345,18 +345,6 @@ TEST_F(MainDialogTest, AFolderGivenAtStartIsShownWithHowToChooseTheExtension) {
   EXPECT_EQ(seen(), "Browse+ Check+ See- || 0");
 }
 
-TEST_F(MainDialogTest, TheFooterLinkShowsItsFocus) {
-  dialog.show();
-  QApplication::setActiveWindow(&dialog);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  auto* link = dialog.findChild<QPushButton*>(QStringLiteral("webPageButton"));
-  for (QPushButton* focused : {link, button("Browse")}) {
-    focused->setFocus(Qt::TabFocusReason);
-    ASSERT_TRUE(waitFor([&] { return focused->hasFocus(); }));
-    EXPECT_EQ(link->isFlat(), focused != link);
-  }
-}
-
 // The chosen folder is compared with the browsed files in every later scan,
 // and a rescan takes what it can from the cache and says how much.
 TEST_F(MainDialogTest, EarlierWorkStaysForLaterScansAndARescanSaysWhatCameFromTheCache) {
