@@ -370,10 +370,7 @@ TEST_F(ResultsWindow, EveryControlIsNamedAndFitsAnEightHundredBySixHundredScreen
     EXPECT_TRUE(
         window->rect().contains(QRect(widget->mapTo(window.get(), QPoint()), widget->size())))
         << name;
-    EXPECT_GT(widget->height(), 0) << name;
-    if (const auto* box = qobject_cast<const QCheckBox*>(widget)) {
-      EXPECT_GE(box->width(), box->sizeHint().width()) << name << " cut off";
-    }
+    EXPECT_GE(widget->width(), widget->minimumSizeHint().width()) << name << " cut off";
   }
   choose(1);  // the stretches are still selected exactly
   EXPECT_EQ(std::pair(selected(upper()), selected(lower())),

@@ -130,14 +130,10 @@ TEST_F(MainDialogTest, StartsFreshAndTheFirstShowingCreatesTheSettings) {
   EXPECT_TRUE(prompts.messages.empty());
 }
 
-TEST(MainDialogSettings, MissingOrUnusableSettingsAreReportedOnceAtTheFirstShowing) {
-  const TempDir configDir;
+TEST_F(MainDialogTest, MissingOrUnusableSettingsAreReportedOnceAtTheFirstShowing) {
   configDir.write("Tovimar/Orvalis.conf", "MU=-1\nNUM_WORDS_PER_GROUPING=1\n");
-  XdgSettingsStore settings(configDir.path());
-  FakePrompts prompts;
-  COrvalisDlg dialog(prompts, settings);
   dialog.show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.messages.size() == 2; }, kTimeoutMs));
+  ASSERT_TRUE(waitFor([&] { return prompts.messages.size() == 2; }));
   EXPECT_EQ(prompts.messages,
             (std::vector<QString>{kSettingsMissingMessage, kGroupSizeTooSmallMessage}));
   EXPECT_EQ(std::pair(dialog.engine().mismatchScore, dialog.engine().groupSize),
