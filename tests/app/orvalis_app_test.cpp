@@ -1,5 +1,7 @@
 // The program's start and end, the splash window, the about box and
 // `orvalis FILE`, run through COrvalisApp as main() runs them.
+#include "app/orvalis_app.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -18,7 +20,6 @@
 
 #include "app/about_dlg.h"
 #include "app/command_line.h"
-#include "app/orvalis_app.h"
 #include "app/splash_wnd.h"
 #include "engine/settings.h"
 #include "tests/support/temp_dir.h"
@@ -45,7 +46,7 @@ struct ProgramRun {
 };
 
 class ShellDriver {
-public:
+ public:
   ShellDriver() : settings_(config_.path()) {
     prompts.onMessage = [this] {
       splashShownAtMessage.push_back(CSplashWnd::activeSplash != nullptr);
@@ -55,16 +56,14 @@ public:
   // Runs the program with `arguments`. `inDialog` runs inside the modal main
   // dialog's event loop once it is on screen, and should close it; a dialog
   // still open after 20 seconds is closed and the test fails.
-  ProgramRun run(const std::vector<std::string> &arguments,
-                 const std::function<void(COrvalisDlg &)> &inDialog) {
+  ProgramRun run(const std::vector<std::string>& arguments,
+                 const std::function<void(COrvalisDlg&)>& inDialog) {
     ProgramRun result;
     QTimer poll;
     poll.setInterval(10);
     QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-      auto *dialog =
-          qobject_cast<COrvalisDlg *>(QApplication::activeModalWidget());
-      if (dialog == nullptr || !dialog->isVisible())
-        return;
+      auto* dialog = qobject_cast<COrvalisDlg*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || !dialog->isVisible()) return;
       poll.stop();
       result.dialogShown = true;
       inDialog(*dialog);
@@ -73,9 +72,8 @@ public:
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, &watchdog, [] {
       ADD_FAILURE() << "the main dialog was still open after 20 seconds";
-      for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *dialog = qobject_cast<COrvalisDlg *>(widget))
-          dialog->reject();
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* dialog = qobject_cast<COrvalisDlg*>(widget)) dialog->reject();
       }
     });
     poll.start();
@@ -92,10 +90,9 @@ public:
   }
 
   FakePrompts prompts;
-  std::vector<bool>
-      splashShownAtMessage; // whether a splash was up at each message
+  std::vector<bool> splashShownAtMessage;  // whether a splash was up at each message
 
-private:
+ private:
   TempDir config_;
   XdgSettingsStore settings_;
 };
@@ -109,14 +106,11 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
   const auto cwd = std::filesystem::current_path();
   // The file to run with ("folder " before a folder), "help", "version" or
   // "error".
-  const auto parsed =
-      [](const std::vector<std::string> &arguments) -> std::string {
+  const auto parsed = [](const std::vector<std::string>& arguments) -> std::string {
     const StartRequest request = parseCommandLine(arguments);
     EXPECT_EQ(request.error.empty(), request.action != Action::kUsageError);
     if (request.action == Action::kRun) {
-      return !request.file
-                 ? ""
-                 : (request.isFolder ? "folder " : "") + request.file->string();
+      return !request.file ? "" : (request.isFolder ? "folder " : "") + request.file->string();
     }
     return request.action == Action::kHelp      ? "help"
            : request.action == Action::kVersion ? "version"
@@ -124,7 +118,7 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
   };
   const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{}, ""},
-      {{"/data/caf\xE9.txt"}, "/data/caf\xE9.txt"}, // not UTF-8: kept as it is
+      {{"/data/caf\xE9.txt"}, "/data/caf\xE9.txt"},  // not UTF-8: kept as it is
       // Relative to the folder the program was started in; a lone "-" is a
       // name.
       {{"essays/a.txt"}, (cwd / "essays/a.txt").native()},
@@ -149,22 +143,19 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
       {{(base / "gone").string() + "/"}, "folder " + (base / "gone").string()},
       {{"/"}, "folder /"},
   };
-  for (const auto &[arguments, expected] : cases) {
-    EXPECT_EQ(parsed(arguments), expected)
-        << ::testing::PrintToString(arguments);
+  for (const auto& [arguments, expected] : cases) {
+    EXPECT_EQ(parsed(arguments), expected) << ::testing::PrintToString(arguments);
   }
 }
 
-CSplashWnd *waitForSplash() {
-  return QTest::qWaitFor([] { return CSplashWnd::activeSplash != nullptr; },
-                         kWaitMs)
+CSplashWnd* waitForSplash() {
+  return QTest::qWaitFor([] { return CSplashWnd::activeSplash != nullptr; }, kWaitMs)
              ? CSplashWnd::activeSplash
              : nullptr;
 }
 
-bool checkEnabled(const COrvalisDlg &dialog) {
-  const auto *check =
-      dialog.findChild<QPushButton *>(QStringLiteral("checkButton"));
+bool checkEnabled(const COrvalisDlg& dialog) {
+  const auto* check = dialog.findChild<QPushButton*>(QStringLiteral("checkButton"));
   return check != nullptr && check->isEnabled();
 }
 
@@ -173,12 +164,11 @@ TEST(StartUp, SplashShowsCentredOverTheDialogForItsTimeWhateverTheUserDoes) {
   QElapsedTimer sinceStart;
   sinceStart.start();
   qint64 splashGoneAfter = -1;
-  const ProgramRun run = driver.run({}, [&](COrvalisDlg &dialog) {
+  const ProgramRun run = driver.run({}, [&](COrvalisDlg& dialog) {
     const QPointer<CSplashWnd> splash = waitForSplash();
     ASSERT_TRUE(splash);
     EXPECT_TRUE(splash->isVisible() && splash->parentWidget() == &dialog);
-    const QPoint offset =
-        splash->geometry().center() - dialog.frameGeometry().center();
+    const QPoint offset = splash->geometry().center() - dialog.frameGeometry().center();
     EXPECT_LE(offset.manhattanLength(), 2) << "not centred over the dialog";
 
     // Clicks and keys leave it in place.
@@ -191,7 +181,7 @@ TEST(StartUp, SplashShowsCentredOverTheDialogForItsTimeWhateverTheUserDoes) {
     if (sinceStart.elapsed() < 1400) {
       EXPECT_TRUE(splash && splash->isVisible()) << "removed before its time";
       EXPECT_EQ(CSplashWnd::activeSplash, splash.data());
-      EXPECT_EQ(dialog.findChildren<CSplashWnd *>().size(), 1);
+      EXPECT_EQ(dialog.findChildren<CSplashWnd*>().size(), 1);
     }
 
     EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, kWaitMs));
@@ -204,11 +194,10 @@ TEST(StartUp, SplashShowsCentredOverTheDialogForItsTimeWhateverTheUserDoes) {
   EXPECT_EQ(driver.prompts.messages, std::vector<QString>{});
 }
 
-TEST(StartUp,
-     ClosingTheDialogWithinTheSplashTimeEndsTheProgramAndLeavesNothingBehind) {
+TEST(StartUp, ClosingTheDialogWithinTheSplashTimeEndsTheProgramAndLeavesNothingBehind) {
   ShellDriver driver;
   QPointer<CSplashWnd> splash;
-  const ProgramRun run = driver.run({}, [&](COrvalisDlg &dialog) {
+  const ProgramRun run = driver.run({}, [&](COrvalisDlg& dialog) {
     splash = waitForSplash();
     ASSERT_TRUE(splash);
     dialog.close();
@@ -216,11 +205,9 @@ TEST(StartUp,
   EXPECT_EQ(run.status, 0);
   EXPECT_TRUE(splash.isNull());
   EXPECT_EQ(CSplashWnd::activeSplash, nullptr);
-  for (QWidget *widget : QApplication::topLevelWidgets()) {
-    EXPECT_EQ(qobject_cast<CSplashWnd *>(widget), nullptr)
-        << "a splash window is left";
-    EXPECT_EQ(qobject_cast<COrvalisDlg *>(widget), nullptr)
-        << "the main dialog is left";
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    EXPECT_EQ(qobject_cast<CSplashWnd*>(widget), nullptr) << "a splash window is left";
+    EXPECT_EQ(qobject_cast<COrvalisDlg*>(widget), nullptr) << "the main dialog is left";
   }
 }
 
@@ -230,18 +217,16 @@ TEST(StartUp, FileArgumentStartsWithItsFolderListedOrAMessageBeforeTheSplash) {
   const auto b = files.write("b.TXT", "one two four");
   files.write("c.md", "not listed");
   // The file named need not exist; its folder must.
-  for (const auto &file :
-       {files.path() / "new.txt", files.path() / "gone" / "a.txt"}) {
+  for (const auto& file : {files.path() / "new.txt", files.path() / "gone" / "a.txt"}) {
     ShellDriver driver;
     std::vector<std::filesystem::path> listed;
     bool ready = false, splashShown = false;
-    const ProgramRun run =
-        driver.run({file.string()}, [&](COrvalisDlg &dialog) {
-          splashShown = waitForSplash() != nullptr;
-          listed = dialog.filePaths();
-          ready = checkEnabled(dialog);
-          dialog.reject();
-        });
+    const ProgramRun run = driver.run({file.string()}, [&](COrvalisDlg& dialog) {
+      splashShown = waitForSplash() != nullptr;
+      listed = dialog.filePaths();
+      ready = checkEnabled(dialog);
+      dialog.reject();
+    });
     EXPECT_EQ(std::pair(run.status, splashShown), std::pair(0, true));
     if (std::filesystem::exists(file.parent_path())) {
       EXPECT_EQ(listed, (std::vector<std::filesystem::path>{a, b}));
@@ -250,8 +235,7 @@ TEST(StartUp, FileArgumentStartsWithItsFolderListedOrAMessageBeforeTheSplash) {
     } else {
       EXPECT_EQ(std::pair(listed.empty(), ready), std::pair(true, false));
       ASSERT_EQ(driver.prompts.messages.size(), 1u);
-      EXPECT_TRUE(
-          driver.prompts.messages[0].contains(toQString(file.parent_path())));
+      EXPECT_TRUE(driver.prompts.messages[0].contains(toQString(file.parent_path())));
       // Shown before the splash, so that the splash does not cover it.
       EXPECT_FALSE(driver.splashShownAtMessage[0]);
     }
@@ -265,14 +249,12 @@ TEST(StartUp, AFolderArgumentOpensOnTheFolderAndSaysHowToChooseTheExtension) {
   ShellDriver driver;
   QString shown;
   bool listed = true;
-  const auto run =
-      driver.run({(dir.path() / "essays").string()}, [&](COrvalisDlg &dialog) {
-        static_cast<void>(QTest::qWaitFor(
-            [&] { return !driver.prompts.messages.empty(); }, kWaitMs));
-        shown = dialog.findChild<QLineEdit *>("folderBox")->text();
-        listed = !dialog.filePaths().empty();
-        dialog.reject();
-      });
+  const auto run = driver.run({(dir.path() / "essays").string()}, [&](COrvalisDlg& dialog) {
+    static_cast<void>(QTest::qWaitFor([&] { return !driver.prompts.messages.empty(); }, kWaitMs));
+    shown = dialog.findChild<QLineEdit*>("folderBox")->text();
+    listed = !dialog.filePaths().empty();
+    dialog.reject();
+  });
   EXPECT_EQ(std::tuple(run.status, shown.toStdString(), listed),
             std::tuple(0, (dir.path() / "essays").string(), false));
   ASSERT_EQ(driver.prompts.messages.size(), 1u);
@@ -284,8 +266,8 @@ TEST(StartUp, HelpVersionAndWrongArgumentsPrintWithoutOpeningTheDialog) {
   struct Case {
     std::vector<std::string> arguments;
     int status;
-    const char *out; // the start of what goes to standard output
-    const char *err; // ... and to standard error
+    const char* out;  // the start of what goes to standard output
+    const char* err;  // ... and to standard error
   };
   const Case cases[] = {
       {{"--help"}, 0, "Usage: orvalis [FILE]", ""},
@@ -293,11 +275,10 @@ TEST(StartUp, HelpVersionAndWrongArgumentsPrintWithoutOpeningTheDialog) {
       {{"--frobnicate"}, 2, "", "orvalis: unknown option '--frobnicate'"},
       {{"a.txt", "b.txt"}, 2, "", "orvalis: only one FILE"},
   };
-  for (const Case &c : cases) {
+  for (const Case& c : cases) {
     SCOPED_TRACE(c.arguments.front());
     ShellDriver driver;
-    const ProgramRun run =
-        driver.run(c.arguments, [](COrvalisDlg &dialog) { dialog.reject(); });
+    const ProgramRun run = driver.run(c.arguments, [](COrvalisDlg& dialog) { dialog.reject(); });
     EXPECT_FALSE(run.dialogShown);
     EXPECT_EQ(run.status, c.status);
     EXPECT_TRUE(run.out.starts_with(c.out)) << run.out;
@@ -311,38 +292,30 @@ TEST(AboutBox, OpensFromF1AndFromTheContextMenuAndOkClosesIt) {
   int opened = 0;
   QTimer user;
   QObject::connect(&user, &QTimer::timeout, &user, [&] {
-    if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
-      for (QAction *action : menu->actions()) {
-        if (action->text() != QStringLiteral("&About Orvalis..."))
-          continue;
+    if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+      for (QAction* action : menu->actions()) {
+        if (action->text() != QStringLiteral("&About Orvalis...")) continue;
         const QPoint where = menu->actionGeometry(action).center();
-        QTimer::singleShot(0, menu, [=] {
-          QTest::mouseClick(menu, Qt::LeftButton, {}, where);
-        });
+        QTimer::singleShot(0, menu, [=] { QTest::mouseClick(menu, Qt::LeftButton, {}, where); });
         return;
       }
       ADD_FAILURE() << "the context menu has no About entry";
       menu->close();
-    } else if (auto *box = qobject_cast<CAboutDlg *>(
-                   QApplication::activeModalWidget())) {
+    } else if (auto* box = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
       ++opened;
-      QTest::mouseClick(
-          box->findChild<QPushButton *>(QStringLiteral("okButton")),
-          Qt::LeftButton);
+      QTest::mouseClick(box->findChild<QPushButton*>(QStringLiteral("okButton")), Qt::LeftButton);
       EXPECT_FALSE(box->isVisible()) << "OK did not close the about box";
     }
   });
   user.start(10);
   ShellDriver driver;
   int aboutBoxesLeft = -1;
-  const ProgramRun run = driver.run({}, [&](COrvalisDlg &dialog) {
+  const ProgramRun run = driver.run({}, [&](COrvalisDlg& dialog) {
     QTest::keyClick(&dialog, Qt::Key_F1);
     const QPoint inside(20, 20);
-    QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, inside,
-                                  dialog.mapToGlobal(inside));
+    QContextMenuEvent menuRequest(QContextMenuEvent::Mouse, inside, dialog.mapToGlobal(inside));
     QCoreApplication::sendEvent(&dialog, &menuRequest);
-    aboutBoxesLeft =
-        static_cast<int>(dialog.findChildren<CAboutDlg *>().size());
+    aboutBoxesLeft = static_cast<int>(dialog.findChildren<CAboutDlg*>().size());
     dialog.reject();
   });
   EXPECT_EQ(run.status, 0);
@@ -350,5 +323,5 @@ TEST(AboutBox, OpensFromF1AndFromTheContextMenuAndOkClosesIt) {
   EXPECT_EQ(aboutBoxesLeft, 0);
 }
 
-} // namespace
-} // namespace orvalis
+}  // namespace
+}  // namespace orvalis
