@@ -66,11 +66,18 @@ struct Scan {
   }
 };
 
+// The text between `start` and the next `end`.
+std::string between(const std::string& html, const std::string& start, const std::string& end) {
+  const auto from = html.find(start);
+  if (from == std::string::npos) return {};
+  return html.substr(from, html.find(end, from) - from);
+}
+
 // What the page shows of file `index`: everything after its heading.
 std::string fileText(const std::string& html, std::int32_t index) {
-  const std::string start = "<section id=\"file-" + std::to_string(index) + "\">\n";
-  const auto from = html.find("</h3>\n", html.find(start)) + 6;
-  return html.substr(from, html.find("</section>", from) - from);
+  const std::string section =
+      between(html, "<section id=\"file-" + std::to_string(index) + "\">\n", "</section>");
+  return section.substr(section.find("</h3>\n") + 6);
 }
 
 TEST(HtmlReport, StretchIsCutAtTheScansByteOffsetsThenDecodedAndEscaped) {
@@ -189,13 +196,6 @@ TEST(HtmlReport, MapAndPairTableLinkEachPairToItsFirstListedResultStrongestFirst
   EXPECT_NE(html.find("fill=\"#ffffb2\"><title>a.txt &amp; b.txt: E="), std::string::npos);
   EXPECT_EQ(html.find("<a href=\"#result-4\"><rect"), std::string::npos);
   EXPECT_NE(html.find("fixed values."), std::string::npos);  // four comparisons are too few
-}
-
-// The text between `start` and the next `end`.
-std::string between(const std::string& html, const std::string& start, const std::string& end) {
-  const auto from = html.find(start);
-  if (from == std::string::npos) return {};
-  return html.substr(from, html.find(end, from) - from);
 }
 
 TEST(HtmlPairs, EachPairShowsBothFilesOnceWithEveryMatchInItsTintInBoth) {

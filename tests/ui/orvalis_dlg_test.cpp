@@ -147,8 +147,6 @@ TEST_F(MainDialogTest, MissingOrUnusableSettingsAreReportedOnceAtTheFirstShowing
 TEST_F(MainDialogTest, BrowseListsTheFilesOfTheChosenExtensionOrSaysWhyNot) {
   for (const char* name : {"a.txt", "B.TXT", "c.cpp", "sub.txt/inner.txt"}) folder.write(name, "x");
   browse(folder.path() / "a.txt");
-  ASSERT_EQ(prompts.filters.size(), 1u);
-  EXPECT_TRUE(prompts.filters[0].startsWith("Text Files (*.txt *.c *.cpp"));
   EXPECT_EQ(control<QLineEdit>(dialog, "Folder")->text(), toQString(folder.path()));
   const std::vector<std::string> found{(folder.path() / "a.txt").string(),
                                        (folder.path() / "B.TXT").string()};
