@@ -4,10 +4,12 @@
 
 #include <cmath>
 #include <locale>
-#include <numeric>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
+
+#include "analysis/listing_cap.h"
 
 namespace orvalis {
 namespace {
@@ -30,10 +32,13 @@ PairResult result(float score, std::int32_t spanB = 0, const WordGroup& a = grou
   return {&a, &b, 0, 0, 100, 100 + spanB, score, {}, {}};
 }
 
-// Results keyed 0, 1, 2, ... with these scores.
-ResultMap results(const std::vector<float>& scores, std::int32_t spanB = 0) {
+// `count` results keyed 0, 1, ... with these scores in turn; the stretch in
+// the second file spans spanB bytes.
+ResultMap results(const std::vector<float>& scores, std::size_t count = 0, std::int32_t spanB = 0) {
   ResultMap map;
-  for (const float score : scores) map.emplace(map.size(), result(score, spanB));
+  for (std::size_t i = 0; i < std::max(count, scores.size()); ++i) {
+    map.emplace(static_cast<std::int32_t>(i), result(scores[i % scores.size()], spanB));
+  }
   return map;
 }
 
@@ -62,23 +67,52 @@ TEST(Threshold, IsMeanPlusPopulationDeviationAccumulatedInSinglePrecisionInKeyOr
   EXPECT_EQ(listedKeys(results(nearlyEqual)), Keys{200});
 }
 
-TEST(Listing, ScoresAboveTheThresholdLongStretchesOfSmallScansAndAtMost200) {
-  // Equal scores: the threshold is that score, which is not above itself; with
-  // four results long stretches no longer count.
-  EXPECT_EQ(listedKeys(results({2, 2, 2, 2}, 50)), Keys{});
-  ResultMap small = results({5, 5, 5}, 15);
-  small.at(1).endB = small.at(1).startB + 16;
-  EXPECT_EQ(listedKeys(small), Keys{1});
-  Keys first200(200);
-  std::iota(first200.begin(), first200.end(), 0);
-  EXPECT_EQ(listedKeys(results(std::vector<float>(250, 1.0f)), true), first200);
-
+TEST(Listing, ScoresAboveTheThresholdLongStretchesOfSmallScansAndAtMost200InKeyOrder) {
+  struct Case {
+    const char* name;
+    ResultMap results;
+    bool showAll;
+    std::size_t listable;
+    Keys first;  // the first keys listed
+  };
+  // Scores 1 and 9 in turn: the threshold is 9, so none passes the score rule;
+  // with 1, 1, 1, 9 in turn it is 3 + 3.46, and every fourth result passes.
+  ResultMap oneLong = results({5, 5, 5}, 3, 15);
+  oneLong.at(1).endB = oneLong.at(1).startB + 16;
+  const Case cases[] = {
+      {"no results", {}, false, 0, {}},
+      {"no results, all", {}, true, 0, {}},
+      {"equal to the threshold", results({1, 9}, 1000), false, 0, {}},
+      {"a quarter above", results({1, 1, 1, 9}, 1000), false, 250, {3, 7}},
+      {"a quarter above, all", results({1, 1, 1, 9}, 1000), true, 1000, {0, 1}},
+      {"just under the cap", results({1, 1, 1, 9}, 800), false, 200, {3}},
+      {"just over the cap", results({1, 1, 1, 9}, 804), false, 201, {3}},
+      // Fewer than four results: a long stretch in the second file lists each.
+      {"small scan, long stretches", results({1, 2, 3}, 3, 16), false, 3, {0, 1, 2}},
+      {"small scan, short stretches", results({1, 2, 3}, 3, 15), false, 1, {2}},
+      {"small scan, one long stretch", oneLong, false, 1, {1}},
+      {"four results, long stretches", results({2, 2, 2, 2}, 4, 50), false, 0, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const float threshold = computeThreshold(c.results);
+    const std::size_t listable = countListable(c.results, threshold, c.showAll);
+    EXPECT_EQ(listable, c.listable);
+    // The listing itself stops at the cap, and agrees below it.
+    const Keys keys = listedKeys(c.results, c.showAll);
+    EXPECT_EQ(keys.size(), std::min<std::size_t>(listable, kMaxListedResults));
+    EXPECT_EQ(Keys(keys.begin(), keys.begin() + std::min(keys.size(), c.first.size())), c.first);
+    const ListingCount count = cappedCount(listable);
+    EXPECT_EQ(count.shown, keys.size());
+    EXPECT_EQ(count.capped(), listable > keys.size());
+  }
   const ResultMap map{{40, result(4)}, {-7, result(1)}, {3, result(3)}, {12, result(2)}};
   const auto listed = listResults(map, computeThreshold(map), false);
   ASSERT_EQ(listed.size(), 1u);
-  EXPECT_EQ(listed[0].comparison, 40);
-  EXPECT_EQ(listed[0].result, &map.at(40));
-  EXPECT_EQ(listed[0].text, "a.c & b.c (4.00)");
+  EXPECT_EQ(std::tuple(listed[0].comparison, listed[0].result, listed[0].text),
+            std::tuple(40, &map.at(40), std::string("a.c & b.c (4.00)")));
+  EXPECT_EQ(cappedListingText(cappedCount(201), ListingRule::kEvalue, 1e-5),
+            "200 of 201 results of E-value 1e-05 or less shown, strongest first");
 }
 
 // A number format with a decimal comma, as in a German locale.

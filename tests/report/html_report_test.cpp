@@ -21,11 +21,14 @@ using namespace std::literals;
 
 const std::string kName = "<a&b>'q\".txt";
 
-// Files of a made-up scan, each with one word group, and the page of results
-// listed over them.
+// E = m·n·e^(−score): a score of 20 is a significant match, 1 is chance.
+const SignificanceModel kModel{1.0, 1.0, 1, 1};
+
+// Files of a made-up scan, each with one word group of all its words, and the
+// page of results listed over them.
 struct Scan {
   testing::TempDir dir;
-  std::map<std::int32_t, std::unique_ptr<FileEntry>> files;
+  FileTable files;
   ResultMap results;
 
   // File `index` named `name`, holding `bytes`; none: missing from the disk.
@@ -37,16 +40,25 @@ struct Scan {
     entry.index = index;
     entry.groups[0] = std::make_unique<WordGroup>();
     entry.groups[0]->file = &entry;
+    for (std::size_t at = 0; bytes && at < bytes->size();) {
+      const std::size_t end = std::min(bytes->find(' ', at), bytes->size());
+      entry.groups[0]->words.push_back(
+          {std::string(bytes->substr(at, end - at)), static_cast<std::int32_t>(end)});
+      at = end + 1;
+    }
     return entry.groups[0].get();
   }
 
-  // The page of every result, each listed with its line text.
-  std::string page() const {
+  // The page of every result, each listed with its line text; with the file
+  // pairs' parts when a model for them is given.
+  std::string page(const SignificanceModel* pairModel = nullptr) const {
     std::vector<ListedResult> listed;
     for (const auto& [key, result] : results)
       listed.push_back({resultLineText(result), key, &result});
+    const SignificanceModel model = pairModel ? *pairModel : significanceOf(results);
+    const FilePairTable table = buildFilePairs(filesOf(files), results, model);
     std::ostringstream out;
-    writeHtmlReport(out, results, listed, 1.0f, significanceOf(results));
+    writeHtmlReport(out, results, listed, 1.0f, model, pairModel ? &table : nullptr);
     // UTF-8 without NUL or carriage return, whatever the files hold.
     EXPECT_TRUE(isValidUtf8(out.str()));
     EXPECT_EQ(out.str().find_first_of("\r\0"sv), std::string::npos);
@@ -54,11 +66,18 @@ struct Scan {
   }
 };
 
+// The text between `start` and the next `end`.
+std::string between(const std::string& html, const std::string& start, const std::string& end) {
+  const auto from = html.find(start);
+  if (from == std::string::npos) return {};
+  return html.substr(from, html.find(end, from) - from);
+}
+
 // What the page shows of file `index`: everything after its heading.
 std::string fileText(const std::string& html, std::int32_t index) {
-  const std::string start = "<section id=\"file-" + std::to_string(index) + "\">\n";
-  const auto from = html.find("</h3>\n", html.find(start)) + 6;
-  return html.substr(from, html.find("</section>", from) - from);
+  const std::string section =
+      between(html, "<section id=\"file-" + std::to_string(index) + "\">\n", "</section>");
+  return section.substr(section.find("</h3>\n") + 6);
 }
 
 TEST(HtmlReport, StretchIsCutAtTheScansByteOffsetsThenDecodedAndEscaped) {
@@ -151,27 +170,20 @@ TEST(HtmlReport, MapAndPairTableLinkEachPairToItsFirstListedResultStrongestFirst
   scan.results[2] = {a, b, 0, 0, 0, 0, 0.0f, "z ", "w "};  // weakest
   scan.results[3] = {a, c, 0, 0, 0, 0, 10.0f, "v ", "v "};
   const std::string html = scan.page();
-  // The table: a.txt & c first (results 2 and 4, best 40), then b.txt & c.
-  const auto row = [&](const std::string& number, const char* first, int results) {
-    const std::string link = "<a href=\"#result-" + number + "\">";
-    const double evalue =
-        evalueOf(significanceOf(scan.results), scan.results.at(number == "2" ? 1 : 0));
-    char sortValue[64];
-    std::snprintf(sortValue, sizeof sortValue, "%.17g", evalue);
-    const std::string count = "\">" + std::to_string(results) + "</td>";
-    return link + first + "</a></td><td>" + link + "&lt;a&amp;b&gt;&#39;q&quot;.txt</a></td>" +
-           "<td class=\"n\" data-v=\"0\">0 %</td><td class=\"n\" data-v=\"0\">0 %</td>" +
-           (number == "2" ? "<td class=\"n\" data-v=\"40\">40.00</td>"
-                          : "<td class=\"n\" data-v=\"20\">20.00</td>") +
-           "<td class=\"n\" data-v=\"" + sortValue + "\">" + evalueText(evalue) +
-           "</td><td class=\"n\" data-v=\"" + std::to_string(results) + count +
-           "<td class=\"n\" data-v=\"" + std::to_string(results) + count + "</tr>";
+  // The table: a.txt & c first (results 2 and 4, best 40), then b.txt & c,
+  // each row linked to its first listed result.
+  const auto row = [&](const char* number, const char* first) {
+    const std::string link = std::string("<a href=\"#result-") + number + "\">";
+    const auto at = html.find(link + first + "</a></td><td>" + link +
+                              "&lt;a&amp;b&gt;&#39;q&quot;.txt</a></td>");
+    return at == std::string::npos ? std::string() : html.substr(at, html.find("</tr>", at) - at);
   };
-  const auto first = html.find(row("2", "a.txt", 2));
-  ASSERT_NE(first, std::string::npos) << html;
-  const auto second = html.find(row("1", "b.txt", 1));
-  EXPECT_LT(first, second);
-  EXPECT_LT(second,
+  const std::string rowAC = row("2", "a.txt"), rowBC = row("1", "b.txt");
+  EXPECT_NE(rowAC.find(">40.00</td>"), std::string::npos) << rowAC;
+  EXPECT_NE(rowAC.find("data-v=\"2\">2</td>"), std::string::npos) << rowAC;
+  EXPECT_NE(rowBC.find(">20.00</td>"), std::string::npos) << html;
+  EXPECT_LT(html.find(rowAC), html.find(rowBC));
+  EXPECT_LT(html.find(rowBC),
             html.find("<a href=\"#result-3\">a.txt</a></td><td><a href=\"#result-3\">b.txt"));
   // The map: both cells of each pair linked to its first listed result and
   // coloured by its band: the chance match in the palest.
@@ -184,6 +196,71 @@ TEST(HtmlReport, MapAndPairTableLinkEachPairToItsFirstListedResultStrongestFirst
   EXPECT_NE(html.find("fill=\"#ffffb2\"><title>a.txt &amp; b.txt: E="), std::string::npos);
   EXPECT_EQ(html.find("<a href=\"#result-4\"><rect"), std::string::npos);
   EXPECT_NE(html.find("fixed values."), std::string::npos);  // four comparisons are too few
+}
+
+TEST(HtmlPairs, EachPairShowsBothFilesOnceWithEveryMatchInItsTintInBoth) {
+  Scan scan;
+  // x1 and y0 share "one two" and "six seven", in the other order in y0.
+  const WordGroup* y = scan.file(0, "y0.txt", "six seven a b one two"sv);
+  const WordGroup* x = scan.file(1, "x1.txt", "one two c six seven"sv);
+  // The later match in x1 comes first: matches are numbered in x1's order.
+  scan.results[0] = {x, y, 10, 19, 0, 9, 21.0f, "", ""};
+  scan.results[1] = {x, y, 0, 7, 14, 21, 20.0f, "", ""};
+  const std::string html = scan.page(&kModel);
+  const std::string section = between(html, "<section id=\"pair-1-0\">", "</section>");
+  ASSERT_FALSE(section.empty()) << html;
+  EXPECT_NE(section.find("<p class=\"score\">80 % of x1.txt, 67 % of y0.txt. Longest match: 2 "
+                         "words. Best E-value: "),
+            std::string::npos)
+      << section;
+  const std::string tint1 = std::string("<mark style=\"background:") + kMatchTints[0];
+  const std::string tint2 = std::string("<mark style=\"background:") + kMatchTints[1];
+  EXPECT_NE(section.find("<h4>x1.txt</h4>\n<pre>\n<span id=\"pair-1-0-a-1\"></span>" + tint1 +
+                         "\" title=\"Match 1\">one two</mark> c <span id=\"pair-1-0-a-2\"></span>" +
+                         tint2 + "\" title=\"Match 2\">six seven</mark></pre>"),
+            std::string::npos)
+      << section;
+  EXPECT_NE(section.find("<h4>y0.txt</h4>\n<pre>\n<span id=\"pair-1-0-b-2\"></span>" + tint2 +
+                         "\" title=\"Match 2\">six seven</mark> a b <span id=\"pair-1-0-b-1\">"
+                         "</span>" +
+                         tint1 + "\" title=\"Match 1\">one two</mark></pre>"),
+            std::string::npos)
+      << section;
+  // The row's number links to the pair's section.
+  EXPECT_NE(html.find("<td class=\"n\" data-v=\"1\"><a href=\"#pair-1-0\">1</a></td>"),
+            std::string::npos);
+  EXPECT_NE(html.find("<td class=\"n\" data-v=\"0.80000000000000004\">80 %</td>"
+                      "<td class=\"n\" data-v=\"0.66666666666666663\">67 %</td>"),
+            std::string::npos);
+}
+
+TEST(HtmlPairs, GroupsListTheirMembersAndLinkTheirPairsAndAppearOnlyWithPairs) {
+  Scan scan;
+  const WordGroup* c = scan.file(0, "c0.txt", "p q r s"sv);
+  const WordGroup* b = scan.file(1, "b1.txt", "p q r t"sv);
+  const WordGroup* a = scan.file(2, "a2.txt", "p q r u"sv);
+  const WordGroup* d = scan.file(3, "d3.txt", "v w x y"sv);
+  scan.results[0] = {b, c, 0, 5, 0, 5, 20.0f, "", ""};
+  scan.results[1] = {a, c, 0, 5, 0, 5, 20.0f, "", ""};
+  scan.results[2] = {a, b, 0, 5, 0, 5, 20.0f, "", ""};
+  scan.results[3] = {d, c, 0, 1, 0, 1, 1.0f, "", ""};  // chance
+  const std::string html = scan.page(&kModel);
+  EXPECT_NE(html.find("<li id=\"group-1\"><strong>c0.txt, b1.txt, a2.txt</strong>: 3 pairs: "
+                      "<a href=\"#pair-1-0\">b1.txt &amp; c0.txt</a>, <a href=\"#pair-2-0\">"
+                      "a2.txt &amp; c0.txt</a>, <a href=\"#pair-2-1\">a2.txt &amp; b1.txt</a>"
+                      "</li>"),
+            std::string::npos)
+      << html;
+  EXPECT_EQ(html.find("id=\"group-2\""), std::string::npos);
+  EXPECT_EQ(html.find("id=\"pair-3-0\""), std::string::npos);  // no significant match
+  // Each of the three pairs has its section; the page without pairs has none.
+  const std::string plain = scan.page();
+  for (const char* id : {"id=\"pair-1-0\"", "id=\"pair-2-0\"", "id=\"pair-2-1\""}) {
+    EXPECT_NE(html.find(id), std::string::npos) << id;
+    EXPECT_EQ(plain.find(id), std::string::npos) << id;
+  }
+  EXPECT_EQ(plain.find("id=\"groups\""), std::string::npos);
+  EXPECT_NE(plain.find("<td class=\"n\" data-v=\"0.75\">75 %</td>"), std::string::npos);
 }
 
 }  // namespace

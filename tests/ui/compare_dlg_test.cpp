@@ -1,17 +1,31 @@
-// The results window over real scans of small folders, without a display.
+// The results window, the File Pairs window and a pair opened from it, over
+// real scans of small folders, without a display.
 #include "ui/results/compare_dlg.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QTest>
 #include <QTextBlock>
+#include <QTimer>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -24,6 +38,10 @@
 #include "tests/support/scan_fixture.h"
 #include "tests/ui/fake_prompts.h"
 #include "ui/qt_convert.h"
+#include "ui/results/eliding_line_edit.h"
+#include "ui/results/file_pairs_dlg.h"
+#include "ui/results/file_pairs_model.h"
+#include "ui/results/pair_view_dlg.h"
 #include "ui/results/results_texts.h"
 #include "ui/results/rich_edit_ctrl_gs.h"
 
@@ -48,13 +66,18 @@ std::string contents(const std::filesystem::path& file) {
   return text.str();
 }
 
+QString selected(const QPlainTextEdit* view) {
+  return view->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+}
+
 class ResultsWindow : public ::testing::Test, protected testing::ScanFixture {
  protected:
-  // Opens the window over `results`; a fresh one, if one was open.
+  // Opens a fresh window over `results`.
   void open(const ResultMap& results) {
-    if (window->isVisible()) window = std::make_unique<CCompareDlg>(prompts);
+    window = std::make_unique<CCompareDlg>(prompts);
     window->engineResults = &results;
     window->show();
+    QTest::qWait(1);
   }
 
   template <typename Control>
@@ -72,10 +95,6 @@ class ResultsWindow : public ::testing::Test, protected testing::ScanFixture {
   void choose(int line) {
     list()->setCurrentIndex(line);
     emit list()->activated(line);
-  }
-
-  static QString selected(const QPlainTextEdit* view) {
-    return view->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
   }
 
   // Everything the window shows of a chosen result, in one comparable value.
@@ -281,7 +300,17 @@ TEST_F(ResultsWindow, SavedReportIsTheSamePageAsOrvalisScanWrites) {
     const std::string page = contents(fromWindow);
     EXPECT_NE(page.find("<mark"), std::string::npos);
     EXPECT_EQ(page, contents(fromScan)) << (all ? "all results" : "listed results");
+    EXPECT_EQ(control<QLabel>("statusLine")->text(),
+              "Report saved to " + toQString(fromWindow) + ".");
   }
+  // The first report is offered outside the scanned folder; the next in the
+  // folder of the last.
+  ASSERT_EQ(prompts.suggestions.size(), 2u);
+  EXPECT_FALSE(prompts.suggestions[0].startsWith(toQString(paths.front().parent_path())));
+  EXPECT_TRUE(prompts.suggestions[0].endsWith("/orvalis-report.html"));
+  EXPECT_TRUE(QFileInfo(prompts.suggestions[0]).dir().exists())
+      << "the chooser would start elsewhere";
+  EXPECT_EQ(prompts.suggestions[1], toQString(out.path() / "orvalis-report.html"));
   // A cancelled chooser writes nothing; a file that cannot be written is told.
   control<QAction>("saveReportAction")->trigger();
   prompts.nextChoice = toQString(out.path() / "missing" / "r.html");
@@ -319,15 +348,246 @@ TEST_F(ResultsWindow, BothStretchesShowAtOnceInTheMiddleOfTheirViews) {
   }
 }
 
-TEST_F(ResultsWindow, EveryControlHasAnAccessibleNameAndTheConsensusBoxesCanBeRead) {
-  open(ResultMap{});
+TEST_F(ResultsWindow, EveryControlIsNamedAndFitsAnEightHundredBySixHundredScreen) {
+  scanFiles(kThreeFiles);
+  open(engine.pairResults);
   for (QWidget* child : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
     EXPECT_FALSE(child->accessibleName().isEmpty()) << child->metaObject()->className();
   }
-  EXPECT_TRUE(control<QLineEdit>("consensusBoxA")->isEnabled());
-  EXPECT_TRUE(control<QLineEdit>("consensusBoxB")->isEnabled());
-  EXPECT_NE(window->minimumSize(), window->maximumSize());  // resizable
-  EXPECT_EQ(window->windowTitle(), "Results");
+  const QRect screen = window->screen()->availableGeometry();
+  ASSERT_LE(screen.width(), 800);  // the test platform's screen
+  EXPECT_TRUE(screen.contains(window->frameGeometry())) << "opens larger than the screen";
+  // Room for a window frame and a panel even at the smallest size.
+  const QSize smallest = window->minimumSizeHint().expandedTo(window->minimumSize());
+  EXPECT_LE(smallest.width(), 760);
+  EXPECT_LE(smallest.height(), 520);
+  window->resize(smallest);
+  QTest::qWait(1);
+  for (const char* name : {"resultList", "showAllBox", "strongestFirstBox", "nameBoxA", "upperView",
+                           "consensusBoxA", "nameBoxB", "lowerView", "consensusBoxB"}) {
+    const QWidget* widget = control<QWidget>(name);
+    EXPECT_TRUE(
+        window->rect().contains(QRect(widget->mapTo(window.get(), QPoint()), widget->size())))
+        << name;
+    EXPECT_GE(widget->width(), widget->minimumSizeHint().width()) << name << " cut off";
+  }
+  choose(1);  // the stretches are still selected exactly
+  EXPECT_EQ(std::pair(selected(upper()), selected(lower())),
+            std::pair(QString(kPassageQ), QString(kPassageQ)));
+}
+
+TEST_F(ResultsWindow, TheSizeIsRemembered) {
+  const ResultMap none;
+  open(none);
+  window->resize(760, 560);
+  window->reject();
+  open(none);
+  EXPECT_EQ(window->size(), QSize(760, 560));
+  window->resize(640, 480);
+  window->accept();
+  open(none);
+  EXPECT_EQ(window->size(), QSize(640, 480));
+}
+
+TEST_F(ResultsWindow, ConsensusLinesAreReachedWithTab) {
+  scanFiles(kThreeFiles);
+  open(engine.pairResults);
+  QApplication::setActiveWindow(window.get());
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  choose(1);
+  lower()->setFocus(Qt::TabFocusReason);
+  for (const char* name : {"consensusBoxA", "consensusBoxB"}) {
+    auto* line = control<QLineEdit>(name);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), line) << name << " not reached with Tab";
+    EXPECT_EQ(line->text(), QString(kPassageQ) + " ");
+    QTest::keyClick(line, Qt::Key_End);
+    EXPECT_EQ(line->cursorPosition(), line->text().size()) << name;
+  }
+  // Left, the first line shows its start again.
+  EXPECT_EQ(control<QLineEdit>("consensusBoxA")->cursorPosition(), 0);
+}
+
+TEST_F(ResultsWindow, SaveReportIsInEveryMenuAndTellsWhereTheReportWent) {
+  scanFiles(kThreeFiles);
+  // Shown with its shortcut even where menus leave shortcuts out.
+  QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus);
+  open(engine.pairResults);
+  for (QWidget* widget : std::vector<QWidget*>{list()->lineEdit(), upper(), lower(),
+                                               control<QWidget>("consensusBoxA")}) {
+    bool offered = false;
+    QTimer::singleShot(0, widget, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      for (const QAction* action : menu->actions()) {
+        offered |= action->objectName() == "saveReportAction" &&
+                   action->shortcut() == QKeySequence(QKeySequence::Save) &&
+                   action->isShortcutVisibleInContextMenu();
+      }
+      menu->close();
+    });
+    emit widget->customContextMenuRequested(QPoint(4, 4));
+    EXPECT_TRUE(offered) << widget->objectName().toStdString();
+  }
+  QCoreApplication::setAttribute(Qt::AA_DontShowShortcutsInContextMenus, false);
+}
+
+TEST_F(ResultsWindow, FileNamesEndInAnEllipsisWhereTheyDoNotFitAndF1OpensAbout) {
+  ElidingLineEdit name;
+  name.setText(QStringLiteral("a-very-long-name-of-a-student-essay-handed-in-late.txt"));
+  name.resize(name.fontMetrics().horizontalAdvance(name.text()) / 2, name.sizeHint().height());
+  EXPECT_TRUE(name.shownText().contains(QChar(0x2026))) << name.shownText().toStdString();
+  EXPECT_TRUE(name.shownText().endsWith(".txt"));
+  name.resize(name.fontMetrics().horizontalAdvance(name.text()) + 20, name.height());
+  EXPECT_EQ(name.shownText(), name.text());
+
+  scanFiles(kThreeFiles);
+  open(engine.pairResults);
+  choose(1);
+  EXPECT_EQ(control<QLineEdit>("nameBoxA")->toolTip(), toQString(paths[2]));
+  int aboutBoxes = 0;
+  window->showAbout = [&](QWidget* owner) { aboutBoxes += owner == window.get() ? 1 : 100; };
+  QTest::keyClick(window.get(), Qt::Key_F1);
+  EXPECT_EQ(aboutBoxes, 1);
+}
+// The File Pairs window and a pair opened from it.
+const std::string kP = kPassageP;
+const std::string kQ = kPassageQ;
+
+class FilePairsWindow : public ::testing::Test, protected testing::ScanFixture {
+ protected:
+  // Scans the files, numbered in this order, and builds their table.
+  void scanPairs(const Files& files, std::int32_t groupSize = kDefaultGroupSize) {
+    engine.groupSize = groupSize;
+    scanFiles(files);
+    table = buildFilePairs(filesOf(engine.fileTable), engine.pairResults,
+                           significanceOf(engine.pairResults));
+  }
+
+  static std::vector<std::string> column(const QAbstractItemModel& model, int column) {
+    std::vector<std::string> texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+      texts.push_back(model.index(row, column).data().toString().toStdString());
+    return texts;
+  }
+
+  // The marked texts of a view and their tints, in the view's order.
+  static std::vector<std::pair<QString, QString>> marks(const QPlainTextEdit* view) {
+    std::vector<std::pair<QString, QString>> found;
+    for (const QTextEdit::ExtraSelection& mark : view->extraSelections())
+      found.emplace_back(mark.cursor.selectedText(), mark.format.background().color().name());
+    return found;
+  }
+
+  testing::FakePrompts prompts;
+  FilePairTable table;
+};
+
+TEST_F(FilePairsWindow, APairShowsEveryMatchInItsTintInBothFilesAndStepsThroughThem) {
+  // Word groups of five words: P and Q each fill a group, in the opposite
+  // order in the two files, so the pair has two matches.
+  scanPairs({{"y0.txt", kQ + " g h i j k " + kP}, {"x1.txt", kP + " a b c d e " + kQ}}, 6);
+  ASSERT_EQ(table.pairs[0].matches.size(), 2u);
+  CPairViewDlg view(prompts, table, 0, engine.pairResults);
+  view.show();
+  QApplication::setActiveWindow(&view);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+  auto* counter = view.findChild<QLabel*>(QStringLiteral("matchCounter"));
+
+  // Both matches marked at once, each in its own tint, the same tint in both.
+  const QString tintP = QString::fromLatin1(kMatchTints[0]);
+  const QString tintQ = QString::fromLatin1(kMatchTints[1]);
+  using Marks = std::vector<std::pair<QString, QString>>;
+  EXPECT_EQ(marks(view.viewA()), (Marks{{fromUtf8(kP), tintP}, {fromUtf8(kQ), tintQ}}));
+  EXPECT_EQ(marks(view.viewB()), (Marks{{fromUtf8(kP), tintP}, {fromUtf8(kQ), tintQ}}));
+
+  // The first match in fileA's order selected in both; Next, F3 and Previous
+  // move both selections, going round at the ends.
+  const auto state = [&]() {
+    return std::make_tuple(selected(view.viewA()), selected(view.viewB()), counter->text(),
+                           counter->accessibleName());
+  };
+  const auto expect = [&](const std::string& passage, const char* count) {
+    return std::make_tuple(fromUtf8(passage), fromUtf8(passage), QString(count), QString(count));
+  };
+  EXPECT_EQ(state(), expect(kP, "Match 1 of 2"));
+  view.findChild<QPushButton*>(QStringLiteral("nextMatchButton"))->click();
+  EXPECT_EQ(state(), expect(kQ, "Match 2 of 2"));
+  QTest::keyClick(&view, Qt::Key_F3);
+  EXPECT_EQ(state(), expect(kP, "Match 1 of 2"));
+  view.findChild<QPushButton*>(QStringLiteral("previousMatchButton"))->click();
+  EXPECT_EQ(state(), expect(kQ, "Match 2 of 2"));
+  QTest::keyClick(&view, Qt::Key_F3, Qt::ShiftModifier);
+  EXPECT_EQ(state(), expect(kP, "Match 1 of 2"));
+}
+
+TEST_F(FilePairsWindow, TableListsPairsWithMatchesSortsByAnyColumnAndOpensPairsAndGroups) {
+  // a2 shares P with c0 and Q with b1; b1 and c0 share nothing.
+  scanPairs({{"c0.txt", "zero " + kP + " end"},
+             {"b1.txt", "one two " + kQ + " finish"},
+             {"a2.txt", "two " + kP + " middle " + kQ + " close"}});
+  CFilePairsDlg dialog(prompts, table, engine.pairResults);
+  QTableView* view = dialog.pairTable();
+  const QAbstractItemModel& model = *view->model();
+  // Largest share first: c0 has 5 of 7 words in the match, b1 5 of 8.
+  EXPECT_EQ(column(model, 1), (std::vector<std::string>{"c0.txt", "b1.txt"}));
+  EXPECT_EQ(column(model, 3), (std::vector<std::string>{"71 %", "63 %"}));
+  EXPECT_EQ(column(model, 7), (std::vector<std::string>{"1", "2"}));
+
+  // By keys: Ctrl+4 sorts by the share of B, largest first, then the other way.
+  dialog.show();
+  QApplication::setActiveWindow(&dialog);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  QTest::keyClick(view, Qt::Key_4, Qt::ControlModifier);
+  EXPECT_EQ(column(model, 3), (std::vector<std::string>{"71 %", "63 %"}));
+  QTest::keyClick(view, Qt::Key_4, Qt::ControlModifier);
+  EXPECT_EQ(column(model, 3), (std::vector<std::string>{"63 %", "71 %"}));
+  QTest::keyClick(view, Qt::Key_2, Qt::ControlModifier);
+  EXPECT_EQ(column(model, 1), (std::vector<std::string>{"b1.txt", "c0.txt"}));
+  view->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
+
+  // Every pair, in the order chosen: by the second file's name, then the
+  // first's, Z to A.
+  dialog.findChild<QCheckBox*>(QStringLiteral("showAllPairsBox"))->click();
+  EXPECT_EQ(column(model, 0), (std::vector<std::string>{"b1.txt", "a2.txt", "a2.txt"}));
+  EXPECT_EQ(column(model, 1), (std::vector<std::string>{"c0.txt", "c0.txt", "b1.txt"}));
+  EXPECT_EQ(column(model, 7), (std::vector<std::string>{"", "1", "2"}));
+
+  // Enter on the table opens the chosen pair; Open Group its group.
+  std::vector<QString> opened;
+  QObject::connect(&dialog, &CFilePairsDlg::pairOpening, &dialog, [&](QDialog* window) {
+    opened.push_back(window->windowTitle());
+    if (auto* groupWindow = qobject_cast<CFilePairsDlg*>(window)) {
+      opened.push_back(QString::number(groupWindow->model()->rowCount()));
+    }
+    QTimer::singleShot(0, window, &QDialog::reject);
+  });
+  view->selectRow(1);
+  QTest::keyClick(view, Qt::Key_Return);
+  dialog.findChild<QPushButton*>(QStringLiteral("openGroupButton"))->click();
+  EXPECT_EQ(opened,
+            (std::vector<QString>{"a2.txt & c0.txt", "Group 1: c0.txt, a2.txt (1 pair)", "1"}));
+}
+
+TEST_F(FilePairsWindow, EveryControlHasAnAccessibleNameAndTheTableReadsAsATable) {
+  scanPairs({{"y0.txt", kQ + " g h i j k " + kP}, {"x1.txt", kP + " a b c d e " + kQ}}, 6);
+  CFilePairsDlg dialog(prompts, table, engine.pairResults);
+  QAccessibleInterface* tableAccess = QAccessible::queryAccessibleInterface(dialog.pairTable());
+  ASSERT_NE(tableAccess, nullptr);
+  EXPECT_EQ(tableAccess->role(), QAccessible::Table);
+  EXPECT_EQ(tableAccess->text(QAccessible::Name), "File Pairs");
+  ASSERT_NE(tableAccess->tableInterface(), nullptr);
+  CPairViewDlg view(prompts, table, 0, engine.pairResults);
+  for (QWidget* parent : {static_cast<QWidget*>(&dialog), static_cast<QWidget*>(&view)}) {
+    for (QWidget* control : parent->findChildren<QWidget*>()) {
+      if (control->focusPolicy() == Qt::NoFocus || !control->isVisibleTo(parent)) continue;
+      const QString name = QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+      EXPECT_FALSE(name.isEmpty())
+          << control->metaObject()->className() << ' ' << control->objectName().toStdString();
+    }
+  }
+  EXPECT_EQ(view.viewA()->accessibleName(), "File A: x1.txt");
+  EXPECT_EQ(view.viewB()->accessibleName(), "File B: y0.txt");
 }
 
 }  // namespace

@@ -15,15 +15,26 @@ namespace orvalis::testing {
 
 class FakePrompts final : public UserPrompts {
  public:
-  void showMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+  void showMessage(QWidget*, const QString& text) override {
+    messages.push_back(text);
+    if (onMessage) onMessage();
+  }
 
-  std::optional<QString> chooseFile(QWidget*, const QString& filter) override {
+  std::optional<QString> chooseFile(QWidget* parent, const QString& filter) override {
+    return chooseFileIn(parent, filter, QString());
+  }
+
+  std::optional<QString> chooseFileIn(QWidget*, const QString& filter,
+                                      const QString& folder) override {
     filters.push_back(filter);
+    folders.push_back(folder);
     return std::exchange(nextChoice, std::nullopt);
   }
 
-  std::optional<QString> chooseSaveFile(QWidget*, const QString& filter, const QString&) override {
+  std::optional<QString> chooseSaveFile(QWidget*, const QString& filter,
+                                        const QString& suggested) override {
     filters.push_back(filter);
+    suggestions.push_back(suggested);
     return std::exchange(nextChoice, std::nullopt);
   }
 
@@ -44,7 +55,10 @@ class FakePrompts final : public UserPrompts {
   }
 
   std::vector<QString> messages;
+  std::function<void()> onMessage;  // called as each message comes
   std::vector<QString> filters;
+  std::vector<QString> folders;       // where each Open chooser started
+  std::vector<QString> suggestions;   // what each Save chooser offered
   std::optional<QString> nextChoice;  // what the next chooser returns, once
   std::vector<QString> notices;
   std::vector<std::function<void()>> pendingNotices;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -13,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "cache/results_cache.h"
 #include "discovery/file_discovery.h"
 #include "engine/memory.h"
 #include "engine/scan.h"
@@ -84,15 +86,16 @@ class MainDialogTest : public ::testing::Test {
     button("Browse")->click();
   }
 
-  // Files of `count` words each, sharing most of them, so every pair scores.
-  fs::path writeEssays(int files, int words) {
+  // Files of `count` words each in `sub` of the folder, sharing most of them,
+  // so every pair scores; returns the first.
+  fs::path writeEssays(int files, int words, const std::string& sub = "few") {
     for (int f = 0; f < files; ++f) {
       std::string text;
       for (int w = 0; w < words; ++w)
         text += (w % 7 == f % 7 ? "own" : "word") + std::to_string(w) + " ";
-      folder.write("essay" + std::to_string(f) + ".txt", text);
+      folder.write(sub + "/essay" + std::to_string(f) + ".txt", text);
     }
-    return folder.path() / "essay0.txt";
+    return folder.path() / sub / "essay0.txt";
   }
 
   // File pairs done, as the status line says; -1 before the first count.
@@ -121,26 +124,16 @@ class MainDialogTest : public ::testing::Test {
 };
 
 TEST_F(MainDialogTest, StartsFreshAndTheFirstShowingCreatesTheSettings) {
-  EXPECT_EQ(dialog.windowTitle(), "Orvalis V1.1");
-  EXPECT_TRUE(control<QLineEdit>(dialog, "Folder")->isReadOnly());
   EXPECT_EQ(seen(), "Browse+ Check- See- || 0");
-  EXPECT_EQ(progress()->maximum(), 100);
-  for (QPushButton* b : dialog.findChildren<QPushButton*>()) {
-    EXPECT_FALSE(b->isDefault() || b->autoDefault()) << b->text().toStdString();
-  }
   dialog.show();
   ASSERT_TRUE(waitFor([&] { return fs::exists(settings.filePath()); }));
   EXPECT_TRUE(prompts.messages.empty());
 }
 
-TEST(MainDialogSettings, MissingOrUnusableSettingsAreReportedOnceAtTheFirstShowing) {
-  const TempDir configDir;
+TEST_F(MainDialogTest, MissingOrUnusableSettingsAreReportedOnceAtTheFirstShowing) {
   configDir.write("Tovimar/Orvalis.conf", "MU=-1\nNUM_WORDS_PER_GROUPING=1\n");
-  XdgSettingsStore settings(configDir.path());
-  FakePrompts prompts;
-  COrvalisDlg dialog(prompts, settings);
   dialog.show();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return prompts.messages.size() == 2; }, kTimeoutMs));
+  ASSERT_TRUE(waitFor([&] { return prompts.messages.size() == 2; }));
   EXPECT_EQ(prompts.messages,
             (std::vector<QString>{kSettingsMissingMessage, kGroupSizeTooSmallMessage}));
   EXPECT_EQ(std::pair(dialog.engine().mismatchScore, dialog.engine().groupSize),
@@ -154,8 +147,6 @@ TEST(MainDialogSettings, MissingOrUnusableSettingsAreReportedOnceAtTheFirstShowi
 TEST_F(MainDialogTest, BrowseListsTheFilesOfTheChosenExtensionOrSaysWhyNot) {
   for (const char* name : {"a.txt", "B.TXT", "c.cpp", "sub.txt/inner.txt"}) folder.write(name, "x");
   browse(folder.path() / "a.txt");
-  ASSERT_EQ(prompts.filters.size(), 1u);
-  EXPECT_TRUE(prompts.filters[0].startsWith("Text Files (*.txt *.c *.cpp"));
   EXPECT_EQ(control<QLineEdit>(dialog, "Folder")->text(), toQString(folder.path()));
   const std::vector<std::string> found{(folder.path() / "a.txt").string(),
                                        (folder.path() / "B.TXT").string()};
@@ -251,7 +242,7 @@ TEST_F(MainDialogTest, CheckWhileTheNoticeIsOpenStopsWithoutANewScanOnceItIsDism
   browse(writeEssays(3, 20));
   scanToTheEnd();
   const auto* firstResults = &dialog.engine().pairResults.at(0);
-  browse(folder.path() / "essay0.txt");  // Browse during Done: Check is offered again
+  browse(folder.path() / "few" / "essay0.txt");  // Browse during Done: Check is offered again
   // The press waits for the worker, which waits for its notice: dismissing the
   // notice from inside the wait must end both.
   bool answered = false;
@@ -270,7 +261,7 @@ TEST_F(MainDialogTest, CheckWhileTheNoticeIsOpenStopsWithoutANewScanOnceItIsDism
 
 TEST_F(MainDialogTest, ClosingDuringAScanOrWithTheNoticeOpenEndsTheWorkerFirst) {
   dialog.show();
-  browse(writeEssays(40, 20));
+  browse(writeEssays(40, 20, "many"));
   check()->click();
   ASSERT_TRUE(waitFor([&] { return pairsDone() >= 1; }));
   QSignalSpy finished(&dialog, &QDialog::finished);
@@ -285,7 +276,7 @@ TEST_F(MainDialogTest, ClosingDuringAScanOrWithTheNoticeOpenEndsTheWorkerFirst) 
     dialog.show();
     browse(writeEssays(3, 20));
     scanToTheEnd();
-    if (byCheck) browse(folder.path() / "essay0.txt");
+    if (byCheck) browse(folder.path() / "few" / "essay0.txt");
     QTimer::singleShot(50, &dialog, [&] { dialog.close(); });
     QTimer::singleShot(100, &dialog, [&] { prompts.dismissNotice(); });
     byCheck ? check()->click() : static_cast<void>(dialog.close());
@@ -297,14 +288,9 @@ TEST_F(MainDialogTest, ClosingDuringAScanOrWithTheNoticeOpenEndsTheWorkerFirst) 
   EXPECT_EQ(finished.count(), 3);
 }
 
-TEST_F(MainDialogTest, EnterActsOnTheFocusedButtonElsewhereEndsTheDialogAndF1AsksForAbout) {
-  std::vector<QWidget*> aboutOver;
-  dialog.setShellHooks(
-      {.showAbout = [&](QWidget* over) { aboutOver.push_back(over); }, .showSplash = {}});
+TEST_F(MainDialogTest, EnterActsOnTheFocusedButtonElsewhereEndsTheDialog) {
   for (const char* name : {"a.txt", "b.txt"}) folder.write(name, "x");
   dialog.show();
-  QTest::keyClick(&dialog, Qt::Key_F1);
-  EXPECT_EQ(aboutOver, std::vector<QWidget*>{&dialog});
   prompts.nextChoice = toQString(folder.path() / "a.txt");
   button("Browse")->setFocus();
   QTest::keyClick(&dialog, Qt::Key_Return);
@@ -314,6 +300,93 @@ TEST_F(MainDialogTest, EnterActsOnTheFocusedButtonElsewhereEndsTheDialogAndF1Ask
   QSignalSpy finished(&dialog, &QDialog::finished);
   QTest::keyClick(&dialog, Qt::Key_Return);
   EXPECT_EQ(finished.count(), 1);
+}
+
+TEST_F(MainDialogTest, TheChooserStartsInTheFolderShownAndOffersEveryFileLast) {
+  folder.write("a.py", "x");
+  folder.write("b.py", "y");
+  button("Browse")->click();  // cancelled: nothing shown yet
+  browse(folder.path() / "a.py");
+  EXPECT_EQ(dialog.filePaths().size(), 2u);
+  button("Browse")->click();
+  EXPECT_EQ(prompts.folders, (std::vector<QString>{{}, {}, toQString(folder.path())}));
+  // The first entry as it always was, then the documents this build reads,
+  // then every file.
+  const QStringList entries = prompts.filters.back().split(QStringLiteral(";;"));
+  ASSERT_GE(entries.size(), 2);
+  EXPECT_EQ(entries.front().toStdString(), toToolkitFilter(openFilterText()));
+  EXPECT_EQ(entries.back(), "All files (*)");
+}
+
+TEST_F(MainDialogTest, AFolderGivenAtStartIsShownWithHowToChooseTheExtension) {
+  folder.write("a.txt", "x");
+  folder.write("b.txt", "y");
+  dialog.show();
+  dialog.openFolder(folder.path());
+  EXPECT_EQ(control<QLineEdit>(dialog, "Folder")->text(), toQString(folder.path()));
+  EXPECT_EQ(fileList()->count(), 0);
+  EXPECT_EQ(seen(), "Browse+ Check- See- || 0");
+  EXPECT_EQ(prompts.messages, std::vector<QString>{fromUtf8(folderChosenMessage(folder.path()))});
+  EXPECT_TRUE(prompts.messages[0].contains("Browse...")) << prompts.messages[0].toStdString();
+  // Browse starts there, and a file chosen there lists its kind.
+  browse(folder.path() / "a.txt");
+  EXPECT_EQ(prompts.folders.back(), toQString(folder.path()));
+  EXPECT_EQ(seen(), "Browse+ Check+ See- || 0");
+}
+
+// The chosen folder is compared with the browsed files in every later scan,
+// and a rescan takes what it can from the cache and says how much.
+TEST_F(MainDialogTest, EarlierWorkStaysForLaterScansAndARescanSaysWhatCameFromTheCache) {
+  folder.write("new/a.txt", "one two three four five six seven eight nine ten");
+  folder.write("new/b.txt", "alpha beta gamma delta one two three four");
+  folder.write("old/c.txt", "zero one two three four five six seven eight");
+  folder.write("old/d.txt", "zero one two three four five six seven eight");
+  std::vector<std::string> warnings;
+  const auto cache = ResultsCache::open({folder.path() / "cache.sqlite"}, warnings);
+  dialog.setResultsCache(cache.get());
+  prompts.nextChoice = toQString(folder.path() / "old");
+  button("Earlier work")->click();
+  EXPECT_EQ(status()->text(), fromUtf8(earlierWorkText(folder.path() / "old")));
+  for (int scan = 0; scan < 2; ++scan) {
+    browse(folder.path() / "new" / "a.txt");
+    scanToTheEnd();
+    prompts.dismissNotice();
+    ASSERT_TRUE(waitFor([&] { return !dialog.engine().running; }));
+    // a-b, and each of c and d with a and with b; never c with d.
+    EXPECT_EQ(dialog.engine().filePairsCompared, 5) << scan;
+    EXPECT_TRUE(dialog.engine().fileTable.at(3)->earlier);
+  }
+  EXPECT_TRUE(status()->text().endsWith(cache ? "5 of 5 file pairs came from the results cache."
+                                              : "to see results."));
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(MainDialogTest, TemplateFilesAreShownInTheStatusLineAndKeptForEveryScan) {
+  // Three essays share the question, which is also a file of the folder.
+  const std::string question =
+      "Explain in your own words why the sky looks blue on a clear day and red at sunset";
+  const fs::path first = folder.write("a.txt", question + " light scatters more when blue");
+  folder.write("b.txt", question + " the path through the air is long at dusk");
+  folder.write("c.txt", question + " no idea at all");
+  const fs::path tpl = folder.write("question.txt", question);
+  prompts.nextChoice = toQString(tpl);
+  button("Template files")->click();
+  EXPECT_EQ(status()->text().toStdString(), templatesStatusText({tpl}));
+  // A new folder, or the same again, keeps the templates.
+  for (int scan = 0; scan < 2; ++scan) {
+    browse(first);
+    ASSERT_EQ(dialog.filePaths().size(), 4u);
+    scanToTheEnd();
+    EXPECT_EQ(status()->text(), kAllDoneWithTemplatesText);
+    // The template is not compared, and the question scores in no pair.
+    EXPECT_EQ(dialog.engine().fileTable.size(), 3u);
+    for (const auto& [number, result] : dialog.engine().pairResults) {
+      EXPECT_LT(result.score, 3.0f) << result.consensusA;
+    }
+    prompts.dismissNotice();
+    ASSERT_TRUE(waitFor([&] { return !dialog.engine().running; }));
+  }
 }
 
 }  // namespace
