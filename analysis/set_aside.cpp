@@ -4,6 +4,7 @@
 #include <functional>
 #include <string_view>
 
+#include "engine/bit_mix.h"
 #include "engine/text.h"
 
 namespace orvalis {
@@ -36,16 +37,6 @@ std::vector<bool> gapSteps(std::string_view text) {
   return gaps;
 }
 
-// 64-bit mix of a value (the finaliser of SplitMix64).
-std::uint64_t mix(std::uint64_t x) {
-  x ^= x >> 30;
-  x *= 0xBF58476D1CE4E5B9ull;
-  x ^= x >> 27;
-  x *= 0x94D049BB133111EBull;
-  x ^= x >> 31;
-  return x;
-}
-
 // Every word of a file in text order, with whether it is already set aside.
 struct FileWords {
   std::vector<std::uint64_t> hashes;
@@ -59,7 +50,7 @@ FileWords fileWords(const FileEntry& file) {
     for (const WordEntry& word : group->words) {
       const bool aside =
           words.hashes.size() < file.setAside.size() && file.setAside[words.hashes.size()];
-      words.hashes.push_back(mix(hash(word.text)));
+      words.hashes.push_back(mixBits(hash(word.text)));
       words.setAside.push_back(aside);
     }
   }
@@ -72,7 +63,7 @@ bool runKey(const FileWords& words, std::size_t at, std::size_t length, std::uin
   key = length;
   for (std::size_t i = at; i < at + length; ++i) {
     if (words.setAside[i]) return false;
-    key = mix(key * 0x9E3779B97F4A7C15ull + words.hashes[i]);
+    key = mixBits(key * 0x9E3779B97F4A7C15ull + words.hashes[i]);
   }
   return true;
 }

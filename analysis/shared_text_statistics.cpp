@@ -11,20 +11,10 @@
 
 #include "analysis/set_aside.h"
 #include "engine/align.h"
+#include "engine/bit_mix.h"
 
 namespace orvalis {
 namespace {
-
-// 64-bit mix of a value (the finaliser of SplitMix64): the draw of a sample.
-std::uint64_t mix(std::uint64_t x) {
-  x += 0x9E3779B97F4A7C15ull;
-  x ^= x >> 30;
-  x *= 0xBF58476D1CE4E5B9ull;
-  x ^= x >> 27;
-  x *= 0x94D049BB133111EBull;
-  x ^= x >> 31;
-  return x;
-}
 
 std::string numberText(double value) {
   char text[32];
@@ -161,9 +151,10 @@ SignificanceModel significanceOfScan(const CompareEngine& engine,
   std::vector<ScoreSample> samples;
   std::vector<Rescore> tasks;
   comparisons([&](const ScoredComparison& result) {
-    if (share < 1.0 &&
-        static_cast<double>(mix(static_cast<std::uint64_t>(result.key)) >> 11) * 0x1.0p-53 >=
-            share) {
+    // The draw of the sample: a step of SplitMix64 from the comparison's number.
+    const std::uint64_t draw =
+        mixBits(static_cast<std::uint64_t>(result.key) + 0x9E3779B97F4A7C15ull);
+    if (share < 1.0 && static_cast<double>(draw >> 11) * 0x1.0p-53 >= share) {
       return;
     }
     samples.push_back({result.score, wordsOf(result.groupA), wordsOf(result.groupB)});
