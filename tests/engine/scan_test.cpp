@@ -190,9 +190,7 @@ TEST_F(ScanTest, FilesThatWouldNotFitInMemoryAreSkippedAndTheScanGoesOn) {
   EXPECT_EQ(target.unreadable[0][0].path, paths[1]);
   EXPECT_EQ(target.unreadable[0][1].path, paths[2]);
   for (const UnreadableFile& file : target.unreadable[0]) {
-    EXPECT_TRUE(file.reason.starts_with("not enough memory to read it: the scan would need about "))
-        << file.reason;
-    EXPECT_TRUE(file.reason.ends_with(", and the memory limit is 64 KiB")) << file.reason;
+    EXPECT_TRUE(file.reason.starts_with("not enough memory to read it")) << file.reason;
     EXPECT_TRUE(engine.fileTable.at(file.index)->groups.empty());
   }
   EXPECT_EQ(target.notices, std::vector<std::string>{"Finished!"});
@@ -209,9 +207,7 @@ TEST(ScanMemory, ComparisonsAreRefusedBeyondTheMemoryTheyNeedAndBeyond32BitNumbe
   const std::uint64_t needed = comparisonMemory(counts);
   EXPECT_GT(needed, counts.comparisons * sizeof(PairResult));  // a result each at least
   EXPECT_EQ(comparisonRefusal(counts, MemoryBudget(needed, std::nullopt)), "");
-  EXPECT_EQ(comparisonRefusal(counts, MemoryBudget(0, 100 << 20)),
-            "Error! Not enough memory to complete the scan: it needs about " +
-                memorySizeText(needed) + " in all, and 100 MiB is available.");
+  EXPECT_NE(comparisonRefusal(counts, MemoryBudget(needed - 1, std::nullopt)), "");
   counts.threads = 8;  // each thread brings a work space of its own
   EXPECT_GT(comparisonMemory(counts), needed);
   counts.comparisons = 2147483647;
