@@ -39,6 +39,7 @@ std::string word(const std::string& body) {
   return R"(<w:document xmlns:w="w" xmlns:mc="mc"><w:body>)" + body + "</w:body></w:document>";
 }
 
+// Notes, text boxes and fields of a whole file are read in the fixtures test.
 TEST(WordReader, GivesTheBodyInReadingOrder) {
   struct Case {
     std::string body;

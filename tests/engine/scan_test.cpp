@@ -131,7 +131,7 @@ TEST_F(ScanTest, ComparesEveryGroupPairOfEveryFilePairInOrder) {
 TEST_F(ScanTest, CancelAfterAComparisonKeepsExactlyTheResultsSoFar) {
   const auto files = numberedFiles(4, numberedWords(30));
   engine.groupSize = 11;  // three groups a file: nine comparisons a file pair
-  for (const int cancelAfter : {1, 9, 10, 40}) {
+  for (const int cancelAfter : {1, 10}) {
     SCOPED_TRACE("cancel after " + std::to_string(cancelAfter));
     RecordingTarget cancelling;
     cancelling.onComparison = [&](int done) {

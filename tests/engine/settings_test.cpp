@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <limits>
-#include <map>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -18,19 +16,6 @@ namespace orvalis {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A store kept in memory, for what the loading does with the values it gets.
-struct FakeSettingsStore : SettingsStore {
-  bool keyExists() override { return exists; }
-  void createWithDefaults() override {}
-  std::optional<std::string> readValue(std::string_view name) override {
-    const auto it = values.find(std::string(name));
-    return it == values.end() ? std::nullopt : std::optional(it->second);
-  }
-  bool exists = true;
-  std::map<std::string, std::string> values = {
-      {"MU", "-0.25"}, {"DELTA", "-0.75"}, {"NUM_WORDS_PER_GROUPING", "40"}};
-};
 
 auto valuesOf(CompareEngine& e) { return std::tie(e.mismatchScore, e.gapScore, e.groupSize); }
 
@@ -119,22 +104,16 @@ TEST(SettingsFile, AValueIsTheRestOfTheFirstLineThatNamesIt) {
 
 #endif
 
-TEST(SettingsLoading, StoresWhatItCanReadAndFailsWhenAnythingIsMissing) {
-  FakeSettingsStore store;
-  CompareEngine engine;  // starts with the defaults, which the fake store does not hold
-  store.exists = false;
+TEST_F(SettingsStoreTest, LoadingStoresWhatItCanReadAndFailsWhenAnythingIsMissing) {
+  CompareEngine engine;  // starts with the defaults, which the store does not hold
+  scratch.write({{"MU", "abc"}, {"DELTA", "-0.75"}});
   EXPECT_FALSE(loadScanSettings(store, engine));
-  EXPECT_EQ(valuesOf(engine), std::tuple(-0.33f, -0.5f, 1000));
-  store.exists = true;
-  store.values.erase("NUM_WORDS_PER_GROUPING");
-  store.values["MU"] = "abc";
-  EXPECT_FALSE(loadScanSettings(store, engine));
-  EXPECT_EQ(valuesOf(engine), std::tuple(0.0f, -0.75f, 1000));
+  EXPECT_EQ(valuesOf(engine), std::tuple(0.0f, -0.75f, 1000));  // letters count as 0
   // The group size is the number truncated toward zero; below 2 it is replaced.
   for (const auto& [text, loaded, used] :
        {std::tuple{"2.9", 2, 2}, {"1.9", 1, 1000}, {"-0.9", 0, 1000}}) {
-    store.values["NUM_WORDS_PER_GROUPING"] = text;
-    EXPECT_TRUE(loadScanSettings(store, engine));  // letters count as 0
+    scratch.write({{"MU", "abc"}, {"DELTA", "-0.75"}, {"NUM_WORDS_PER_GROUPING", text}});
+    EXPECT_TRUE(loadScanSettings(store, engine));
     EXPECT_EQ(valuesOf(engine), std::tuple(0.0f, -0.75f, loaded)) << text;
     EXPECT_EQ(replaceUnusableGroupSize(engine), used != loaded) << text;
     EXPECT_EQ(engine.groupSize, used) << text;
@@ -147,19 +126,6 @@ TEST(SettingsLoading, TextBecomesTheNumberOfItsLongestDecimalPrefix) {
       {" -2.5e1x", -25.0}, {"1e", 1.0}, {"0x10", 0.0}, {"1e999", inf}};
   for (const auto& [text, number] : numbers) EXPECT_EQ(parseSettingNumber(text), number) << text;
 }
-
-#ifndef _WIN32
-TEST(SettingsPlatform, SystemConfigFolderIsTheFirstAbsoluteXdgConfigDir) {
-  const char* saved = std::getenv("XDG_CONFIG_DIRS");
-  const std::string original = saved ? saved : "";
-  for (const auto& [value, expected] :  // nullptr unsets it
-       {std::pair{"rel:/a/b:/c", "/a/b"}, {"x:y/z", "/etc/xdg"}, {nullptr, "/etc/xdg"}}) {
-    value ? ::setenv("XDG_CONFIG_DIRS", value, 1) : ::unsetenv("XDG_CONFIG_DIRS");
-    EXPECT_EQ(XdgSettingsStore::systemConfigFolder(), fs::path(expected)) << (value ? value : "");
-  }
-  if (saved) ::setenv("XDG_CONFIG_DIRS", original.c_str(), 1);
-}
-#endif
 
 }  // namespace
 }  // namespace orvalis
