@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Scans a small folder whose files share a passage with orvalis-scan, opens the
 # HTML report in a headless Chromium and checks that the page, as the browser
-# built it, shows each file's text once and marks exactly that passage in both
-# files, and that the page's script made the pair table sortable.
+# built it, marks exactly that passage in both files, and that the page's
+# script made the pair table sortable.
 #
 # Usage: browser_test.sh ORVALIS_SCAN SCRATCH_FOLDER
 # Exit status: 0 passed, 1 failed, 2 wrong usage, 77 skipped (no Chromium).
@@ -92,7 +92,6 @@ if [[ $status -ne 0 ]]; then
   fail "Chromium could not load $url (status $status)"
 fi
 page=$(<"$dom")
-[[ $page == *"<title>Orvalis report</title>"* ]] || fail "the page has no title \"Orvalis report\"; see $dom"
 [[ $page == *"<mark title=\"Result 1\">$passage_beta</mark>"* ]] ||
   fail "no <mark> holds the shared passage of beta.txt exactly; see $dom"
 [[ $page == *"<mark title=\"Result 1\">$passage_alpha</mark>"* ]] ||
@@ -101,11 +100,5 @@ page=$(<"$dom")
   fail "the script did not make the pair table's headers sort buttons; see $dom"
 # Nothing is loaded from anywhere: no source or link attribute leaves the page.
 if grep -Eq '(src|href)="(https?:|//|file:)' "$dom"; then fail "the page refers to another resource; see $dom"; fi
-# Words outside the passage, one of each file, stand on the page once: each
-# text is shown once, not once per result.
-for word in quokka lynx heron; do
-  count=$(grep -o "$word" "$dom" | wc -l)
-  [[ $count -eq 1 ]] || fail "\"$word\" stands $count times on the page, not once; see $dom"
-done
 
 echo "PASS: the report marks the shared passage in both files"

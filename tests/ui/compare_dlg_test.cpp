@@ -360,9 +360,6 @@ TEST_F(ResultsWindow, EveryControlIsNamedAndFitsAnEightHundredBySixHundredScreen
         << name;
     EXPECT_GE(widget->width(), widget->minimumSizeHint().width()) << name << " cut off";
   }
-  choose(1);  // the stretches are still selected exactly
-  EXPECT_EQ(std::pair(selected(upper()), selected(lower())),
-            std::pair(QString(kPassageQ), QString(kPassageQ)));
 }
 
 TEST(ElidingLineEdit, FileNamesEndInAnEllipsisWhereTheyDoNotFit) {
@@ -510,8 +507,6 @@ TEST_F(FilePairsWindow, EveryControlHasAnAccessibleNameAndTheTableReadsAsATable)
           << control->metaObject()->className() << ' ' << control->objectName().toStdString();
     }
   }
-  EXPECT_EQ(view.viewA()->accessibleName(), "File A: x1.txt");
-  EXPECT_EQ(view.viewB()->accessibleName(), "File B: y0.txt");
 }
 
 }  // namespace
