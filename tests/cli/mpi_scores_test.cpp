@@ -47,12 +47,14 @@ TEST(MpiScores, ScoresAloneGoThroughBytesBitForBit) {
 }
 
 TEST(MpiScores, TheJobSaysWhetherScoresComeAloneAndItsJournalTellsTheRunsApart) {
-  ScanJob job{-0.25f, -1.5f, 7, {"a.txt", "b.txt"}, {}};
+  ScanJob job{-0.25f, -1.5f, 7, {"a b.txt", "dir/c.txt"}, {"old/d.txt"}};
   for (const bool alone : {false, true}) {
     job.scoresOnly = alone;
     const auto decoded = decodeJob(encodeJob(job));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->scoresOnly, alone);
+    EXPECT_EQ(encodeJob(*decoded), encodeJob(job));
+    EXPECT_FALSE(decodeJob(encodeJob(job) + "x"));
   }
   ScanJob whole = job;
   whole.scoresOnly = false;

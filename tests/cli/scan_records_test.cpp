@@ -70,14 +70,6 @@ TEST(ScanRecords, RangesGoThroughBytesBitForBitAndNothingElseDecodes) {
   EXPECT_FALSE(decodeRange(bytes + '\0'));
 }
 
-TEST(ScanRecords, JobsGoThroughBytes) {
-  const ScanJob job{-0.25f, -1.5f, 7, {"a b.txt", "dir/c.txt"}, {"old/d.txt"}};
-  const auto decoded = decodeJob(encodeJob(job));
-  ASSERT_TRUE(decoded);
-  EXPECT_EQ(encodeJob(*decoded), encodeJob(job));
-  EXPECT_FALSE(decodeJob(encodeJob(job) + "x"));
-}
-
 TEST(ScanRecords, RangesHoldTheirCellsAndStopAtPairsDone) {
   struct Case {
     std::vector<std::uint64_t> cells;
