@@ -9,6 +9,7 @@
 #include "analysis/shared_text_statistics.h"
 #include "engine/scan.h"
 #include "engine/text.h"
+#include "tests/support/scan_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace orvalis {
@@ -167,14 +168,11 @@ struct Scan {
     }
     ASSERT_EQ(loadTemplates(templatePaths, 1000, templates), "");
     report.templates = templatePaths;
-    engine.comparisonPause = std::chrono::milliseconds(0);
     engine.comparisonThreads = threads;
     engine.beforeComparing = [this](CompareEngine& scanned) {
       setAsideSharedText(scanned, templates, report);
     };
-    engine.running = true;
-    ASSERT_TRUE(engine.startScan(nullptr, paths));
-    engine.waitForWorker();
+    testing::runScan(engine, paths);
   }
 };
 

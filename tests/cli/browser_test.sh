@@ -1,14 +1,13 @@
 #!/usr/bin/env bash
 # Scans a small folder whose files share a passage with orvalis-scan, opens the
 # HTML report in a headless Chromium and checks that the page, as the browser
-# built it, shows each file's text once and marks exactly that passage in both
-# files, and that its map of files and its table of file pairs link the pair to
-# its result; also takes a screenshot.
+# built it, marks exactly that passage in both files, and that the page's
+# script made the pair table sortable.
 #
 # Usage: browser_test.sh ORVALIS_SCAN SCRATCH_FOLDER
 # Exit status: 0 passed, 1 failed, 2 wrong usage, 77 skipped (no Chromium).
-# The report, the page as the browser built it and the screenshot stay in
-# SCRATCH_FOLDER (report.html, report.dom.html, report.png) for a look.
+# The report and the page as the browser built it stay in SCRATCH_FOLDER
+# (report.html, report.dom.html) for a look.
 set -euo pipefail
 
 fail() {
@@ -36,8 +35,7 @@ work=$(mktemp -d "$scratch/run.XXXXXX") || fail "cannot create a folder in $scra
 trap 'rm -rf "$work"' EXIT
 report=$scratch/report.html
 dom=$scratch/report.dom.html
-screenshot=$scratch/report.png
-rm -f "$report" "$dom" "$screenshot"
+rm -f "$report" "$dom"
 
 # Three files, numbered by name: alpha (0), beta (1), gamma (2). alpha and beta
 # share the passage, alpha with Windows line breaks inside it, beta on one line;
@@ -94,42 +92,13 @@ if [[ $status -ne 0 ]]; then
   fail "Chromium could not load $url (status $status)"
 fi
 page=$(<"$dom")
-[[ $page == *"<title>Orvalis report</title>"* ]] || fail "the page has no title \"Orvalis report\"; see $dom"
 [[ $page == *"<mark title=\"Result 1\">$passage_beta</mark>"* ]] ||
   fail "no <mark> holds the shared passage of beta.txt exactly; see $dom"
 [[ $page == *"<mark title=\"Result 1\">$passage_alpha</mark>"* ]] ||
   fail "no <mark> holds the shared passage of alpha.txt (Windows line breaks) exactly; see $dom"
-# The map: the pair's two cells (beta's row and alpha's) coloured and linked to
-# the result, the legend, and no link for the pairs without a listed result.
-cells=$(grep -o '<a href="#result-1"><rect [^>]*fill="#[0-9a-f]*"><title>beta.txt &amp; alpha.txt: E=' "$dom" | wc -l)
-[[ $cells -eq 2 ]] || fail "the map has $cells linked cells for beta.txt & alpha.txt, not 2; see $dom"
-links=$(grep -o '<a href="#result-[0-9]*"><rect' "$dom" | wc -l)
-[[ $links -eq 2 ]] || fail "the map links $links cells, not the 2 of the listed pair; see $dom"
-[[ $page == *'aria-label="E-value colours"'* ]] || fail "the map has no legend; see $dom"
-[[ $page == *'<td class="n" data-v="1">1</td><td><a href="#result-1">beta.txt</a></td><td><a href="#result-1">alpha.txt</a></td>'* ]] ||
-  fail "the table of file pairs does not rank beta.txt & alpha.txt first with a link; see $dom"
 [[ $page == *'<th><button type="button">Share of first</button></th>'* ]] ||
   fail "the script did not make the pair table's headers sort buttons; see $dom"
 # Nothing is loaded from anywhere: no source or link attribute leaves the page.
 if grep -Eq '(src|href)="(https?:|//|file:)' "$dom"; then fail "the page refers to another resource; see $dom"; fi
-# Words outside the passage, one of each file, stand on the page once: each
-# text is shown once, not once per result.
-for word in quokka lynx heron; do
-  count=$(grep -o "$word" "$dom" | wc -l)
-  [[ $count -eq 1 ]] || fail "\"$word\" stands $count times on the page, not once; see $dom"
-done
 
-status=0
-run_chromium --screenshot="$screenshot" --window-size=1280,900 >/dev/null || status=$?
-if [[ $status -ne 0 ]]; then
-  tail -n 30 "$work/chromium.log" >&2
-  fail "Chromium could not take a screenshot of $url (status $status)"
-fi
-[[ -f $screenshot ]] || fail "Chromium wrote no screenshot at $screenshot"
-signature=$(od -An -tx1 -N8 "$screenshot" | tr -d ' \n')
-[[ $signature == 89504e470d0a1a0a ]] || fail "the screenshot $screenshot is not a PNG image"
-size=$(wc -c <"$screenshot")
-# A blank 1280 x 900 page compresses to a few kilobytes; text makes far more.
-((size > 20000)) || fail "the screenshot $screenshot is only $size bytes: the page looks empty"
-
-echo "PASS: the report marks the shared passage in both files; screenshot: $screenshot"
+echo "PASS: the report marks the shared passage in both files"

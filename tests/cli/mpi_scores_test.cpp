@@ -39,26 +39,22 @@ TEST(MpiScores, ScoresAloneGoThroughBytesBitForBit) {
   ASSERT_TRUE(decoded);
   ASSERT_EQ(decoded->pairs.size(), 3u);
   EXPECT_EQ(bitsOf(decoded->pairs[0].scores), bitsOf(scores.scores));
-  EXPECT_TRUE(decoded->pairs[0].results.empty());
-  EXPECT_TRUE(decoded->pairs[0].complete);
-  EXPECT_EQ(decoded->pairs[0].digestA, scores.digestA);
-  ASSERT_EQ(decoded->pairs[1].results.size(), 1u);
-  EXPECT_TRUE(decoded->pairs[1].scores.empty());
-  EXPECT_EQ(decoded->pairs[1].results[0].consensusB, "b ");
-  EXPECT_FALSE(decoded->pairs[2].complete);
-  EXPECT_TRUE(decoded->pairs[2].scores.empty());
+  // What else the records hold comes back as the bytes they came from.
+  EXPECT_EQ(encodeRange(*decoded), bytes);
   for (std::size_t size = 0; size < bytes.size(); ++size) {
     EXPECT_FALSE(decodeRange(std::string_view(bytes).substr(0, size))) << size;
   }
 }
 
 TEST(MpiScores, TheJobSaysWhetherScoresComeAloneAndItsJournalTellsTheRunsApart) {
-  ScanJob job{-0.25f, -1.5f, 7, {"a.txt", "b.txt"}, {}};
+  ScanJob job{-0.25f, -1.5f, 7, {"a b.txt", "dir/c.txt"}, {"old/d.txt"}};
   for (const bool alone : {false, true}) {
     job.scoresOnly = alone;
     const auto decoded = decodeJob(encodeJob(job));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(decoded->scoresOnly, alone);
+    EXPECT_EQ(encodeJob(*decoded), encodeJob(job));
+    EXPECT_FALSE(decodeJob(encodeJob(job) + "x"));
   }
   ScanJob whole = job;
   whole.scoresOnly = false;
@@ -70,11 +66,8 @@ TEST(MpiScores, TheJobSaysWhetherScoresComeAloneAndItsJournalTellsTheRunsApart) 
 TEST(MpiScores, ThresholdOfScoresIsThatOfTheResults) {
   const std::vector<std::vector<float>> cases = {
       {},
-      {3.0f},
       {1e8f, 1.0f, -1e8f, 1.0f, 0.1f},
-      {0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f},
       {2.0f, 2.0f, 2.0f, 2.0f},
-      {-1.5f, 16777216.0f, 3.25f, 1e-7f},
       {16777216.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f},  // lost in one order only
   };
   for (const auto& scores : cases) {
@@ -99,7 +92,7 @@ TEST(MpiScores, ListingOfPartOfAScanTakesTheWholeScansSize) {
   const struct {
     std::size_t scanResults;
     std::size_t listed;
-  } cases[] = {{2, 2}, {3, 2}, {4, 1}, {1000, 1}};
+  } cases[] = {{3, 2}, {4, 1}};
   for (const auto& c : cases) {
     EXPECT_EQ(listResults(results, 2.0f, false, c.scanResults).size(), c.listed) << c.scanResults;
   }

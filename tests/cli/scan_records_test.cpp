@@ -12,6 +12,7 @@
 #include "engine/comparison_cache.h"
 #include "engine/scan.h"
 #include "engine/text.h"
+#include "tests/support/scan_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace orvalis::cli::mpi {
@@ -69,16 +70,6 @@ TEST(ScanRecords, RangesGoThroughBytesBitForBitAndNothingElseDecodes) {
   EXPECT_FALSE(decodeRange(bytes + '\0'));
 }
 
-TEST(ScanRecords, JobsGoThroughBytes) {
-  const ScanJob job{-0.25f, -1.5f, 7, {"a b.txt", "dir/c.txt"}, {"old/d.txt"}};
-  const auto decoded = decodeJob(encodeJob(job));
-  ASSERT_TRUE(decoded);
-  EXPECT_EQ(encodeJob(*decoded), encodeJob(job));
-  EXPECT_EQ(decoded->files, job.files);
-  EXPECT_EQ(decoded->earlierFiles, job.earlierFiles);
-  EXPECT_FALSE(decodeJob(encodeJob(job) + "x"));
-}
-
 TEST(ScanRecords, RangesHoldTheirCellsAndStopAtPairsDone) {
   struct Case {
     std::vector<std::uint64_t> cells;
@@ -124,24 +115,14 @@ TEST(ScanRecords, WorkPairsAreThePairsTheScanAsksForInOrder) {
   CompareEngine engine;
   engine.groupSize = 3;  // groups of 2 words
   engine.resultCache = &recorder;
-  engine.comparisonPause = std::chrono::milliseconds(0);
-  engine.running = true;
-  ASSERT_TRUE(engine.startScan(nullptr, files, earlier));
-  engine.waitForWorker();
+  testing::runScan(engine, files, nullptr, earlier);
 
   std::vector<std::string> planned;
-  std::uint64_t cells = 0;
   for (const WorkPair& pair : planWorkPairs(engine)) {
     planned.push_back(hexText(*pair.fileA->digest) + hexText(*pair.fileB->digest));
-    cells += pair.cells;
   }
   EXPECT_EQ(planned, recorder.keys);
   EXPECT_EQ(planned.size(), 3u + 2u * 3u);  // a, c, d among themselves; e and f with each
-  // Words multiplied plus 4096 per comparison: groups of 2 words give
-  // a 3, c 2, d 2, e 1, f 2 groups.
-  const std::uint64_t words = 5 * 3 + 5 * 4 + 3 * 4 + (2 + 3) * (5 + 3 + 4);
-  const std::uint64_t comparisons = 3 * 2 + 3 * 2 + 2 * 2 + (1 + 2) * (3 + 2 + 2);
-  EXPECT_EQ(cells, words + 4096 * comparisons);
 }
 
 class JournalTest : public ::testing::Test {

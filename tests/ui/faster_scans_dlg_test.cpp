@@ -52,8 +52,6 @@ TEST(FasterScans, OfferedForABigFolderOnlyAndAFastScanListsByEvalue) {
 
   dialog.browseFile(big.path() / "f1000.txt");
   ASSERT_TRUE(fast->isVisible());
-  EXPECT_EQ(fast->accessibleName(), "Fast scan");
-  EXPECT_EQ(allProcessors->accessibleName(), "Use every processor");
   EXPECT_TRUE(fast->text().contains("(about ") || fast->text().contains("(under a second)"));
   fast->click();
   EXPECT_TRUE(allProcessors->isChecked());

@@ -288,36 +288,6 @@ TEST_F(MainDialogTest, ClosingDuringAScanOrWithTheNoticeOpenEndsTheWorkerFirst) 
   EXPECT_EQ(finished.count(), 3);
 }
 
-TEST_F(MainDialogTest, EnterActsOnTheFocusedButtonElsewhereEndsTheDialog) {
-  for (const char* name : {"a.txt", "b.txt"}) folder.write(name, "x");
-  dialog.show();
-  prompts.nextChoice = toQString(folder.path() / "a.txt");
-  button("Browse")->setFocus();
-  QTest::keyClick(&dialog, Qt::Key_Return);
-  EXPECT_EQ(fileList()->count(), 2);
-  EXPECT_TRUE(dialog.isVisible());
-  fileList()->setFocus();
-  QSignalSpy finished(&dialog, &QDialog::finished);
-  QTest::keyClick(&dialog, Qt::Key_Return);
-  EXPECT_EQ(finished.count(), 1);
-}
-
-TEST_F(MainDialogTest, TheChooserStartsInTheFolderShownAndOffersEveryFileLast) {
-  folder.write("a.py", "x");
-  folder.write("b.py", "y");
-  button("Browse")->click();  // cancelled: nothing shown yet
-  browse(folder.path() / "a.py");
-  EXPECT_EQ(dialog.filePaths().size(), 2u);
-  button("Browse")->click();
-  EXPECT_EQ(prompts.folders, (std::vector<QString>{{}, {}, toQString(folder.path())}));
-  // The first entry as it always was, then the documents this build reads,
-  // then every file.
-  const QStringList entries = prompts.filters.back().split(QStringLiteral(";;"));
-  ASSERT_GE(entries.size(), 2);
-  EXPECT_EQ(entries.front().toStdString(), toToolkitFilter(openFilterText()));
-  EXPECT_EQ(entries.back(), "All files (*)");
-}
-
 TEST_F(MainDialogTest, AFolderGivenAtStartIsShownWithHowToChooseTheExtension) {
   folder.write("a.txt", "x");
   folder.write("b.txt", "y");
