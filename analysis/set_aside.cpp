@@ -1,6 +1,7 @@
 #include "analysis/set_aside.h"
 
 #include <algorithm>
+#include <bit>
 #include <functional>
 #include <string_view>
 
@@ -57,56 +58,103 @@ FileWords fileWords(const FileEntry& file) {
   return words;
 }
 
-// The key of the run of `length` words from `at`, or none when a word of it is
-// set aside.
-bool runKey(const FileWords& words, std::size_t at, std::size_t length, std::uint64_t& key) {
-  key = length;
-  for (std::size_t i = at; i < at + length; ++i) {
-    if (words.setAside[i]) return false;
-    key = mixBits(key * 0x9E3779B97F4A7C15ull + words.hashes[i]);
+// The keys of the runs of kEdgeWords words of a file, one per word at which
+// such a run starts; a run that holds a word set aside has none.
+struct RunKeys {
+  std::vector<std::uint64_t> keys;
+  std::vector<bool> valid;
+};
+
+RunKeys edgeRunKeys(const FileWords& words) {
+  RunKeys runs;
+  const std::size_t count = words.hashes.size();
+  const std::size_t starts = count >= kEdgeWords ? count - kEdgeWords + 1 : 0;
+  runs.keys.resize(starts);
+  runs.valid.assign(starts, false);
+  for (std::size_t at = 0; at < starts; ++at) {
+    std::uint64_t key = kEdgeWords;
+    bool valid = true;
+    for (std::size_t i = at; i < at + kEdgeWords; ++i) {
+      valid = valid && !words.setAside[i];
+      key = mixBits(key * 0x9E3779B97F4A7C15ull + words.hashes[i]);
+    }
+    runs.keys[at] = key;
+    runs.valid[at] = valid;
   }
-  return true;
+  return runs;
 }
 
-// For each file and each word of it, in how many files the run of `length`
-// words from that word stands; 0 where the run holds a word set aside or
-// passes the file's end. The runs are sorted by key rather than counted in a
-// hash map: one pass of a sort over a flat array, where a map would allocate
-// a node for every run and miss the cache on every look-up.
-std::vector<std::vector<std::int32_t>> runFileCounts(const std::vector<FileWords>& words,
-                                                     std::size_t length) {
+// The keys of the runs of kPassageWords words: each made of the keys of its
+// two halves, which are runs of kEdgeWords words.
+static_assert(kPassageWords == 2 * kEdgeWords);
+RunKeys passageRunKeys(const RunKeys& edges) {
+  RunKeys runs;
+  const std::size_t starts = edges.keys.size() > kEdgeWords ? edges.keys.size() - kEdgeWords : 0;
+  runs.keys.resize(starts);
+  runs.valid.assign(starts, false);
+  for (std::size_t at = 0; at < starts; ++at) {
+    runs.keys[at] = mixBits(edges.keys[at] * 0x9E3779B97F4A7C15ull + edges.keys[at + kEdgeWords]);
+    runs.valid[at] = edges.valid[at] && edges.valid[at + kEdgeWords];
+  }
+  return runs;
+}
+
+// For each file and each run of it, whether the same run stands in more than
+// `maxFiles` files. Most runs stand in one file or a few, so a first pass
+// counts every run in a table of saturating counters indexed by its key's low
+// bits; a run whose counter stays at or below `maxFiles` stands in no more
+// files than that, since runs that share a counter only raise it. Only the
+// other runs are sorted by key and their files counted exactly.
+std::vector<std::vector<bool>> widelySharedRuns(const std::vector<RunKeys>& files,
+                                                std::int32_t maxFiles) {
+  std::vector<std::vector<bool>> shared(files.size());
+  std::size_t total = 0;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    total += files[f].keys.size();
+    shared[f].assign(files[f].keys.size(), false);
+  }
+  if (maxFiles < 0) maxFiles = 0;
+  const auto ceiling = static_cast<std::uint16_t>(std::min<std::int32_t>(maxFiles, 0xfffe) + 1);
+  const std::size_t slots = std::clamp<std::size_t>(std::bit_ceil(2 * total), 1024, 1u << 24);
+  std::vector<std::uint16_t> counters(slots, 0);
+  const auto slot = [&](std::uint64_t key) { return static_cast<std::size_t>(key) & (slots - 1); };
+  for (const RunKeys& file : files) {
+    for (std::size_t at = 0; at < file.keys.size(); ++at) {
+      std::uint16_t& counter = counters[slot(file.keys[at])];
+      if (file.valid[at] && counter < ceiling) ++counter;
+    }
+  }
+
   struct Run {
     std::uint64_t key;
     std::uint32_t file;
     std::uint32_t at;
   };
-  std::vector<Run> runs;
-  std::size_t total = 0;
-  for (const FileWords& file : words) total += file.hashes.size();
-  runs.reserve(total);
-  std::vector<std::vector<std::int32_t>> counts(words.size());
-  for (std::size_t f = 0; f < words.size(); ++f) {
-    counts[f].assign(words[f].hashes.size(), 0);
-    for (std::size_t at = 0; at + length <= words[f].hashes.size(); ++at) {
-      std::uint64_t key = 0;
-      if (runKey(words[f], at, length, key)) {
-        runs.push_back({key, static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(at)});
+  std::vector<Run> candidates;
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const RunKeys& file = files[f];
+    for (std::size_t at = 0; at < file.keys.size(); ++at) {
+      if (file.valid[at] && counters[slot(file.keys[at])] >= ceiling) {
+        candidates.push_back(
+            {file.keys[at], static_cast<std::uint32_t>(f), static_cast<std::uint32_t>(at)});
       }
     }
   }
-  std::sort(runs.begin(), runs.end(), [](const Run& a, const Run& b) {
+  std::sort(candidates.begin(), candidates.end(), [](const Run& a, const Run& b) {
     return a.key != b.key ? a.key < b.key : a.file < b.file;
   });
-  for (std::size_t first = 0; first < runs.size();) {
+  for (std::size_t first = 0; first < candidates.size();) {
     std::size_t end = first;
-    std::int32_t files = 0;
-    for (; end < runs.size() && runs[end].key == runs[first].key; ++end) {
-      if (end == first || runs[end].file != runs[end - 1].file) ++files;
+    std::int32_t fileCount = 0;
+    for (; end < candidates.size() && candidates[end].key == candidates[first].key; ++end) {
+      if (end == first || candidates[end].file != candidates[end - 1].file) ++fileCount;
     }
-    for (std::size_t i = first; i < end; ++i) counts[runs[i].file][runs[i].at] = files;
+    if (fileCount > maxFiles) {
+      for (std::size_t i = first; i < end; ++i) shared[candidates[i].file][candidates[i].at] = true;
+    }
     first = end;
   }
-  return counts;
+  return shared;
 }
 
 }  // namespace
@@ -195,8 +243,14 @@ std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEn
   std::vector<FileWords> words;
   words.reserve(files.size());
   for (const FileEntry* file : files) words.push_back(fileWords(*file));
-  const auto passages = runFileCounts(words, kPassageWords);
-  const auto edges = runFileCounts(words, kEdgeWords);
+  std::vector<RunKeys> edgeKeys;
+  std::vector<RunKeys> passageKeys;
+  for (const FileWords& file : words) {
+    edgeKeys.push_back(edgeRunKeys(file));
+    passageKeys.push_back(passageRunKeys(edgeKeys.back()));
+  }
+  const auto passages = widelySharedRuns(passageKeys, maxFiles);
+  const auto edges = widelySharedRuns(edgeKeys, maxFiles);
 
   std::vector<std::vector<bool>> flags(words.size());
   for (std::size_t f = 0; f < words.size(); ++f) {
@@ -209,7 +263,7 @@ std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEn
                 flagged.begin() + static_cast<std::ptrdiff_t>(at + length), true);
     };
     for (std::size_t at = 0; at + kPassageWords <= count; ++at) {
-      if (passages[f][at] > maxFiles) flag(at, kPassageWords);
+      if (passages[f][at]) flag(at, kPassageWords);
     }
     // Edits close together leave no run of kPassageWords intact, and an edit
     // near a passage's end leaves the words beyond it in none. Shorter common
@@ -217,7 +271,7 @@ std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEn
     // words at a time, that covers kPassageWords words or touches a passage.
     std::vector<bool> edge(count, false);
     for (std::size_t at = 0; at + kEdgeWords <= count; ++at) {
-      if (edges[f][at] > maxFiles) {
+      if (edges[f][at]) {
         std::fill(edge.begin() + static_cast<std::ptrdiff_t>(at),
                   edge.begin() + static_cast<std::ptrdiff_t>(at + kEdgeWords), true);
       }
