@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -59,6 +60,26 @@ struct Law {
   double k = 0.0;
 };
 
+// Sorts `items` by value with an insertion sort that gives up after `budget`
+// moves, which leaves them in some order; false then.
+template <typename Item>
+bool sortedByInsertion(std::vector<Item>& items, std::size_t budget) {
+  std::size_t moves = 0;
+  for (std::size_t i = 1; i < items.size(); ++i) {
+    const Item item = items[i];
+    std::size_t j = i;
+    for (; j > 0 && item.value < items[j - 1].value; --j) {
+      if (++moves > budget) {
+        items[j] = item;
+        return false;
+      }
+      items[j] = items[j - 1];
+    }
+    items[j] = item;
+  }
+  return true;
+}
+
 // λ and K of samples (score, ln m·n) that are all chance matches; none when the
 // scores do not spread (all equal, say) and so say nothing about λ.
 std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable) {
@@ -79,14 +100,26 @@ std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable) 
   for (const double q : quantiles) quantileSpread += (q - meanQuantile) * (q - meanQuantile);
 
   // The sorted x = S − ln(m·n)/λ and their mean over the line's positions.
-  std::vector<double> adjusted(count);
+  // The order of the adjusted scores changes little from one λ to the next:
+  // each round computes them in the last round's order, and a sort by
+  // insertion puts the few that moved in place. A round whose λ moved far
+  // falls back to a full sort. Either way the sorted values are the same.
+  struct Adjusted {
+    double value;
+    std::uint32_t sample;
+  };
+  std::vector<Adjusted> adjusted(count);
+  for (std::size_t i = 0; i < count; ++i) adjusted[i].sample = static_cast<std::uint32_t>(i);
   const auto adjust = [&](double lambda) {
-    for (std::size_t i = 0; i < count; ++i) {
-      adjusted[i] = usable[i].first - usable[i].second / lambda;
+    for (Adjusted& item : adjusted) {
+      item.value = usable[item.sample].first - usable[item.sample].second / lambda;
     }
-    std::sort(adjusted.begin(), adjusted.end());
+    if (!sortedByInsertion(adjusted, count)) {
+      std::sort(adjusted.begin(), adjusted.end(),
+                [](const Adjusted& a, const Adjusted& b) { return a.value < b.value; });
+    }
     double mean = 0.0;
-    for (std::size_t i = first; i <= last; ++i) mean += adjusted[i];
+    for (std::size_t i = first; i <= last; ++i) mean += adjusted[i].value;
     return mean / static_cast<double>(quantiles.size());
   };
 
@@ -95,7 +128,7 @@ std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable) 
     const double meanAdjusted = adjust(lambda);
     double covariance = 0.0;
     for (std::size_t i = first; i <= last; ++i) {
-      covariance += (adjusted[i] - meanAdjusted) * (quantiles[i - first] - meanQuantile);
+      covariance += (adjusted[i].value - meanAdjusted) * (quantiles[i - first] - meanQuantile);
     }
     const double scale = covariance / quantileSpread;
     if (!(scale > 0.0) || !std::isfinite(scale)) return std::nullopt;
