@@ -246,6 +246,7 @@ class SqliteResultsCache final : public ResultsCache {
             std::vector<PairResult>& results) override {
     results.clear();
     if (db_ == nullptr) return false;
+    beginReading();
     const std::string bytes = keyBytes(key);
     sqlite3_bind_blob(find_.get(), 1, bytes.data(), static_cast<int>(bytes.size()), SQLITE_STATIC);
     const int code = sqlite3_step(find_.get());
@@ -287,6 +288,7 @@ class SqliteResultsCache final : public ResultsCache {
   // Writes the records kept so far and the times of the records found, in
   // one transaction, then keeps the file within its size.
   void flush() {
+    endReading();
     if (db_ == nullptr || !writable_ || (pending_.empty() && used_.empty() && damaged_.empty())) {
       pending_.clear();
       return;
@@ -330,6 +332,17 @@ class SqliteResultsCache final : public ResultsCache {
       return;
     }
     keepWithinSize();
+  }
+
+  // The look-ups of a scan share one read transaction rather than each
+  // taking the log's read lock of its own; it ends before anything is written.
+  void beginReading() {
+    if (!reading_) reading_ = sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK;
+  }
+
+  void endReading() {
+    if (reading_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    reading_ = false;
   }
 
   int stepDone(Statement& statement) {
@@ -411,6 +424,7 @@ class SqliteResultsCache final : public ResultsCache {
 
   void close() {
     if (db_ == nullptr) return;
+    endReading();
     for (Statement* statement :
          {&find_, &insert_, &insertResults_, &touch_, &remove_, &removeResults_}) {
       statement->finalize();
@@ -432,6 +446,7 @@ class SqliteResultsCache final : public ResultsCache {
   bool writable_ = true;
   bool warnedBusy_ = false;
   bool evicted_ = false;
+  bool reading_ = false;
 };
 
 }  // namespace
