@@ -53,8 +53,7 @@ struct PlannedPair {
   std::int64_t size = 0;      // comparisons: 0 when either file has no words
   std::int64_t computed = 0;  // of these, the ones the scan hands out
   std::size_t firstTask = 0;
-  std::vector<PairResult> cached;  // when found: every result, groups filled in
-  bool fromCache = false;
+  bool fromCache = false;  // every result is in the plan's cached results
 };
 
 // Every comparison of a scan in the order of their numbers: file pairs (1, 0),
@@ -67,6 +66,11 @@ struct ScanPlan {
   // empty when every one is, and task i is comparison i.
   std::vector<std::int32_t> numbers;
   std::vector<PlannedPair> pairs;
+  // The results of the pairs found in the results cache, groups filled in,
+  // under their comparison numbers. Each moves into the engine's results as
+  // the scan reaches it, node and all, so that a rescan allocates each
+  // result once.
+  std::map<std::int32_t, PairResult> cached;
   std::size_t longestGroup = 0;
 };
 
@@ -108,22 +112,24 @@ bool cacheable(const CompareEngine& engine, const PlannedPair& pair) {
          pair.fileB->digest && pair.fileA->setAside.empty() && pair.fileB->setAside.empty();
 }
 
-// Looks the pair up in the engine's cache; on success its results are in
-// pair.cached with their groups filled in.
-void findInCache(const CompareEngine& engine, PlannedPair& pair) {
+// Looks the pair, whose first comparison is number `firstNumber`, up in the
+// engine's cache; on success its results are in `cached` with their groups
+// filled in. `found` is room for the look-up, kept from pair to pair.
+void findInCache(const CompareEngine& engine, PlannedPair& pair, std::int64_t firstNumber,
+                 std::vector<PairResult>& found, std::map<std::int32_t, PairResult>& cached) {
   if (!cacheable(engine, pair)) return;
   const ComparisonKey key = comparisonKey(engine, *pair.fileA, *pair.fileB);
-  if (!engine.resultCache->find(key, static_cast<std::size_t>(pair.size), pair.cached) ||
-      pair.cached.size() != static_cast<std::size_t>(pair.size)) {
-    pair.cached.clear();
+  if (!engine.resultCache->find(key, static_cast<std::size_t>(pair.size), found) ||
+      found.size() != static_cast<std::size_t>(pair.size)) {
     return;
   }
-  auto result = pair.cached.begin();
+  auto result = found.begin();
+  auto number = static_cast<std::int32_t>(firstNumber);
   for (const auto& [numberA, groupA] : pair.fileA->groups) {
     for (const auto& [numberB, groupB] : pair.fileB->groups) {
       result->groupA = groupA.get();
       result->groupB = groupB.get();
-      ++result;
+      cached.emplace_hint(cached.end(), number++, std::move(*result++));
     }
   }
   pair.fromCache = true;
@@ -196,6 +202,8 @@ ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
       plan.longestGroup = std::max(plan.longestGroup, group->words.size());
     }
   }
+  std::int64_t firstNumber = 0;
+  std::vector<PairResult> found;
   for (auto a = engine.fileTable.begin(); a != engine.fileTable.end(); ++a) {
     for (auto b = engine.fileTable.begin(); b != a; ++b) {
       if (!engine.comparesPair(*a->second, *b->second)) continue;
@@ -207,7 +215,8 @@ ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
       pair.size = static_cast<std::int64_t>(groupsA.size() * groupsB.size());
       pair.computed = pair.size;
       pair.firstTask = plan.tasks.size();
-      if (!engine.comparisonChooser) findInCache(engine, pair);
+      if (!engine.comparisonChooser) findInCache(engine, pair, firstNumber, found, plan.cached);
+      firstNumber += pair.size;
       if (pair.fromCache) continue;
       for (const auto& [numberA, groupA] : groupsA) {
         for (const auto& [numberB, groupB] : groupsB) {
@@ -453,11 +462,11 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
                          cacheable(engine, pair);
     toStore.clear();
     for (std::int64_t done = 1; done <= pair.computed; ++done) {
-      PairResult result;
-      std::int32_t key = comparisonNumber;
       if (pair.fromCache) {
-        result = std::move(pair.cached[static_cast<std::size_t>(done - 1)]);
+        engine.pairResults.insert(engine.pairResults.end(), plan.cached.extract(comparisonNumber));
       } else {
+        PairResult result;
+        std::int32_t key = comparisonNumber;
         const std::size_t number = pair.firstTask + static_cast<std::size_t>(done - 1);
         if (!plan.numbers.empty()) key = plan.numbers[number];
         if (pool) {
@@ -469,8 +478,8 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
           alignGroups(engine, result, task.baseA, task.baseB);
         }
         if (storing) toStore.push_back(result);
+        engine.pairResults.emplace(key, std::move(result));
       }
-      engine.pairResults.emplace(key, std::move(result));
       ++comparisonNumber;
       target.post(WM_SCAN_SET_POS, 0, done);
       if (!engine.running) return CompareOutcome::kCancelled;
