@@ -4,6 +4,7 @@
 #include <mpi.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <ctime>
 #include <exception>
 #include <fstream>
@@ -133,6 +134,11 @@ int main(int argc, char** argv) {
   int status = orvalis::cli::kExitSuccess;
   try {
     if (rank == 0) {
+      // mpirun hands rank 0's standard output on through a pseudo-terminal,
+      // where the C library writes at every line's end: a report of every
+      // result would cost a system call a line. Large blocks instead, as when
+      // orvalis-scan writes to a file.
+      std::setvbuf(stdout, nullptr, _IOFBF, std::size_t{1} << 20);
       status = runRankZero(ranks, std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
     } else {
       orvalis::cli::mpi::runWorker();
