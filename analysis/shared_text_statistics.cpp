@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <future>
 #include <map>
 #include <memory>
 #include <system_error>
@@ -92,6 +93,23 @@ SignificanceModel significanceOfScan(const CompareEngine& engine, int threads) {
 SignificanceModel significanceOfScan(const CompareEngine& engine,
                                      const ScoredComparisons& comparisons, std::size_t count,
                                      int threads) {
+  std::vector<const FileEntry*> files;
+  for (const auto& [index, entry] : engine.fileTable) files.push_back(entry.get());
+  const auto fileCount = static_cast<std::int32_t>(files.size());
+  const std::int32_t sharedBy = std::max(
+      kWidelySharedFewest, static_cast<std::int32_t>(std::floor(kWidelySharedPart * fileCount)));
+  // The widely shared passages depend on the files alone: with threads to
+  // spare they are looked for while the plain fit runs.
+  const auto findShared = [&] { return commonPassageWords(files, sharedBy); };
+  std::future<std::vector<std::vector<bool>>> sharing;
+  if (threads > 1) {
+    try {
+      sharing = std::async(std::launch::async, findShared);
+    } catch (const std::system_error&) {
+      // No thread to spare: looked for after the fit.
+    }
+  }
+
   SignificanceModel plain;
   {
     std::vector<ScoreSample> all;
@@ -101,15 +119,12 @@ SignificanceModel significanceOfScan(const CompareEngine& engine,
     });
     plain = fitSignificance(all, static_cast<std::int64_t>(count));
   }
+  const bool lookedAhead = sharing.valid();
+  std::vector<std::vector<bool>> shared;
+  if (lookedAhead) shared = sharing.get();
   // Too few comparisons to fit: the fixed values, as always.
   if (plain.usesFixedValues()) return plain;
-
-  std::vector<const FileEntry*> files;
-  for (const auto& [index, entry] : engine.fileTable) files.push_back(entry.get());
-  const auto fileCount = static_cast<std::int32_t>(files.size());
-  const std::int32_t sharedBy = std::max(
-      kWidelySharedFewest, static_cast<std::int32_t>(std::floor(kWidelySharedPart * fileCount)));
-  const std::vector<std::vector<bool>> shared = commonPassageWords(files, sharedBy);
+  if (!lookedAhead) shared = findShared();
 
   // Copies of the groups that hold widely shared words, those words with ids
   // of their own.
