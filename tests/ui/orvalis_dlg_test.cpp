@@ -317,6 +317,7 @@ TEST_F(MainDialogTest, EarlierWorkStaysForLaterScansAndARescanSaysWhatCameFromTh
   prompts.nextChoice = toQString(folder.path() / "old");
   button("Earlier work")->click();
   EXPECT_EQ(status()->text(), fromUtf8(earlierWorkText(folder.path() / "old")));
+  EXPECT_EQ(status()->cursorPosition(), 0);  // a long text shows its start
   for (int scan = 0; scan < 2; ++scan) {
     browse(folder.path() / "new" / "a.txt");
     scanToTheEnd();

@@ -354,6 +354,14 @@ void COrvalisDlg::showCacheWarnings() {
   }
 }
 
+void COrvalisDlg::showStatus(const QString& text) {
+  statusLine_->setText(text);
+  // A text longer than the line shows its start, which says what it is
+  // about, and in full as a tooltip.
+  statusLine_->setCursorPosition(0);
+  statusLine_->setToolTip(text);
+}
+
 void COrvalisDlg::OnEarlierWork() {
   const std::optional<QString> chosen = prompts_.chooseFolder(this);
   if (!chosen) return;
@@ -362,7 +370,7 @@ void COrvalisDlg::OnEarlierWork() {
 
 void COrvalisDlg::setEarlierWorkFolder(const std::filesystem::path& folder) {
   earlierWorkFolder_ = folder;
-  statusLine_->setText(folder.empty() ? QString() : fromUtf8(earlierWorkText(folder)));
+  showStatus(folder.empty() ? QString() : fromUtf8(earlierWorkText(folder)));
 }
 
 void COrvalisDlg::OnTemplateFiles() {
@@ -371,8 +379,7 @@ void COrvalisDlg::OnTemplateFiles() {
   if (!chosen) return;
   templatePaths_.clear();
   for (const QString& file : *chosen) templatePaths_.push_back(toPath(file));
-  statusLine_->setText(fromUtf8(templatesStatusText(templatePaths_)));
-  statusLine_->setCursorPosition(0);  // the start of a long list, not its end
+  showStatus(fromUtf8(templatesStatusText(templatePaths_)));
 }
 
 void COrvalisDlg::browseFile(const std::filesystem::path& file) {
@@ -466,7 +473,7 @@ void COrvalisDlg::cancelScan() {
   setState(afterScanStopped(state_));
   progressTimer_->stop();
   progressBar_->setValue(0);
-  statusLine_->clear();
+  showStatus(QString());
   closeIfRequested();
 }
 
@@ -478,7 +485,7 @@ void COrvalisDlg::OnScanFailed(const QString& message) {
   setState(afterScanStopped(state_));
   progressTimer_->stop();
   progressBar_->setValue(0);
-  statusLine_->clear();
+  showStatus(QString());
   prompts_.showMessage(this, message);
   closeIfRequested();
 }
@@ -517,7 +524,7 @@ void COrvalisDlg::OnScanMessage(quint32 message, qint64 wParam, qint64 lParam) {
       OnScanProgress(wParam, lParam);
       break;
     case WM_SCAN_READING:
-      statusLine_->setText(fromUtf8(readingDocumentsText(wParam, lParam)));
+      showStatus(fromUtf8(readingDocumentsText(wParam, lParam)));
       progressBar_->setRange(0, clampToInt(lParam));
       setProgressPosition(wParam);
       break;
@@ -534,18 +541,18 @@ void COrvalisDlg::OnScanSetRange(qint64, qint64 lParam) {
 void COrvalisDlg::OnScanSetPos(qint64, qint64 lParam) { setProgressPosition(lParam); }
 
 void COrvalisDlg::OnScanStarted(qint64, qint64 lParam) {
-  statusLine_->setText(fromUtf8(comparingText(0, lParam)));
+  showStatus(fromUtf8(comparingText(0, lParam)));
 }
 
 void COrvalisDlg::OnScanProgress(qint64 wParam, qint64 lParam) {
   if (wParam == lParam) {
     setState(afterScanCompleted(state_));
     // The worker wrote the count before it posted this message.
-    statusLine_->setText(setAside_.active() ? QString::fromUtf8(kAllDoneWithTemplatesText)
-                                            : fromUtf8(allDoneText(engine_.filePairsFromCache,
-                                                                   engine_.filePairsCompared)));
+    showStatus(setAside_.active()
+                   ? QString::fromUtf8(kAllDoneWithTemplatesText)
+                   : fromUtf8(allDoneText(engine_.filePairsFromCache, engine_.filePairsCompared)));
   } else {
-    statusLine_->setText(fromUtf8(comparingText(wParam, lParam)));
+    showStatus(fromUtf8(comparingText(wParam, lParam)));
   }
 }
 

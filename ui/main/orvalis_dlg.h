@@ -108,6 +108,8 @@ class COrvalisDlg : public QDialog {
   void OnBrowse();
   void OnEarlierWork();
   void showCacheWarnings();
+  // Puts `text` in the status line, its start in view.
+  void showStatus(const QString& text);
   void OnTemplateFiles();
   void OnCheck();
   void OnSeeSimilarities();
