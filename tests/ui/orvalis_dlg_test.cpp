@@ -329,6 +329,10 @@ TEST_F(MainDialogTest, EarlierWorkStaysForLaterScansAndARescanSaysWhatCameFromTh
   }
   EXPECT_TRUE(status()->text().endsWith(cache ? "5 of 5 file pairs came from the results cache."
                                               : "to see results."));
+  // The dialog widens to show it whole.
+  dialog.show();
+  EXPECT_GE(status()->contentsRect().width(),
+            status()->fontMetrics().horizontalAdvance(status()->text()));
   EXPECT_TRUE(prompts.messages.empty());
   EXPECT_TRUE(warnings.empty());
 }

@@ -14,6 +14,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -357,9 +358,15 @@ void COrvalisDlg::showCacheWarnings() {
 void COrvalisDlg::showStatus(const QString& text) {
   statusLine_->setText(text);
   // A text longer than the line shows its start, which says what it is
-  // about, and in full as a tooltip.
+  // about, and in full as a tooltip. The line asks for the room to show it
+  // whole, as far as the screen allows, and the dialog widens to give it.
   statusLine_->setCursorPosition(0);
   statusLine_->setToolTip(text);
+  const QFontMetrics metrics = statusLine_->fontMetrics();
+  const int wanted = metrics.horizontalAdvance(text) + 2 * metrics.averageCharWidth();
+  const QScreen* shownOn = screen();
+  const int widest = shownOn != nullptr ? shownOn->availableGeometry().width() * 9 / 10 : wanted;
+  statusLine_->setMinimumWidth(std::min(wanted, widest));
 }
 
 void COrvalisDlg::OnEarlierWork() {
