@@ -34,6 +34,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -149,10 +150,21 @@ int make(const fs::path& folder, const Options& options) {
   // Stretches of each file taken by a passage or a copy, so that no copy
   // overwrites another passage.
   std::vector<std::vector<std::pair<int, int>>> taken(options.files);
+  // Places are drawn until one is free. A folder too small for what it is
+  // asked to hold would draw for ever, so the generator gives up instead.
+  long refusedInARow = 0;
   const auto isFree = [&](int file, int start, int length) {
     for (const auto& [from, to] : taken[file]) {
-      if (start < to + 5 && from < start + length + 5) return false;
+      if (start < to + 5 && from < start + length + 5) {
+        if (++refusedInARow > 10'000'000) {
+          std::cerr << "make_planted_folder: no room left for the passages; ask for fewer "
+                       "passages or header pieces, or for more or longer files\n";
+          std::exit(1);
+        }
+        return false;
+      }
     }
+    refusedInARow = 0;
     return true;
   };
   std::uniform_int_distribution<int> anyFile(0, options.files - 1);
