@@ -105,7 +105,7 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
   const std::filesystem::path base = dir.path();
   const auto cwd = std::filesystem::current_path();
   // The file to run with ("folder " before a folder), "help", "version" or
-  // "error".
+  // "error"; --help and --version alone are run in the start-up tests.
   const auto parsed = [](const std::vector<std::string>& arguments) -> std::string {
     const StartRequest request = parseCommandLine(arguments);
     EXPECT_EQ(request.error.empty(), request.action != Action::kUsageError);
@@ -122,9 +122,7 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
       // Relative to the folder the program was started in.
       {{"essays/a.txt"}, (cwd / "essays/a.txt").native()},
       {{"--", "-notes.txt"}, (cwd / "-notes.txt").native()},
-      {{"--help"}, "help"},
       {{"a.txt", "-h"}, "help"},
-      {{"--version"}, "version"},
       {{"--jobs"}, "error"},
       {{"a.txt", "b.txt"}, "error"},
       {{""}, "error"},
@@ -134,7 +132,6 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
       {{(base / "sub").string() + "/"}, "folder " + (base / "sub").string()},
       {{(base / "sub" / "..").string()}, "folder " + base.string()},
       {{(base / "sub" / "a.txt").string()}, (base / "sub" / "a.txt").string()},
-      {{(base / "sub" / "b.txt").string()}, (base / "sub" / "b.txt").string()},
       {{(base / "gone").string() + "/"}, "folder " + (base / "gone").string()},
       {{"/"}, "folder /"},
   };

@@ -61,16 +61,9 @@ class MainDialogTest : public ::testing::Test {
   // and the progress bar, e.g. "Browse+ Check- See+ |All done.| 0".
   std::string seen() {
     const auto mark = [](const QPushButton* b) { return b->isEnabled() ? "+ " : "- "; };
-    return std::string("Browse")
-        .append(mark(button("Browse")))
-        .append(check()->text().toStdString())
-        .append(mark(check()))
-        .append("See")
-        .append(mark(button("See Similarities")))
-        .append("|")
-        .append(status()->text().toStdString())
-        .append("| ")
-        .append(std::to_string(progress()->value()));
+    return std::string("Browse") + mark(button("Browse")) + check()->text().toStdString() +
+           mark(check()) + "See" + mark(button("See Similarities")) + "|" +
+           status()->text().toStdString() + "| " + std::to_string(progress()->value());
   }
 
   std::vector<std::string> listedPaths() {
