@@ -96,13 +96,12 @@ TEST(FilePairs, SharesCountEachWordOfTheSignificantMatchesOnce) {
     const FilePairTable table = scan.table();
     ASSERT_EQ(table.pairs.size(), 1u) << row.what;
     const FilePairStats& pair = table.pairs[0];
-    EXPECT_EQ(pair.sharedA, row.sharedA) << row.what;
-    EXPECT_EQ(pair.sharedB, row.sharedB) << row.what;
-    EXPECT_EQ(pair.longestMatch, row.longest) << row.what;
-    EXPECT_EQ(pair.matches.size(), row.count) << row.what;
-    EXPECT_DOUBLE_EQ(pair.shareA(), static_cast<double>(row.sharedA) / 10) << row.what;
-    EXPECT_DOUBLE_EQ(pair.shareB(), static_cast<double>(row.sharedB) / 20) << row.what;
-    EXPECT_EQ(pair.group, row.count > 0 ? 1 : 0) << row.what;
+    EXPECT_EQ(std::tuple(pair.sharedA, pair.sharedB, pair.longestMatch, pair.matches.size(),
+                         pair.shareA(), pair.shareB(), pair.group),
+              std::tuple(row.sharedA, row.sharedB, row.longest, row.count,
+                         static_cast<double>(row.sharedA) / 10,
+                         static_cast<double>(row.sharedB) / 20, row.count > 0 ? 1 : 0))
+        << row.what;
   }
 }
 
@@ -116,10 +115,9 @@ TEST(FilePairs, FilesOfNoWordsHaveNoShareAndNoEvalue) {
   ASSERT_EQ(table.pairs.size(), 3u);  // (1, 0), (2, 0), (2, 1)
   for (const std::size_t at : {1u, 2u}) {
     const FilePairStats& pair = table.pairs[at];
-    EXPECT_EQ(pair.shareA(), 0.0);
-    EXPECT_TRUE(std::isnan(pair.bestEvalue));
-    EXPECT_EQ(pair.bestComparison, -1);
-    EXPECT_EQ(pair.group, 0);
+    EXPECT_EQ(
+        std::tuple(pair.shareA(), std::isnan(pair.bestEvalue), pair.bestComparison, pair.group),
+        std::tuple(0.0, true, -1, 0));
   }
   EXPECT_EQ(pairSharesText(table.pairs[0]), "100 % of f1.txt, 100 % of f0.txt");
   EXPECT_EQ(filesOf(scan.results).size(), 2u);  // the file of no words has no result

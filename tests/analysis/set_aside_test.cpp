@@ -146,33 +146,29 @@ TEST(CommonPassageWords, SetsAsideWhatMoreThanMaxFilesShareEditsIncluded) {
 }
 
 // A scan of `texts` with `templates` set aside; every file's text is kept.
-struct Scan {
-  testing::TempDir dir;
+struct Scan : testing::ScanFixture {
   std::vector<std::string> texts;
-  CompareEngine engine;
   TemplateSet templates;
   SetAsideReport report;
 
   void run(const std::vector<std::string>& fileTexts, const std::vector<std::string>& templateTexts,
            int threads = 1) {
     texts = fileTexts;
-    std::vector<std::filesystem::path> paths;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      paths.push_back(
-          dir.write(std::string("f").append(std::to_string(1000 + i)).append(".txt"), texts[i]));
-    }
-    std::vector<std::filesystem::path> templatePaths;
     for (std::size_t i = 0; i < templateTexts.size(); ++i) {
-      templatePaths.push_back(
+      report.templates.push_back(
           dir.write(std::string("t").append(std::to_string(i)).append(".tpl"), templateTexts[i]));
     }
-    ASSERT_EQ(loadTemplates(templatePaths, 1000, templates), "");
-    report.templates = templatePaths;
+    ASSERT_EQ(loadTemplates(report.templates, 1000, templates), "");
     engine.comparisonThreads = threads;
     engine.beforeComparing = [this](CompareEngine& scanned) {
       setAsideSharedText(scanned, templates, report);
     };
-    testing::runScan(engine, paths);
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const std::string& text : texts) {
+      files.emplace_back(
+          std::string("f").append(std::to_string(1000 + files.size())).append(".txt"), text);
+    }
+    scanFiles(files);
   }
 };
 
@@ -187,21 +183,20 @@ TEST(TemplateScan, TemplateTextMatchesNothingAndOffsetsStayThoseOfTheFile) {
            {join(tpl)});
   ASSERT_EQ(scan.engine.pairResults.size(), 1u);
   const PairResult& result = scan.engine.pairResults.begin()->second;
-  const std::string passage = join(copied);
+  // Where `text` stands in file `f`.
+  const auto span = [&](std::size_t f, const std::string& text) {
+    const auto at = static_cast<std::int32_t>(scan.texts[f].find(text));
+    return TextSpan{at, at + static_cast<std::int32_t>(text.size())};
+  };
   // File 1 is the first file of the pair.
-  const auto atA = static_cast<std::int32_t>(scan.texts[1].find(passage));
-  const auto atB = static_cast<std::int32_t>(scan.texts[0].find(passage));
   EXPECT_EQ(result.score, 20.0f);
-  EXPECT_EQ(std::make_pair(result.startA, result.endA),
-            std::make_pair(atA, atA + static_cast<std::int32_t>(passage.size())));
-  EXPECT_EQ(std::make_pair(result.startB, result.endB),
-            std::make_pair(atB, atB + static_cast<std::int32_t>(passage.size())));
-  EXPECT_EQ(result.consensusA, passage + " ");
+  EXPECT_EQ((TextSpan{result.startA, result.endA}), span(1, join(copied)));
+  EXPECT_EQ((TextSpan{result.startB, result.endB}), span(0, join(copied)));
+  EXPECT_EQ(result.consensusA, join(copied) + " ");
   // The template's stretch of each file, as views colour it.
   for (std::size_t f = 0; f < 2; ++f) {
-    const auto at = static_cast<std::int32_t>(scan.texts[f].find(join(tpl)));
     EXPECT_EQ(setAsideSpans(*scan.engine.fileTable.at(static_cast<std::int32_t>(f))),
-              (std::vector<TextSpan>{{at, at + static_cast<std::int32_t>(join(tpl).size())}}));
+              std::vector<TextSpan>{span(f, join(tpl))});
   }
   EXPECT_EQ(scan.report.files.at(1).templateWords, 30);
 }
@@ -256,23 +251,22 @@ TEST(SharedTextStatistics, TheSameForAnyNumberOfThreadsAndRuns) {
     Scan again;
     again.run(texts, {}, threads);
     const SignificanceModel other = significanceOfScan(again.engine, threads);
-    EXPECT_EQ(other.lambda, one.lambda) << threads << " threads";
-    EXPECT_EQ(other.k, one.k) << threads << " threads";
-    EXPECT_EQ(other.note, one.note) << threads << " threads";
+    EXPECT_EQ(std::tuple(other.lambda, other.k, other.note),
+              std::tuple(one.lambda, one.k, one.note))
+        << threads << " threads";
   }
 }
 
 TEST(PlausibleModel, FallsBackToTheFixedValuesOutsideTheMeasuredRangeAndSaysSo) {
-  struct Case {
-    double lambda;
-    bool kept;
-  };
-  for (const Case c : {Case{kLowestPlausibleLambda, true}, Case{2.0, true},
-                       Case{kHighestPlausibleLambda, true}, Case{0.05, false}, Case{9.4, false}}) {
-    const SignificanceModel model = plausibleModel({c.lambda, 0.01, 1000, 900});
-    EXPECT_EQ(model.lambda, c.kept ? c.lambda : kFixedLambda) << c.lambda;
-    EXPECT_EQ(model.usesFixedValues(), !c.kept) << c.lambda;
-    EXPECT_EQ(model.noteText().empty(), c.kept) << c.lambda;
+  for (const auto& [lambda, kept] : {std::pair{kLowestPlausibleLambda, true},
+                                     {2.0, true},
+                                     {kHighestPlausibleLambda, true},
+                                     {0.05, false},
+                                     {9.4, false}}) {
+    const SignificanceModel model = plausibleModel({lambda, 0.01, 1000, 900});
+    EXPECT_EQ(std::tuple(model.lambda, model.usesFixedValues(), model.noteText().empty()),
+              std::tuple(kept ? lambda : kFixedLambda, !kept, kept))
+        << lambda;
   }
 }
 
