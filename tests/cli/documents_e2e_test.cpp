@@ -34,8 +34,8 @@ TEST(DocumentsScan, ComparesMixedFormatsByTheirText) {
   for (const char* name : {"essay.docx", "essay.odt", "essay.pdf", "essay.rtf"}) {
     std::filesystem::copy_file(kFixtures / name, dir.path() / name);
   }
-  const ScanRun run =
-      scan(dir, {"--json", "--all", "essay.docx", "essay.pdf", "essay.odt", "essay.rtf"});
+  const ScanRun run = scan(dir, {"--json", "--all", "--html", "page.html", "essay.docx",
+                                 "essay.pdf", "essay.odt", "essay.rtf"});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   for (const char* file :
@@ -51,6 +51,13 @@ TEST(DocumentsScan, ComparesMixedFormatsByTheirText) {
                          R"("endB": 802, "score": 144,)"),
             std::string::npos)
       << run.out;
+  // The page shows each document by its text, read again through its reader.
+  const std::string page = contents(dir.path() / "page.html");
+  for (const char* file : {"file-0", "file-1", "file-2", "file-3"}) {
+    const auto section = page.find(std::string("<section id=\"") + file + "\">");
+    EXPECT_LT(page.find("Why libraries still matter", section), page.find("</section>", section))
+        << file;
+  }
 }
 
 TEST(DocumentsScan, WarnsAboutAHostileDocumentAndGoesOn) {
