@@ -135,24 +135,6 @@ TEST_F(ResultsWindow, ChoosingLinesInTurnLoadsEachViewsFileOnceAndMovesItsSelect
   EXPECT_EQ(prompts.messages.size(), 1u);
 }
 
-TEST_F(ResultsWindow, SelectedTextIsExactlyTheMatchedWords) {
-  // Two files sharing a passage, and the passage as each view shows it.
-  const std::tuple<const char*, std::string, std::string, QString> cases[] = {
-      {"Windows line breaks", "Alpha zebra\r\nshared words here\r\nof the passage\r\nomega\r\n",
-       "beta shared words here\r\nof the passage yak\r\n", "shared words here\nof the passage"},
-      {"UTF-8", "début Köln café 😀 naïve façade fin", "autre café 😀 naïve façade rien",
-       "café 😀 naïve façade"},
-  };
-  for (const auto& [what, first, second, passage] : cases) {
-    SCOPED_TRACE(what);
-    scanFiles({{std::string(what) + "x.txt", first}, {std::string(what) + "y.txt", second}});
-    open(engine.pairResults);
-    choose(0);
-    EXPECT_EQ(std::pair(selected(upper()), selected(lower())), std::pair(passage, passage));
-  }
-  EXPECT_TRUE(prompts.messages.empty());
-}
-
 TEST_F(ResultsWindow, FileThatCannotBeShownIsReportedOnceAndTheViewKeepsItsText) {
   scanFiles(kThreeFiles);
   open(engine.pairResults);
