@@ -39,6 +39,8 @@ struct RecordingTarget : ScanTarget {
     if (id == WM_SCAN_PROGRESS) messages += std::to_string(wParam) + "/";
     messages += std::to_string(lParam);
     if (id == WM_SCAN_SET_POS && lParam > 0) ++comparisonsReported;
+    if (id == WM_SCAN_STARTED) announced = lParam;
+    if (id == WM_SCAN_PROGRESS) ++done;
     if (onComparison && id == WM_SCAN_SET_POS && lParam > 0) onComparison(comparisonsReported);
   }
   void filesUnreadable(const std::vector<UnreadableFile>& files) override {
@@ -53,6 +55,7 @@ struct RecordingTarget : ScanTarget {
 
   std::function<void(int)> onComparison;  // runs on the worker thread
   int comparisonsReported = 0;
+  std::int64_t announced = -1, done = 0;  // file pairs
   std::string messages;
   std::vector<std::string> notices;
   std::vector<std::vector<UnreadableFile>> unreadable;
@@ -309,17 +312,6 @@ TEST(ScanMemoryEstimate, WordsCountWithTheirRecordsAndLongWordsWithTheirText) {
 }
 
 // Which file pairs a scan compares when some files are earlier work.
-struct PairCounter : ScanTarget {
-  void post(std::uint32_t message, std::int64_t, std::int64_t lParam) override {
-    if (message == WM_SCAN_STARTED) announced = lParam;
-    if (message == WM_SCAN_PROGRESS) ++done;
-  }
-  void filesUnreadable(const std::vector<UnreadableFile>&) override {}
-  void scanFailed(const std::string&) override {}
-  void showNotice(const std::string&) override {}
-  std::int64_t announced = -1, done = 0;
-};
-
 // `count` files of 4 to 15 words from a vocabulary of 8, so that pairs match
 // in stretches of every length.
 std::vector<std::filesystem::path> writeFiles(const testing::TempDir& dir, const char* prefix,
@@ -336,7 +328,8 @@ std::vector<std::filesystem::path> writeFiles(const testing::TempDir& dir, const
 
 // Every result in comparison order, with its files' indices and score bits.
 std::vector<std::string> scan(CompareEngine& engine, std::vector<std::filesystem::path> paths,
-                              std::vector<std::filesystem::path> earlier, PairCounter& counter) {
+                              std::vector<std::filesystem::path> earlier,
+                              RecordingTarget& counter) {
   testing::runScan(engine, std::move(paths), &counter, std::move(earlier));
   std::vector<std::string> results;
   for (const auto& [number, r] : engine.pairResults) {
@@ -361,7 +354,7 @@ TEST(EarlierWork, ComparesEveryPairWithANewFileAndGivesTheFullScansResultsForThe
   whole.comparisonThreads = 2;
   std::vector<std::filesystem::path> all = fresh;
   all.insert(all.end(), earlier.begin(), earlier.end());
-  PairCounter fullCounter;
+  RecordingTarget fullCounter;
   const auto full = scan(whole, all, {}, fullCounter);
   EXPECT_EQ(fullCounter.announced, 230 * 229 / 2);
   std::vector<std::string> kept;
@@ -374,7 +367,7 @@ TEST(EarlierWork, ComparesEveryPairWithANewFileAndGivesTheFullScansResultsForThe
   for (const int threads : {1, 2}) {
     CompareEngine engine;
     engine.comparisonThreads = threads;
-    PairCounter counter;
+    RecordingTarget counter;
     const auto part = scan(engine, fresh, earlier, counter);
     EXPECT_EQ(counter.announced, 30 * 229 - 30 * 29 / 2);
     EXPECT_EQ(counter.done, 30 * 229 - 30 * 29 / 2);
