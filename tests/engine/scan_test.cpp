@@ -17,6 +17,7 @@
 
 #include "engine/memory.h"
 #include "engine/text.h"
+#include "engine/text_source.h"
 #include "tests/support/scan_fixture.h"
 
 namespace orvalis {
@@ -171,6 +172,32 @@ TEST_F(ScanTest, CancelAfterAComparisonKeepsExactlyTheResultsSoFar) {
   engine.running = true;
   engine.clearScan();
   EXPECT_EQ(scanWorker(engine), 1);  // a complete scan ends with 1
+}
+
+// Files named *.doc are read by a text source, on the scan's threads, and read
+// again through it for views: "bad.doc" cannot be read, the others give the
+// words below.
+TEST_F(ScanTest, DocumentsAreComparedByTheTextTheirSourceGives) {
+  struct : TextSource {
+    std::optional<SourceText> read(const std::filesystem::path& path) const override {
+      if (path.extension() != ".doc") return std::nullopt;
+      SourceText text;
+      text.format = "doc";
+      text.text = "one two\nthree four five";
+      if (path.stem() == "bad") text.error = "it is damaged";
+      return text;
+    }
+  } source;
+  engine.textSource = &source;
+  engine.comparisonThreads = 3;
+  scanFiles({{"plain.txt", "one two three four five\r\n"}, {"a.doc", "PK"}, {"bad.doc", "x"}});
+  EXPECT_EQ(engine.pairResults.at(0).score, 5.0f);  // a.doc against plain.txt
+  EXPECT_EQ(engine.fileTable.at(1)->format, "doc");
+  std::string text;
+  EXPECT_FALSE(readEntryText(*engine.fileTable.at(1), text));
+  EXPECT_EQ(text, "one two\nthree four five");
+  EXPECT_EQ(readEntryText(*engine.fileTable.at(2), text).message, "it is damaged");
+  EXPECT_TRUE(engine.fileTable.at(2)->groups.empty());
 }
 
 TEST_F(ScanTest, SecondScanDiscardsTheFirstEvenWhenCancelledAtOnce) {
