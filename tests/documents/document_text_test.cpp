@@ -30,10 +30,7 @@ namespace orvalis::documents {
 namespace {
 
 TEST(TextBuilder, KeepsWordsAndDropsWhatIsNotText) {
-  struct Case {
-    const char* input;
-    const char* text;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"of\xEF\xAC\x81"
        "ce \xEF\xAC\x80\xEF\xAC\x82\xEF\xAC\x83\xEF\xAC\x84\xEF\xAC\x85\xEF\xAC\x86",
        "office ffflffifflstst"},           // ligatures U+FB00-FB06
@@ -49,10 +46,10 @@ TEST(TextBuilder, KeepsWordsAndDropsWhatIsNotText) {
        "bad\xEF\xBF\xBD"
        "byte"},  // invalid UTF-8
   };
-  for (const Case& c : cases) {
+  for (const auto& [input, text] : cases) {
     TextBuilder builder(1000);
-    builder.append(c.input);
-    EXPECT_EQ(builder.finish(), c.text) << c.input;
+    builder.append(input);
+    EXPECT_EQ(builder.finish(), text) << input;
   }
 }
 
@@ -73,10 +70,7 @@ TEST(Detect, ChoosesByFirstBytes) {
 // The body, notes, tables and tracked changes of a whole file are read in the
 // fixtures test; these are the constructs it lacks.
 TEST(RtfReader, GivesTheTextOfWhatIsShownAndDropsTheRest) {
-  struct Case {
-    const char* rtf;
-    const char* text;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {R"({\rtf1 {\field{\*\fldinst PAGE }{\fldrslt 7}} {\*\unknown x}{\header h}y})", "7 y"},
       {R"({\rtf1 caf\'e9 \u8217?s \uc2\u8220\'93\'93x \uc1\u-10179?\u-8702?})",
        "caf\xC3\xA9 \xE2\x80\x99s \xE2\x80\x9Cx \xF0\x9F\x98\x82"},
@@ -84,10 +78,9 @@ TEST(RtfReader, GivesTheTextOfWhatIsShownAndDropsTheRest) {
       {R"({\rtf1 {\pntext 1.}{\*\listtext 2.}{\pict 0a0b}{\shp{\*\shpinst{\sp{\sn a}}{\shptxt box}}{\shprslt box}}})",
        "box"},
   };
-  for (const Case& c : cases) {
-    const DocumentText read = readRtf(c.rtf);
-    EXPECT_EQ(read.error, "") << c.rtf;
-    EXPECT_EQ(read.text, c.text) << c.rtf;
+  for (const auto& [rtf, text] : cases) {
+    const DocumentText read = readRtf(rtf);
+    EXPECT_EQ(std::pair(read.error, read.text), std::pair(std::string(), std::string(text))) << rtf;
   }
 }
 
@@ -159,21 +152,17 @@ TEST(ChildProcess, IsStoppedAtItsLimits) {
   limits.memory = std::uint64_t{256} << 20;
   limits.output = 1000;
   const std::filesystem::path sh = "/bin/sh";
-  struct Case {
-    const char* script;
-    Outcome outcome;
-  } cases[] = {
+  const std::pair<const char*, Outcome> cases[] = {
       {"sleep 5", Outcome::kTimedOut},
       {"exec 1>&- 2>&-; sleep 5", Outcome::kTimedOut},  // closed its output, still runs
       {"yes", Outcome::kTooMuchOutput},
       {"kill -SEGV $$", Outcome::kSignalled},
       {"echo hello; exit 3", Outcome::kExited},
   };
-  for (const Case& c : cases) {
+  for (const auto& [script, outcome] : cases) {
     const auto start = std::chrono::steady_clock::now();
-    const ChildResult run = runChild(sh, {"-c", c.script}, limits);
-    EXPECT_EQ(run.outcome, c.outcome) << c.script;
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << c.script;
+    EXPECT_EQ(runChild(sh, {"-c", script}, limits).outcome, outcome) << script;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3)) << script;
   }
   const ChildResult run = runChild(sh, {"-c", "echo hello; exit 3"}, limits);
   EXPECT_EQ(run.output, "hello\n");
@@ -273,10 +262,7 @@ std::string word(const std::string& body) {
 
 // Notes, text boxes and fields of a whole file are read in the fixtures test.
 TEST(WordReader, GivesTheBodyInReadingOrder) {
-  struct Case {
-    std::string body;
-    const char* text;
-  } cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       // A word split across formatting runs is one word.
       {"<w:p><w:r><w:t>pla</w:t></w:r><w:r><w:rPr><w:b/></w:rPr><w:t>giarism</w:t></w:r></w:p>",
        "plagiarism"},
@@ -295,10 +281,10 @@ TEST(WordReader, GivesTheBodyInReadingOrder) {
        "<w:t>z</w:t><w:softHyphen/><w:t>z</w:t></w:r></w:p>",
        "c1\nc2\nx y\nzz"},
   };
-  for (const Case& c : cases) {
-    const DocumentText read = readWordXml(word(c.body), {}, {});
-    EXPECT_EQ(read.error, "") << c.body;
-    EXPECT_EQ(read.text, c.text) << c.body;
+  for (const auto& [body, text] : cases) {
+    const DocumentText read = readWordXml(word(body), {}, {});
+    EXPECT_EQ(std::pair(read.error, read.text), std::pair(std::string(), std::string(text)))
+        << body;
   }
 }
 
