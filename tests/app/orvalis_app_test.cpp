@@ -16,6 +16,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/about_dlg.h"
@@ -146,11 +147,6 @@ CSplashWnd* waitForSplash() {
              : nullptr;
 }
 
-bool checkEnabled(const COrvalisDlg& dialog) {
-  const auto* check = dialog.findChild<QPushButton*>(QStringLiteral("checkButton"));
-  return check != nullptr && check->isEnabled();
-}
-
 TEST(StartUp, SplashShowsCentredOverTheDialogForItsTimeWhateverTheUserDoes) {
   ShellDriver driver;
   QElapsedTimer sinceStart;
@@ -203,7 +199,7 @@ TEST(StartUp, FileArgumentStartsWithItsFolderListedOrAMessageBeforeTheSplash) {
       splash = waitForSplash();
       ASSERT_TRUE(splash);
       listed = dialog.filePaths();
-      ready = checkEnabled(dialog);
+      ready = dialog.findChild<QPushButton*>(QStringLiteral("checkButton"))->isEnabled();
       dialog.close();
     });
     EXPECT_EQ(std::tuple(run.status, splash.isNull(), CSplashWnd::activeSplash),
@@ -227,25 +223,19 @@ TEST(StartUp, FileArgumentStartsWithItsFolderListedOrAMessageBeforeTheSplash) {
 }
 
 TEST(StartUp, HelpVersionAndWrongArgumentsPrintWithoutOpeningTheDialog) {
-  struct Case {
-    std::vector<std::string> arguments;
-    int status;
-    const char* out;  // the start of what goes to standard output
-    const char* err;  // ... and to standard error
+  // The arguments, the exit status, and the start of the output and the errors.
+  const std::tuple<std::string, int, const char*, const char*> cases[] = {
+      {"--help", 0, "Usage: orvalis [FILE]", ""},
+      {"--version", 0, "Orvalis Version 1.1\n", ""},
+      {"--frobnicate", 2, "", "orvalis: unknown option '--frobnicate'"},
   };
-  const Case cases[] = {
-      {{"--help"}, 0, "Usage: orvalis [FILE]", ""},
-      {{"--version"}, 0, "Orvalis Version 1.1\n", ""},
-      {{"--frobnicate"}, 2, "", "orvalis: unknown option '--frobnicate'"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments.front());
+  for (const auto& [argument, status, out, err] : cases) {
+    SCOPED_TRACE(argument);
     ShellDriver driver;
-    const ProgramRun run = driver.run(c.arguments, [](COrvalisDlg& dialog) { dialog.reject(); });
-    EXPECT_FALSE(run.dialogShown);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_TRUE(run.out.starts_with(c.out)) << run.out;
-    EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
+    const ProgramRun run = driver.run({argument}, [](COrvalisDlg& dialog) { dialog.reject(); });
+    EXPECT_EQ(std::pair(run.dialogShown, run.status), std::pair(false, status));
+    EXPECT_TRUE(run.out.starts_with(out)) << run.out;
+    EXPECT_TRUE(run.err.starts_with(err)) << run.err;
   }
 }
 

@@ -255,13 +255,11 @@ TEST_F(OrvalisScan, ExitStatusTellsSuccessTooFewFilesAndFailures) {
   EXPECT_EQ(outcome({"--html=none/r.html", "x.txt"}),
             "1 No suspicious files found.\n|"
             "error: cannot write none/r.html: No such file or directory\n");
-  EXPECT_TRUE(
-      run({"--json", "one.txt", "empty.md"})
-          .out.ends_with("\"threshold\": null,\n  \"significance\": {\"lambda\": 2.58, \"K\": "
-                         "0.0042, \"comparisons\": 0, \"fitted\": 0, \"note\": \"Too few "
-                         "comparisons to fit the statistics of chance matches: E-values use fixed "
-                         "values measured on English text.\"},\n  \"results\": [],\n  "
-                         "\"listed\": []\n}\n"));
+  // No comparison: no threshold, and nothing to list.
+  const std::string none = run({"--json", "one.txt", "empty.md"}).out;
+  EXPECT_NE(none.find("\n  \"threshold\": null,\n"), std::string::npos) << none;
+  EXPECT_NE(none.find("\"comparisons\": 0, \"fitted\": 0,"), std::string::npos) << none;
+  EXPECT_TRUE(none.ends_with("\n  \"results\": [],\n  \"listed\": []\n}\n")) << none;
 }
 
 // A file too large to read, and a scan too large for the memory it may use,

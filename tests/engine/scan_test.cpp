@@ -85,12 +85,6 @@ class ScanTest : public ::testing::Test, protected testing::ScanFixture {
     return pairs;
   }
 
-  std::vector<std::filesystem::path> numberedFiles(int files, const std::string& text) {
-    std::vector<std::filesystem::path> written;
-    for (int i = 0; i < files; ++i) written.push_back(dir.write(numberedName(i), text));
-    return written;
-  }
-
   RecordingTarget target;
 };
 
@@ -142,7 +136,9 @@ TEST_F(ScanTest, ComparesEveryGroupPairOfEveryFilePairInOrder) {
 }
 
 TEST_F(ScanTest, CancelAfterAComparisonKeepsExactlyTheResultsSoFar) {
-  const auto files = numberedFiles(4, numberedWords(30));
+  std::vector<std::filesystem::path> files;
+  for (std::size_t i = 0; i < 4; ++i)
+    files.push_back(dir.write(numberedName(i), numberedWords(30)));
   engine.groupSize = 11;  // three groups a file: nine comparisons a file pair
   for (const int cancelAfter : {1, 10}) {
     SCOPED_TRACE("cancel after " + std::to_string(cancelAfter));
