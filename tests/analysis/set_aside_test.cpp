@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analysis/shared_text_statistics.h"
@@ -55,12 +56,6 @@ std::vector<int> range(int from, int to) {
   return out;
 }
 
-struct TemplateCase {
-  const char* name;
-  std::vector<std::string> text;
-  std::vector<int> expected;  // the words set aside
-};
-
 TEST(TemplateWords, FindsTheTemplateInEveryPieceWithItsEditsAndNothingElse) {
   const auto tpl = words("t", 40);
   const auto piece1 = std::vector<std::string>(tpl.begin(), tpl.begin() + 20);
@@ -70,7 +65,8 @@ TEST(TemplateWords, FindsTheTemplateInEveryPieceWithItsEditsAndNothingElse) {
   auto edited2 = piece2;
   edited2.insert(edited2.begin() + 7, "extra");  // a word inserted
   const auto filler = words("f", 30);
-  const std::vector<TemplateCase> cases = {
+  // What a file holds, and the words of it set aside.
+  const std::vector<std::tuple<const char*, std::vector<std::string>, std::vector<int>>> cases = {
       {"whole in the middle", words("a", 15) + tpl + filler, range(15, 55)},
       {"two pieces apart, reversed", words("a", 10) + piece2 + filler + piece1,
        range(10, 30) + range(60, 80)},
@@ -82,23 +78,16 @@ TEST(TemplateWords, FindsTheTemplateInEveryPieceWithItsEditsAndNothingElse) {
   };
   TemplateSet templates;
   templates.files.push_back(entryOf(join(tpl)));
-  for (const TemplateCase& c : cases) {
-    auto file = entryOf(join(c.text));
+  for (const auto& [name, text, expected] : cases) {
+    auto file = entryOf(join(text));
     std::vector<WordGroup*> groups;
     for (auto& [number, group] : file->groups) groups.push_back(group.get());
     for (auto& [number, group] : templates.files[0]->groups) groups.push_back(group.get());
     giveWordIds(groups);
     AlignWorkspace workspace;
-    EXPECT_EQ(flagged(templateWords(*file, templates, {}, workspace)), c.expected) << c.name;
+    EXPECT_EQ(flagged(templateWords(*file, templates, {}, workspace)), expected) << name;
   }
 }
-
-struct CommonCase {
-  const char* name;
-  std::vector<std::vector<std::string>> files;
-  std::int32_t maxFiles;
-  std::vector<std::vector<int>> expected;
-};
 
 TEST(CommonPassageWords, SetsAsideWhatMoreThanMaxFilesShareEditsIncluded) {
   const auto shared = words("s", 16);
@@ -109,38 +98,41 @@ TEST(CommonPassageWords, SetsAsideWhatMoreThanMaxFilesShareEditsIncluded) {
   const auto own = [](int n) {
     return words(std::string("o").append(std::to_string(n)).append("_"), 12);
   };
-  const std::vector<CommonCase> cases = {
-      {"in three files, at most two allowed",
-       {own(0) + shared, shared + own(1), own(2) + shared},
-       2,
-       {range(12, 28), range(0, 16), range(12, 28)}},
-      {"in three files, three allowed",
-       {own(0) + shared, shared + own(1), own(2) + shared},
-       3,
-       {{}, {}, {}}},
-      {"an edit in the middle and one near the end",
-       {own(0) + shared, shared + own(1), own(2) + shared, editedMiddle + own(3),
-        own(4) + editedEnd},
-       2,
-       {range(12, 28), range(0, 16), range(12, 28), range(0, 16), range(12, 28)}},
-      {"seven words in a row are no passage",
-       {std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(0),
-        std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(1),
-        std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(2)},
-       1,
-       {{}, {}, {}}},
-  };
-  for (const CommonCase& c : cases) {
+  // The files, how many may share a passage, and the words of each set aside.
+  const std::vector<std::tuple<const char*, std::vector<std::vector<std::string>>, std::int32_t,
+                               std::vector<std::vector<int>>>>
+      cases = {
+          {"in three files, at most two allowed",
+           {own(0) + shared, shared + own(1), own(2) + shared},
+           2,
+           {range(12, 28), range(0, 16), range(12, 28)}},
+          {"in three files, three allowed",
+           {own(0) + shared, shared + own(1), own(2) + shared},
+           3,
+           {{}, {}, {}}},
+          {"an edit in the middle and one near the end",
+           {own(0) + shared, shared + own(1), own(2) + shared, editedMiddle + own(3),
+            own(4) + editedEnd},
+           2,
+           {range(12, 28), range(0, 16), range(12, 28), range(0, 16), range(12, 28)}},
+          {"seven words in a row are no passage",
+           {std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(0),
+            std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(1),
+            std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(2)},
+           1,
+           {{}, {}, {}}},
+      };
+  for (const auto& [name, texts, maxFiles, expected] : cases) {
     std::vector<std::unique_ptr<FileEntry>> entries;
     std::vector<const FileEntry*> files;
-    for (const auto& text : c.files) {
+    for (const auto& text : texts) {
       entries.push_back(entryOf(join(text)));
       files.push_back(entries.back().get());
     }
-    const auto result = commonPassageWords(files, c.maxFiles);
-    ASSERT_EQ(result.size(), c.expected.size()) << c.name;
+    const auto result = commonPassageWords(files, maxFiles);
+    ASSERT_EQ(result.size(), expected.size()) << name;
     for (std::size_t f = 0; f < result.size(); ++f) {
-      EXPECT_EQ(flagged(result[f]), c.expected[f]) << c.name << ", file " << f;
+      EXPECT_EQ(flagged(result[f]), expected[f]) << name << ", file " << f;
     }
   }
 }

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <tuple>
 
 #include "analysis/result_listing.h"
 #include "engine/comparison_cache.h"
@@ -74,24 +75,21 @@ TEST(ScanRecords, RangesGoThroughBytesBitForBitAndNothingElseDecodes) {
 }
 
 TEST(ScanRecords, RangesHoldTheirCellsAndStopAtPairsDone) {
-  struct Case {
-    std::vector<std::uint64_t> cells;
-    std::vector<bool> done;
-    std::uint64_t target;
-    std::vector<PairRange> expected;
-  };
-  const Case cases[] = {
-      {{}, {}, 10, {}},
-      {{5, 5, 5, 5, 5}, {false, false, false, false, false}, 10, {{0, 2}, {2, 4}, {4, 5}}},
-      {{5, 5, 5, 5, 5}, {false, false, false, false, false}, 11, {{0, 3}, {3, 5}}},
-      {{30, 1, 1}, {false, false, false}, 10, {{0, 1}, {1, 3}}},
-      {{1, 1, 1, 1, 1}, {false, true, false, false, true}, 100, {{0, 1}, {2, 4}}},
-      {{1, 1}, {true, true}, 100, {}},
-  };
-  for (const Case& c : cases) {
+  // Each pair's cells, the pairs done, the cells a range aims at, the ranges.
+  const std::tuple<std::vector<std::uint64_t>, std::vector<bool>, std::uint64_t,
+                   std::vector<PairRange>>
+      cases[] = {
+          {{}, {}, 10, {}},
+          {{5, 5, 5, 5, 5}, {false, false, false, false, false}, 10, {{0, 2}, {2, 4}, {4, 5}}},
+          {{5, 5, 5, 5, 5}, {false, false, false, false, false}, 11, {{0, 3}, {3, 5}}},
+          {{30, 1, 1}, {false, false, false}, 10, {{0, 1}, {1, 3}}},
+          {{1, 1, 1, 1, 1}, {false, true, false, false, true}, 100, {{0, 1}, {2, 4}}},
+          {{1, 1}, {true, true}, 100, {}},
+      };
+  for (const auto& [cells, done, target, expected] : cases) {
     std::vector<WorkPair> pairs;
-    for (const std::uint64_t cells : c.cells) pairs.push_back({nullptr, nullptr, cells});
-    EXPECT_EQ(splitRanges(pairs, c.done, c.target), c.expected) << c.target;
+    for (const std::uint64_t count : cells) pairs.push_back({nullptr, nullptr, count});
+    EXPECT_EQ(splitRanges(pairs, done, target), expected) << target;
   }
 }
 

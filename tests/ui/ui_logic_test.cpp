@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "engine/encoding.h"
@@ -120,12 +121,8 @@ TEST(DialogTexts, UnreadableFilesAreListedInOneMessage) {
 }
 
 TEST(CappedListLine, SaysWhatTheListLeavesOutAndHowToSeeTheRest) {
-  struct Case {
-    bool showAll, strongestFirst;
-    std::size_t shown, total;
-    const char* line;
-  };
-  const Case cases[] = {
+  // Show all, strongest first, lines shown and in all, the line.
+  const std::tuple<bool, bool, std::size_t, std::size_t, const char*> cases[] = {
       {false, false, 200, 200, ""},
       {false, false, 200, 701,
        "200 of 701 results above the threshold shown, in scan order. Tick \"Strongest first\" to "
@@ -140,9 +137,8 @@ TEST(CappedListLine, SaysWhatTheListLeavesOutAndHowToSeeTheRest) {
        "200 of 9870 results shown, strongest first. orvalis-scan --all --max-evalue 0.01 --json "
        "lists every result."},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(cappedListLine({c.shown, c.total}, windowListingRule(c.showAll, c.strongestFirst)),
-              c.line);
+  for (const auto& [showAll, strongestFirst, shown, total, line] : cases) {
+    EXPECT_EQ(cappedListLine({shown, total}, windowListingRule(showAll, strongestFirst)), line);
   }
 }
 
