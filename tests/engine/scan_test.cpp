@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "engine/memory.h"
@@ -559,17 +560,11 @@ Ids join(std::initializer_list<Ids> parts) {
   return words;
 }
 
-// Two files share `a` (in the first, between filler) and `b` in the second.
-struct SharedCase {
-  const char* name;
-  Ids a;
-  Ids b;
-  bool kept;
-};
-
 TEST(SeedIndex, KeepsAGroupPairWhenItsExtendedSeedsScoreEnough) {
   const Ids seven = {1, 2, 3, 4, 5, 6, 7};
-  const std::vector<SharedCase> cases = {
+  // Two files share `a` (in the first, between filler) and `b` in the second;
+  // whether their group pair is kept.
+  const std::vector<std::tuple<const char*, Ids, Ids, bool>> cases = {
       {"seven words in a row", seven, seven, true},
       {"six words in a row", {1, 2, 3, 4, 5, 6}, {1, 2, 3, 4, 5, 6}, false},
       // 4 + 4 words across one changed word: 8 - 0.33, one ungapped stretch.
@@ -595,14 +590,14 @@ TEST(SeedIndex, KeepsAGroupPairWhenItsExtendedSeedsScoreEnough) {
       {"twelve other words between", join({{1, 2, 3, 4, 5}, filler(12), {6, 7, 8, 9, 10}}),
        join({{1, 2, 3, 4, 5}, filler(12), {6, 7, 8, 9, 10}}), false},
   };
-  for (const SharedCase& c : cases) {
+  for (const auto& [name, a, b, kept] : cases) {
     Folder folder;
-    folder.add({join({filler(40), c.a, filler(40)})});
-    folder.add({join({filler(30), c.b, filler(50)})});
-    const auto kept = folder.kept();
-    EXPECT_EQ(kept.size(), c.kept ? 1u : 0u) << c.name;
-    if (c.kept && kept.size() == 1) {
-      EXPECT_EQ(kept[0], (GroupPairIndex{1, 0, 0, 0})) << c.name;
+    folder.add({join({filler(40), a, filler(40)})});
+    folder.add({join({filler(30), b, filler(50)})});
+    const auto found = folder.kept();
+    EXPECT_EQ(found.size(), kept ? 1u : 0u) << name;
+    if (kept && found.size() == 1) {
+      EXPECT_EQ(found[0], (GroupPairIndex{1, 0, 0, 0})) << name;
     }
   }
 }
@@ -647,24 +642,20 @@ TEST(SeedIndex, AMatchAtAGroupsEdgeKeepsTheNeighbouringGroupPair) {
   // second: neither part alone scores enough.
   const Ids first = {1, 2, 3, 4, 5};
   const Ids second = {6, 7, 8, 9, 10};
-  struct EdgeCase {
-    std::size_t after;   // words after the first five in group 0
-    std::size_t before;  // words before the second five in group 1
-    std::vector<GroupPairIndex> expected;
-  };
-  const std::vector<EdgeCase> cases = {
+  // Words after the first five in group 0, before the second five in group 1.
+  const std::vector<std::tuple<std::size_t, std::size_t, std::vector<GroupPairIndex>>> cases = {
       {0, 0, {{1, 0, 0, 0}, {1, 0, 1, 0}}},
       {2, 2, {{1, 0, 0, 0}, {1, 0, 1, 0}}},
       {3, 0, {{1, 0, 0, 0}}},
       {0, 3, {{1, 0, 1, 0}}},
       {3, 3, {}},
   };
-  for (const EdgeCase& c : cases) {
+  for (const auto& [after, before, expected] : cases) {
     Folder folder;
     folder.add({join({filler(60), first, second, filler(60)})});
     folder.add(
-        {join({filler(60), first, filler(c.after)}), join({filler(c.before), second, filler(60)})});
-    EXPECT_EQ(folder.kept(), c.expected) << c.after << " words after, " << c.before << " before";
+        {join({filler(60), first, filler(after)}), join({filler(before), second, filler(60)})});
+    EXPECT_EQ(folder.kept(), expected) << after << " words after, " << before << " before";
   }
 }
 
