@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -121,23 +122,20 @@ TEST(DocumentFixtures, GiveTheWordsOfThePlainText) {
   pdfPlain.replace(pdfPlain.find("The author"), 0, "2 ");
 
   const DocumentTextSource source;
-  struct Case {
-    const char* file;
-    bool built;
-    const std::string& plain;
-  } cases[] = {{"essay.docx", ORVALIS_READ_OFFICE != 0, plain},
-               {"essay.odt", ORVALIS_READ_OFFICE != 0, plain},
-               {"essay.rtf", ORVALIS_READ_RTF != 0, plain},
-               {"essay.pdf", ORVALIS_READ_PDF != 0, pdfPlain}};
-  for (const Case& c : cases) {
-    const std::optional<SourceText> read = source.read(kFixtures / c.file);
-    ASSERT_TRUE(read.has_value()) << c.file;
-    if (!c.built) {
+  const std::tuple<const char*, bool, const std::string&> cases[] = {
+      {"essay.docx", ORVALIS_READ_OFFICE != 0, plain},
+      {"essay.odt", ORVALIS_READ_OFFICE != 0, plain},
+      {"essay.rtf", ORVALIS_READ_RTF != 0, plain},
+      {"essay.pdf", ORVALIS_READ_PDF != 0, pdfPlain}};
+  for (const auto& [file, built, text] : cases) {
+    const std::optional<SourceText> read = source.read(kFixtures / file);
+    ASSERT_TRUE(read.has_value()) << file;
+    if (!built) {
       EXPECT_NE(read->error.find("this build of Orvalis cannot read"), std::string::npos);
       continue;
     }
-    EXPECT_EQ(read->error, "") << c.file;
-    EXPECT_EQ(wordsOf(read->text), wordsOf(c.plain)) << c.file;
+    EXPECT_EQ(read->error, "") << file;
+    EXPECT_EQ(wordsOf(read->text), wordsOf(text)) << file;
   }
   EXPECT_FALSE(source.read(kFixtures / "essay.txt").has_value());
 }
@@ -179,13 +177,8 @@ TEST(PdfReader, SaysWhyAPdfGaveNoText) {
   DocumentLimits limits;
   limits.childTime = std::chrono::milliseconds(2000);
   ChildResult run;
-  struct Case {
-    Outcome outcome;
-    int status;
-    const char* errors;
-    const char* output;
-    const char* reason;
-  } cases[] = {
+  // How pdftotext ended, its status, errors and output; the reason given.
+  const std::tuple<Outcome, int, const char*, const char*, const char*> cases[] = {
       {Outcome::kTimedOut, 0, "", "", "pdftotext took longer than 2 s to read it and was stopped"},
       {Outcome::kExited, 1, "Command Line Error: Incorrect password", "",
        "it is protected by a password"},
@@ -194,12 +187,12 @@ TEST(PdfReader, SaysWhyAPdfGaveNoText) {
        "ce\n",
        ""},
   };
-  for (const Case& c : cases) {
-    run.outcome = c.outcome;
-    run.exitStatus = c.status;
-    run.errors = c.errors;
-    run.output = c.output;
-    EXPECT_EQ(pdfTextOf(run, limits).error, c.reason) << c.reason;
+  for (const auto& [outcome, status, errors, output, reason] : cases) {
+    run.outcome = outcome;
+    run.exitStatus = status;
+    run.errors = errors;
+    run.output = output;
+    EXPECT_EQ(pdfTextOf(run, limits).error, reason) << reason;
   }
   EXPECT_EQ(pdfTextOf(run, limits).text, "office");
 }
@@ -329,11 +322,7 @@ TEST(ZipDocuments, HostileArchivesAreRefusedWithTheirReason) {
   const std::string lying =
       patchSize(makeZip({{"word/document.xml", word(para) + std::string(150'000, ' ')}}),
                 static_cast<std::uint32_t>(word(para).size() + 150'000), 500);
-  struct Case {
-    const char* what;
-    std::string bytes;
-    const char* reason;
-  } cases[] = {
+  const std::tuple<const char*, std::string, const char*> cases[] = {
       {"bomb", makeZip({{"word/document.xml", bomb}}),
        "its part word/document.xml would inflate to more than 100 KiB (a zip bomb?)"},
       {"lying size", lying, "its part word/document.xml would inflate to more than 100 KiB"},
@@ -354,11 +343,11 @@ TEST(ZipDocuments, HostileArchivesAreRefusedWithTheirReason) {
       {"other zip", makeZip({{"a.txt", "text"}}),
        "it is a zip archive, neither a Word (.docx) nor an OpenDocument text (.odt)"},
   };
-  for (const Case& c : cases) {
+  for (const auto& [what, bytes, reason] : cases) {
     std::string format;
-    const DocumentText read = readZipDocument(c.bytes, limits, format);
-    EXPECT_EQ(read.error.substr(0, std::strlen(c.reason)), c.reason) << c.what;
-    EXPECT_EQ(read.text, "") << c.what;
+    const DocumentText read = readZipDocument(bytes, limits, format);
+    EXPECT_EQ(read.error.substr(0, std::strlen(reason)), reason) << what;
+    EXPECT_EQ(read.text, "") << what;
   }
   std::string format;
   EXPECT_EQ(readZipDocument(docx, limits, format).text, "x");
