@@ -123,11 +123,8 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
   const auto write = [](const fs::path& f, const std::string& text) {
     std::ofstream(f, std::ios::binary) << text;
   };
-  const struct {
-    const char* name;
-    std::function<void(const fs::path&)> make;
-    const char* warning;  // empty: none, the file is used as it is
-  } cases[] = {
+  // The file, how it is made, and the warning (empty: none, it is used as it is).
+  const std::tuple<const char*, std::function<void(const fs::path&)>, const char*> cases[] = {
       {"empty", [&](const fs::path& f) { write(f, ""); }, ""},
       {"zeroed", [&](const fs::path& f) { write(f, std::string(goodBytes.size(), '\0')); },
        "is damaged"},
@@ -141,10 +138,10 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
        },
        "is of a newer version"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const fs::path file = dir.path() / c.name;
-    c.make(file);
+  for (const auto& [name, make, warning] : cases) {
+    SCOPED_TRACE(name);
+    const fs::path file = dir.path() / name;
+    make(file);
     warnings.clear();
     auto cache = openCache(file, warnings);
     ASSERT_TRUE(cache);
@@ -152,14 +149,14 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
     cache->store(keyOf("new"), {{}});
     cache->scanEnded();
     EXPECT_TRUE(has(*cache, "new", 0));
-    if (*c.warning == '\0') {
+    if (*warning == '\0') {
       EXPECT_TRUE(warnings.empty());
       continue;
     }
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find(warning), std::string::npos) << warnings[0];
     EXPECT_NE(warnings[0].find("moved to"), std::string::npos) << warnings[0];
-    EXPECT_TRUE(fs::exists(dir.path() / (std::string(c.name) + ".unusable")));
+    EXPECT_TRUE(fs::exists(dir.path() / (std::string(name) + ".unusable")));
   }
   // A folder that cannot be made: no cache, and the warning says so.
   warnings.clear();

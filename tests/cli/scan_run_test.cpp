@@ -25,13 +25,6 @@ namespace orvalis::cli {
 namespace {
 
 TEST(CappedListing, NotesWhatTheLinesLeaveOutAndHowToSeeIt) {
-  struct Case {
-    const char* name;
-    ScanOptions options;
-    std::size_t listed;  // results in the run's listing
-    std::size_t total;   // results the listing takes before the cap
-    std::string note;
-  };
   ScanOptions all, evalue, allByEvalue, evaluePairs, evalueJson;
   all.showAll = true;
   evalue.maxEvalue = evaluePairs.maxEvalue = evalueJson.maxEvalue = 0.001;
@@ -39,7 +32,9 @@ TEST(CappedListing, NotesWhatTheLinesLeaveOutAndHowToSeeIt) {
   allByEvalue.showAll = true;
   evaluePairs.pairs = true;
   evalueJson.json = true;
-  const Case cases[] = {
+  // The options, the results in the run's listing and those it takes before
+  // the cap, the note.
+  const std::tuple<const char*, ScanOptions, std::size_t, std::size_t, std::string> cases[] = {
       {"threshold, at the cap", {}, 200, 200, ""},
       {"threshold, over the cap",
        {},
@@ -62,17 +57,17 @@ TEST(CappedListing, NotesWhatTheLinesLeaveOutAndHowToSeeIt) {
   // Results that all pass the threshold -1 where the listing is by threshold.
   FileEntry file;
   const WordGroup group{.file = &file, .words = {}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, options, shown, total, note] : cases) {
+    SCOPED_TRACE(name);
     ResultMap results;
-    const std::size_t stored = c.options.maxEvalue ? c.listed : c.total;
+    const std::size_t stored = options.maxEvalue ? shown : total;
     for (std::size_t i = 0; i < stored; ++i) {
       results.emplace(static_cast<std::int32_t>(i),
                       PairResult{&group, &group, 0, 0, 0, 0, 1.0f, {}, {}});
     }
-    std::vector<ListedResult> listed(c.listed);
-    const ListingCount count = runListingCount(c.options, results, -1.0f, listed);
-    EXPECT_EQ(cappedListingNote(c.options, count), c.note);
+    std::vector<ListedResult> listed(shown);
+    const ListingCount count = runListingCount(options, results, -1.0f, listed);
+    EXPECT_EQ(cappedListingNote(options, count), note);
   }
 }
 
