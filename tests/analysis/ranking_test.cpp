@@ -356,12 +356,9 @@ struct Match {
 
 TEST(FilePairs, SharesCountEachWordOfTheSignificantMatchesOnce) {
   // File 1: 10 words, bytes 0 to 19. File 0: 20 words in two groups, bytes 0 to 39.
-  struct Row {
-    const char* what;
-    std::vector<Match> matches;
-    std::int64_t sharedA, sharedB, longest;
-    std::size_t count;
-  };
+  // The matches; the words of each file shared, the longest match, the matches.
+  using Row = std::tuple<const char*, std::vector<Match>, std::int64_t, std::int64_t, std::int64_t,
+                         std::size_t>;
   const Row rows[] = {
       {"chance only", {{0, 0, 19, 0, 19, kWeak}}, 0, 0, 0, 0},
       {"words 2-4 and 0-2", {{0, 4, 9, 0, 5, kStrong}}, 3, 3, 3, 1},
@@ -375,11 +372,11 @@ TEST(FilePairs, SharesCountEachWordOfTheSignificantMatchesOnce) {
       {"the other way round", {{0, 0, 9, 4, 9, kStrong, true}}, 3, 5, 5, 1},
   };
 
-  for (const Row& row : rows) {
+  for (const auto& [what, matches, sharedA, sharedB, longest, count] : rows) {
     Scan scan;
     scan.file(0, 20);
     scan.file(1, 10);
-    for (const Match& m : row.matches) {
+    for (const Match& m : matches) {
       if (m.swapped) {
         scan.result(0, m.groupB, 1, 0, m.startA, m.endA, m.startB, m.endB, m.score);
       } else {
@@ -387,14 +384,13 @@ TEST(FilePairs, SharesCountEachWordOfTheSignificantMatchesOnce) {
       }
     }
     const FilePairTable table = scan.table();
-    ASSERT_EQ(table.pairs.size(), 1u) << row.what;
+    ASSERT_EQ(table.pairs.size(), 1u) << what;
     const FilePairStats& pair = table.pairs[0];
     EXPECT_EQ(std::tuple(pair.sharedA, pair.sharedB, pair.longestMatch, pair.matches.size(),
                          pair.shareA(), pair.shareB(), pair.group),
-              std::tuple(row.sharedA, row.sharedB, row.longest, row.count,
-                         static_cast<double>(row.sharedA) / 10,
-                         static_cast<double>(row.sharedB) / 20, row.count > 0 ? 1 : 0))
-        << row.what;
+              std::tuple(sharedA, sharedB, longest, count, static_cast<double>(sharedA) / 10,
+                         static_cast<double>(sharedB) / 20, count > 0 ? 1 : 0))
+        << what;
   }
 }
 
@@ -501,12 +497,7 @@ TEST(FilePairs, OrderByAnyColumnPutsPairsWithoutAValueLast) {
   std::vector<std::size_t> all(table.pairs.size());
   for (std::size_t i = 0; i < all.size(); ++i) all[i] = i;
   // Positions: 0 (1,0), 1 (2,0), 2 (2,1), 3 (3,0), 4 (3,1), 5 (3,2).
-  struct Row {
-    PairColumn column;
-    bool descending;
-    std::vector<std::size_t> order;
-  };
-  const Row rows[] = {
+  const std::tuple<PairColumn, bool, std::vector<std::size_t>> rows[] = {
       {PairColumn::kShare, true, {0, 1, 2, 3, 4, 5}},
       {PairColumn::kShare, false, {2, 3, 4, 5, 1, 0}},
       {PairColumn::kShareB, true, {0, 1, 2, 3, 4, 5}},
@@ -516,9 +507,9 @@ TEST(FilePairs, OrderByAnyColumnPutsPairsWithoutAValueLast) {
       {PairColumn::kFileA, false, {0, 1, 2, 3, 4, 5}},
       {PairColumn::kFileB, false, {0, 1, 3, 2, 4, 5}},
   };
-  for (const Row& row : rows) {
-    EXPECT_EQ(orderPairs(table, all, row.column, row.descending), row.order)
-        << static_cast<int>(row.column) << ' ' << row.descending;
+  for (const auto& [column, descending, order] : rows) {
+    EXPECT_EQ(orderPairs(table, all, column, descending), order)
+        << static_cast<int>(column) << ' ' << descending;
   }
   EXPECT_EQ(orderPairs(table, {5, 0}, PairColumn::kShare, true), (std::vector<std::size_t>{0, 5}));
 }
