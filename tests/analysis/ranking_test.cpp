@@ -451,12 +451,8 @@ std::string groupsOf(int files, const std::string& links) {
 }
 
 TEST(FileGroups, TrianglesJoinLinksAndOneCommonFileDoesNotChain) {
-  const struct {
-    const char* what;
-    int files;
-    const char* links;
-    const char* groups;
-  } rows[] = {
+  // What is linked: files, links, and the groups they make.
+  const std::tuple<const char*, int, const char*, const char*> rows[] = {
       {"nothing linked", 3, "", ""},
       {"one pair", 3, "10", "01:1"},
       {"a triangle and a link from one corner", 4, "10 20 21 32", "012:3 23:1"},
@@ -466,7 +462,9 @@ TEST(FileGroups, TrianglesJoinLinksAndOneCommonFileDoesNotChain) {
       {"two triangles with a link in common", 4, "10 20 21 31 32", "0123:5"},
       {"four files all linked, and a lone pair", 6, "10 20 30 21 31 32 54", "0123:6 45:1"},
   };
-  for (const auto& row : rows) EXPECT_EQ(groupsOf(row.files, row.links), row.groups) << row.what;
+  for (const auto& [what, files, links, groups] : rows) {
+    EXPECT_EQ(groupsOf(files, links), groups) << what;
+  }
 }
 
 TEST(FileGroups, ThreeFilesLinkedByThreeDifferentTextsAreNoTriangle) {

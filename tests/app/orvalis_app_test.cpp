@@ -36,9 +36,7 @@ using testing::TempDir;
 
 constexpr int kWaitMs = 5000;
 
-// Runs the program through COrvalisApp::InitInstance, as main() does, with
-// prompts that record each message and settings in a temporary folder, and
-// lets a test act inside the running main dialog.
+// A run of the program through COrvalisApp::InitInstance, as main() does.
 struct ProgramRun {
   int status = -1;
   bool dialogShown = false;
@@ -54,9 +52,8 @@ class ShellDriver {
     };
   }
 
-  // Runs the program with `arguments`. `inDialog` runs inside the modal main
-  // dialog's event loop once it is on screen, and should close it; a dialog
-  // still open after 20 seconds is closed and the test fails.
+  // `inDialog` runs in the main dialog once it is on screen and should close
+  // it; one still open after 20 seconds is closed and the test fails.
   ProgramRun run(const std::vector<std::string>& arguments,
                  const std::function<void(COrvalisDlg&)>& inDialog) {
     ProgramRun result;

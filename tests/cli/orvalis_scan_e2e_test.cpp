@@ -394,10 +394,8 @@ TEST_F(OrvalisScan, NamesInGreekAndChineseAreFoundShownAndReportedExactly) {
   EXPECT_NE(page.find(chinese), std::string::npos);
 }
 
-// The same folder gives the same document on every platform, file paths aside:
-// text mode (a carriage return before a line feed dropped, a byte 0x1A ending
-// the text) and byte offsets do not depend on the platform, nor does the
-// reading of UTF-8 and Windows-1252 text.
+// The same document on every platform, paths aside: CR LF read as LF, 0x1A
+// ending the text, byte offsets, UTF-8 and Windows-1252 text.
 TEST_F(OrvalisScan, TextModeAndOffsetsGiveTheSameDocumentOnEveryPlatform) {
   files.write("crlf.txt", "alpha beta gamma\r\ndelta epsilon\r\nzeta eta theta\r\n");
   files.write("eof.txt", "alpha beta gamma\ndelta epsilon zeta eta theta\x1A after the end mark");
@@ -482,10 +480,8 @@ TEST_F(OrvalisScan, AHostileDocumentIsWarnedAboutAndTheScanGoesOn) {
 #endif
 
 #ifndef _WIN32
-// orvalis-scan with earlier work and with its results cache: what the outputs
-// mark, that the cache never changes an output, and what the cache survives:
-// scans killed while writing, two scans at once, a limit on file sizes
-// standing in for a full disk.
+// Earlier work, and the results cache: it never changes an output, and
+// survives kills, two scans at once and a full disk.
 class EarlierWorkAndCache : public ::testing::Test {
  protected:
   void SetUp() override {
