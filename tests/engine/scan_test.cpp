@@ -39,12 +39,11 @@ std::string numberedName(std::size_t n) {
 struct RecordingTarget : ScanTarget {
   void post(std::uint32_t id, std::int64_t wParam, std::int64_t lParam) override {
     if (!messages.empty()) messages += ' ';
-    const char* const kinds[] = {"S", "R", "P", "G"};
-    const std::uint32_t ids[] = {WM_SCAN_STARTED, WM_SCAN_SET_RANGE, WM_SCAN_SET_POS,
-                                 WM_SCAN_PROGRESS};
-    for (int i = 0; i < 4; ++i) {
-      if (id == ids[i]) messages += kinds[i];
-    }
+    messages += id == WM_SCAN_STARTED     ? "S"
+                : id == WM_SCAN_SET_RANGE ? "R"
+                : id == WM_SCAN_SET_POS   ? "P"
+                : id == WM_SCAN_PROGRESS  ? "G"
+                                          : "";
     if (id == WM_SCAN_PROGRESS) messages += std::to_string(wParam) + "/";
     messages += std::to_string(lParam);
     if (id == WM_SCAN_SET_POS && lParam > 0) ++comparisonsReported;

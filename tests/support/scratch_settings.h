@@ -15,11 +15,9 @@ namespace orvalis::testing {
 
 class ScratchSettings {
  public:
-  // Elsewhere than Windows: the settings file below a temporary configuration
-  // folder, which XDG_CONFIG_DIRS names from now on, for this process and the
-  // programs it starts. On Windows: the machine's own key
-  // HKEY_LOCAL_MACHINE\SOFTWARE\Tovimar\Orvalis (a test under Wine has a fresh
-  // prefix of its own), removed again at the end with the "Tovimar" key.
+  // A temporary settings file, which XDG_CONFIG_DIRS names for this process and
+  // its children; on Windows (a fresh Wine prefix) the machine's own key
+  // HKEY_LOCAL_MACHINE\SOFTWARE\Tovimar\Orvalis, removed at the end.
   ScratchSettings();
   ~ScratchSettings();
   ScratchSettings(const ScratchSettings&) = delete;
