@@ -427,9 +427,8 @@ TEST(FilePairs, WordsSetAsideCountAsNotSharedButStayAmongTheFilesWords) {
   EXPECT_EQ(pair.sharedB, 0);
 }
 
-// The groups of a scan of `files` files of 10 words whose linked pairs are
-// `links` ("10 21": files 1 and 0, 2 and 1), as "members:pairs" largest first
-// ("012:3 23:1"); each linked pair must be in its group.
+// The groups of `files` files linked by `links` ("10 21": 1 with 0, 2 with 1), as
+// "members:pairs" largest first ("012:3 23:1"); each linked pair in its group.
 std::string groupsOf(int files, const std::string& links) {
   Scan scan;
   for (int f = 0; f < files; ++f) scan.file(f, 10);

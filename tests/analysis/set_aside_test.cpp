@@ -193,9 +193,8 @@ TEST(TemplateScan, TemplateTextMatchesNothingAndOffsetsStayThoseOfTheFile) {
   EXPECT_EQ(scan.report.files.at(1).templateWords, 30);
 }
 
-// Texts of a small vocabulary with common words, so that chance matches of a
-// few words are frequent; each file optionally opens with the same header,
-// one word in 30 of it replaced.
+// Texts of a small vocabulary, where chance matches are frequent, each opening
+// with the same `header` words, one word in 30 of them replaced.
 std::vector<std::string> generatedTexts(int files, int wordsEach, int header, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> vocabulary;

@@ -488,9 +488,8 @@ class EarlierWorkAndCache : public ::testing::Test {
     if (!settings.usable()) GTEST_SKIP() << settings.unusableReason();
   }
 
-  // Runs `commands` (a shell's, in the folder `files`, where "scan" runs
-  // orvalis-scan and $o is its path); its standard output and error, or
-  // "status N" when it fails.
+  // The output and errors of shell `commands` run in `files` ("scan" runs
+  // orvalis-scan, $o is its path), or "status N" when they fail.
   std::string sh(const std::string& commands) const {
     const std::filesystem::path out = outputs.path() / "out";
     const std::string line = "cd '" + files.path().string() +
@@ -562,9 +561,8 @@ TEST_F(EarlierWorkAndCache, EveryOutputIsTheSameWithTheCacheAsWithout) {
   EXPECT_TRUE(std::filesystem::exists(outputs.path() / "Tovimar" / "Orvalis" / "results.sqlite"));
 }
 
-// A scan killed at a random moment, often while it writes the results of the
-// pairs of a changed file, never leaves a cache that changes a later scan's
-// output or draws a warning.
+// A scan killed at any moment, often while it writes a changed file's pairs,
+// leaves no cache that changes a later scan's output or draws a warning.
 TEST_F(EarlierWorkAndCache, KilledWhileWritingNeverLeavesACacheThatGivesWrongResults) {
   writeFolder(12);
   const std::string scan = "--json --all --jobs 1 --cache " + cache + " f0.txt";

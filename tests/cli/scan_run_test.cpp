@@ -71,9 +71,8 @@ TEST(CappedListing, NotesWhatTheLinesLeaveOutAndHowToSeeIt) {
   }
 }
 
-// 22 files of which every two share a few words: 231 file pairs, one result
-// each, all listed: the lines note the cap on standard error, the document
-// counts what it lists in full.
+// 22 files, every two sharing a few words: 231 results, all listed; the lines
+// note the cap on standard error, the document counts what it lists in full.
 TEST(CappedRun, SaysOnStandardErrorAndInTheDocumentWhatTheCapLeftOut) {
   testing::TempDir dir;
   testing::ScratchSettings settings;
@@ -98,9 +97,8 @@ TEST(CappedRun, SaysOnStandardErrorAndInTheDocumentWhatTheCapLeftOut) {
   }
 }
 
-// Three essays that share the question, which is also a template file of the
-// scanned folder and of a folder of templates: it is never compared, and its
-// text matches nothing, whichever option sets it aside.
+// Three essays share the question, a template in the folder and in a folder of
+// templates: never compared, its text matches nothing, whatever sets it aside.
 TEST(TemplateScan, ATemplateIsNeverComparedAndItsTextIsSetAsideAndReported) {
   testing::TempDir dir;
   const std::string question =
@@ -199,10 +197,8 @@ TEST(Options, NumbersMustBeTheWholeValue) {
   for (auto bad : {"20.0", "+-3"}) EXPECT_FALSE(parseInteger(bad)) << bad;
 }
 
-// The fast scan against the full one.
-// A folder of texts of words drawn from a skewed vocabulary, with passages of
-// one file copied into others, 20 % of each copy's words edited: replaced,
-// dropped or preceded by an extra word.
+// The fast scan against the full one, on texts of a skewed vocabulary with
+// passages copied between files, 20 % of the words of each copy edited.
 std::vector<std::filesystem::path> plantedFolder(const testing::TempDir& dir, int files, int words,
                                                  int passages) {
   std::uint64_t state = 7;  // a linear congruential generator, the same everywhere

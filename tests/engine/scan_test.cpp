@@ -171,9 +171,8 @@ TEST_F(ScanTest, CancelAfterAComparisonKeepsExactlyTheResultsSoFar) {
   EXPECT_EQ(scanWorker(engine), 1);  // a complete scan ends with 1
 }
 
-// Files named *.doc are read by a text source, on the scan's threads, and read
-// again through it for views: "bad.doc" cannot be read, the others give the
-// words below.
+// A text source reads *.doc files on the scan's threads, and again for views;
+// "bad.doc" cannot be read.
 TEST_F(ScanTest, DocumentsAreComparedByTheTextTheirSourceGives) {
   struct : TextSource {
     std::optional<SourceText> read(const std::filesystem::path& path) const override {
@@ -341,9 +340,8 @@ TEST(ScanMemoryEstimate, WordsCountWithTheirRecordsAndLongWordsWithTheirText) {
   EXPECT_GE(many.peak, 2 * many.words * sizeof(WordEntry));
 }
 
-// Which file pairs a scan compares when some files are earlier work.
-// `count` files of 4 to 15 words from a vocabulary of 8, so that pairs match
-// in stretches of every length.
+// Earlier work: `count` files of 4 to 15 words from a vocabulary of 8, so that
+// pairs match in stretches of every length.
 std::vector<std::filesystem::path> writeFiles(const testing::TempDir& dir, const char* prefix,
                                               int count, unsigned seed) {
   std::mt19937 random(seed);
@@ -407,10 +405,9 @@ TEST(EarlierWork, ComparesEveryPairWithANewFileAndGivesTheFullScansResultsForThe
   }
 }
 
-// Stopping a scan at every kind of moment, many times over: while files load,
-// between comparisons, and while the worker waits for its notice to be
-// dismissed, by a cancel or by the engine going away. Run under ThreadSanitizer
-// and AddressSanitizer, these find races, deadlocks and leaks.
+// Stress: a scan stopped at every kind of moment, by a cancel or by the engine
+// going away, under the sanitizers.
+
 // Reports as a window does: the notice stays open until the user answers it,
 // or until the window closes and no longer waits for notices.
 class WindowLikeTarget final : public ScanTarget {

@@ -1,6 +1,5 @@
 // The settings store of this platform for one test, and direct access to what
-// it holds, so that the same tests run against the settings file and against
-// the registry.
+// it holds: the same tests run against the settings file and the registry.
 #pragma once
 
 #include <memory>
