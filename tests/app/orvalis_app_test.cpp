@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>

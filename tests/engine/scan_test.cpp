@@ -33,9 +33,8 @@ std::string numberedName(std::size_t n) {
   return std::string("f").append(std::to_string(n)).append(".txt");
 }
 
-// Records everything the worker reports; tests read it after the worker has
-// ended. Messages are written as S<pairs> (started), R<comparisons> (range),
-// P<done> (position) and G<done>/<total> (file pairs done).
+// Records what the worker reports, read after its end: S<pairs> (started),
+// R<comparisons> (range), P<done> (position), G<done>/<total> (file pairs).
 struct RecordingTarget : ScanTarget {
   void post(std::uint32_t id, std::int64_t wParam, std::int64_t lParam) override {
     if (!messages.empty()) messages += ' ';

@@ -14,14 +14,12 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
