@@ -5,7 +5,6 @@
 #if ORVALIS_TEST_RESULTS_CACHE
 #include <sqlite3.h>
 
-#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -120,20 +119,18 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
   runSql(good, "PRAGMA wal_checkpoint(TRUNCATE)");  // everything in the file itself
   const std::string goodBytes = testing::contents(good);
   ASSERT_GT(goodBytes.size(), 6000u);
-  const auto write = [](const fs::path& f, const std::string& text) {
-    std::ofstream(f, std::ios::binary) << text;
-  };
   // The file, how it is made, and the warning (empty: none, it is used as it is).
   const std::tuple<const char*, std::function<void(const fs::path&)>, const char*> cases[] = {
-      {"empty", [&](const fs::path& f) { write(f, ""); }, ""},
-      {"zeroed", [&](const fs::path& f) { write(f, std::string(goodBytes.size(), '\0')); },
+      {"empty", [&](const fs::path& f) { dir.write(f, ""); }, ""},
+      {"zeroed", [&](const fs::path& f) { dir.write(f, std::string(goodBytes.size(), '\0')); },
        "is damaged"},
-      {"truncated", [&](const fs::path& f) { write(f, goodBytes.substr(0, 6000)); }, "is damaged"},
+      {"truncated", [&](const fs::path& f) { dir.write(f, goodBytes.substr(0, 6000)); },
+       "is damaged"},
       {"foreign", [](const fs::path& f) { runSql(f, "CREATE TABLE notes(text)"); },
        "is not a results cache of Orvalis"},
       {"newer",
        [&](const fs::path& f) {
-         write(f, goodBytes);
+         dir.write(f, goodBytes);
          runSql(f, "PRAGMA user_version=2");
        },
        "is of a newer version"},

@@ -68,10 +68,9 @@ std::pair<std::int32_t, std::int32_t> wordSpan(std::string_view bytes, std::size
 }
 
 TEST(ViewText, SelectionCoversExactlyTheMatchedWordsWhateverThePieces) {
-  // The file's bytes, the matched words (first and last), and the view text of
-  // that stretch: CR LF is one position, UTF-8 shows as its characters (an
-  // emoji takes two positions), other text as Windows-1252, controls as their
-  // pictures, and 0x1A ends the text.
+  // The file's bytes, the first and last matched words, and their view text: CR LF
+  // is one position, UTF-8 its characters (an emoji two positions), other text
+  // Windows-1252, controls their pictures, and 0x1A ends the text.
   const std::tuple<std::string_view, std::size_t, std::size_t, std::string_view> cases[] = {
       {"one two\r\nthree four\r\nfive", 1, 3, "two\nthree four"},
       {"\r\n\r\n\n  first words here\r\n", 0, 1, "first words"},
