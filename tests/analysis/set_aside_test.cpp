@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "analysis/shared_text_statistics.h"
@@ -55,12 +56,6 @@ std::vector<int> range(int from, int to) {
   return out;
 }
 
-struct TemplateCase {
-  const char* name;
-  std::vector<std::string> text;
-  std::vector<int> expected;  // the words set aside
-};
-
 TEST(TemplateWords, FindsTheTemplateInEveryPieceWithItsEditsAndNothingElse) {
   const auto tpl = words("t", 40);
   const auto piece1 = std::vector<std::string>(tpl.begin(), tpl.begin() + 20);
@@ -70,7 +65,8 @@ TEST(TemplateWords, FindsTheTemplateInEveryPieceWithItsEditsAndNothingElse) {
   auto edited2 = piece2;
   edited2.insert(edited2.begin() + 7, "extra");  // a word inserted
   const auto filler = words("f", 30);
-  const std::vector<TemplateCase> cases = {
+  // What a file holds, and the words of it set aside.
+  const std::vector<std::tuple<const char*, std::vector<std::string>, std::vector<int>>> cases = {
       {"whole in the middle", words("a", 15) + tpl + filler, range(15, 55)},
       {"two pieces apart, reversed", words("a", 10) + piece2 + filler + piece1,
        range(10, 30) + range(60, 80)},
@@ -82,23 +78,16 @@ TEST(TemplateWords, FindsTheTemplateInEveryPieceWithItsEditsAndNothingElse) {
   };
   TemplateSet templates;
   templates.files.push_back(entryOf(join(tpl)));
-  for (const TemplateCase& c : cases) {
-    auto file = entryOf(join(c.text));
+  for (const auto& [name, text, expected] : cases) {
+    auto file = entryOf(join(text));
     std::vector<WordGroup*> groups;
     for (auto& [number, group] : file->groups) groups.push_back(group.get());
     for (auto& [number, group] : templates.files[0]->groups) groups.push_back(group.get());
     giveWordIds(groups);
     AlignWorkspace workspace;
-    EXPECT_EQ(flagged(templateWords(*file, templates, {}, workspace)), c.expected) << c.name;
+    EXPECT_EQ(flagged(templateWords(*file, templates, {}, workspace)), expected) << name;
   }
 }
-
-struct CommonCase {
-  const char* name;
-  std::vector<std::vector<std::string>> files;
-  std::int32_t maxFiles;
-  std::vector<std::vector<int>> expected;
-};
 
 TEST(CommonPassageWords, SetsAsideWhatMoreThanMaxFilesShareEditsIncluded) {
   const auto shared = words("s", 16);
@@ -109,70 +98,69 @@ TEST(CommonPassageWords, SetsAsideWhatMoreThanMaxFilesShareEditsIncluded) {
   const auto own = [](int n) {
     return words(std::string("o").append(std::to_string(n)).append("_"), 12);
   };
-  const std::vector<CommonCase> cases = {
-      {"in three files, at most two allowed",
-       {own(0) + shared, shared + own(1), own(2) + shared},
-       2,
-       {range(12, 28), range(0, 16), range(12, 28)}},
-      {"in three files, three allowed",
-       {own(0) + shared, shared + own(1), own(2) + shared},
-       3,
-       {{}, {}, {}}},
-      {"an edit in the middle and one near the end",
-       {own(0) + shared, shared + own(1), own(2) + shared, editedMiddle + own(3),
-        own(4) + editedEnd},
-       2,
-       {range(12, 28), range(0, 16), range(12, 28), range(0, 16), range(12, 28)}},
-      {"seven words in a row are no passage",
-       {std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(0),
-        std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(1),
-        std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(2)},
-       1,
-       {{}, {}, {}}},
-  };
-  for (const CommonCase& c : cases) {
+  // The files, how many may share a passage, and the words of each set aside.
+  const std::vector<std::tuple<const char*, std::vector<std::vector<std::string>>, std::int32_t,
+                               std::vector<std::vector<int>>>>
+      cases = {
+          {"in three files, at most two allowed",
+           {own(0) + shared, shared + own(1), own(2) + shared},
+           2,
+           {range(12, 28), range(0, 16), range(12, 28)}},
+          {"in three files, three allowed",
+           {own(0) + shared, shared + own(1), own(2) + shared},
+           3,
+           {{}, {}, {}}},
+          {"an edit in the middle and one near the end",
+           {own(0) + shared, shared + own(1), own(2) + shared, editedMiddle + own(3),
+            own(4) + editedEnd},
+           2,
+           {range(12, 28), range(0, 16), range(12, 28), range(0, 16), range(12, 28)}},
+          {"seven words in a row are no passage",
+           {std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(0),
+            std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(1),
+            std::vector<std::string>(shared.begin(), shared.begin() + 7) + own(2)},
+           1,
+           {{}, {}, {}}},
+      };
+  for (const auto& [name, texts, maxFiles, expected] : cases) {
     std::vector<std::unique_ptr<FileEntry>> entries;
     std::vector<const FileEntry*> files;
-    for (const auto& text : c.files) {
+    for (const auto& text : texts) {
       entries.push_back(entryOf(join(text)));
       files.push_back(entries.back().get());
     }
-    const auto result = commonPassageWords(files, c.maxFiles);
-    ASSERT_EQ(result.size(), c.expected.size()) << c.name;
+    const auto result = commonPassageWords(files, maxFiles);
+    ASSERT_EQ(result.size(), expected.size()) << name;
     for (std::size_t f = 0; f < result.size(); ++f) {
-      EXPECT_EQ(flagged(result[f]), c.expected[f]) << c.name << ", file " << f;
+      EXPECT_EQ(flagged(result[f]), expected[f]) << name << ", file " << f;
     }
   }
 }
 
 // A scan of `texts` with `templates` set aside; every file's text is kept.
-struct Scan {
-  testing::TempDir dir;
+struct Scan : testing::ScanFixture {
   std::vector<std::string> texts;
-  CompareEngine engine;
   TemplateSet templates;
   SetAsideReport report;
 
   void run(const std::vector<std::string>& fileTexts, const std::vector<std::string>& templateTexts,
            int threads = 1) {
     texts = fileTexts;
-    std::vector<std::filesystem::path> paths;
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-      paths.push_back(
-          dir.write(std::string("f").append(std::to_string(1000 + i)).append(".txt"), texts[i]));
-    }
-    std::vector<std::filesystem::path> templatePaths;
     for (std::size_t i = 0; i < templateTexts.size(); ++i) {
-      templatePaths.push_back(
+      report.templates.push_back(
           dir.write(std::string("t").append(std::to_string(i)).append(".tpl"), templateTexts[i]));
     }
-    ASSERT_EQ(loadTemplates(templatePaths, 1000, templates), "");
-    report.templates = templatePaths;
+    ASSERT_EQ(loadTemplates(report.templates, 1000, templates), "");
     engine.comparisonThreads = threads;
     engine.beforeComparing = [this](CompareEngine& scanned) {
       setAsideSharedText(scanned, templates, report);
     };
-    testing::runScan(engine, paths);
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const std::string& text : texts) {
+      files.emplace_back(
+          std::string("f").append(std::to_string(1000 + files.size())).append(".txt"), text);
+    }
+    scanFiles(files);
   }
 };
 
@@ -187,28 +175,26 @@ TEST(TemplateScan, TemplateTextMatchesNothingAndOffsetsStayThoseOfTheFile) {
            {join(tpl)});
   ASSERT_EQ(scan.engine.pairResults.size(), 1u);
   const PairResult& result = scan.engine.pairResults.begin()->second;
-  const std::string passage = join(copied);
+  // Where `text` stands in file `f`.
+  const auto span = [&](std::size_t f, const std::string& text) {
+    const auto at = static_cast<std::int32_t>(scan.texts[f].find(text));
+    return TextSpan{at, at + static_cast<std::int32_t>(text.size())};
+  };
   // File 1 is the first file of the pair.
-  const auto atA = static_cast<std::int32_t>(scan.texts[1].find(passage));
-  const auto atB = static_cast<std::int32_t>(scan.texts[0].find(passage));
   EXPECT_EQ(result.score, 20.0f);
-  EXPECT_EQ(std::make_pair(result.startA, result.endA),
-            std::make_pair(atA, atA + static_cast<std::int32_t>(passage.size())));
-  EXPECT_EQ(std::make_pair(result.startB, result.endB),
-            std::make_pair(atB, atB + static_cast<std::int32_t>(passage.size())));
-  EXPECT_EQ(result.consensusA, passage + " ");
+  EXPECT_EQ((TextSpan{result.startA, result.endA}), span(1, join(copied)));
+  EXPECT_EQ((TextSpan{result.startB, result.endB}), span(0, join(copied)));
+  EXPECT_EQ(result.consensusA, join(copied) + " ");
   // The template's stretch of each file, as views colour it.
   for (std::size_t f = 0; f < 2; ++f) {
-    const auto at = static_cast<std::int32_t>(scan.texts[f].find(join(tpl)));
     EXPECT_EQ(setAsideSpans(*scan.engine.fileTable.at(static_cast<std::int32_t>(f))),
-              (std::vector<TextSpan>{{at, at + static_cast<std::int32_t>(join(tpl).size())}}));
+              std::vector<TextSpan>{span(f, join(tpl))});
   }
   EXPECT_EQ(scan.report.files.at(1).templateWords, 30);
 }
 
-// Texts of a small vocabulary with common words, so that chance matches of a
-// few words are frequent; each file optionally opens with the same header,
-// one word in 30 of it replaced.
+// Texts of a small vocabulary, where chance matches are frequent, each opening
+// with the same `header` words, one word in 30 of them replaced.
 std::vector<std::string> generatedTexts(int files, int wordsEach, int header, unsigned seed) {
   std::mt19937 random(seed);
   std::vector<std::string> vocabulary;
@@ -256,23 +242,22 @@ TEST(SharedTextStatistics, TheSameForAnyNumberOfThreadsAndRuns) {
     Scan again;
     again.run(texts, {}, threads);
     const SignificanceModel other = significanceOfScan(again.engine, threads);
-    EXPECT_EQ(other.lambda, one.lambda) << threads << " threads";
-    EXPECT_EQ(other.k, one.k) << threads << " threads";
-    EXPECT_EQ(other.note, one.note) << threads << " threads";
+    EXPECT_EQ(std::tuple(other.lambda, other.k, other.note),
+              std::tuple(one.lambda, one.k, one.note))
+        << threads << " threads";
   }
 }
 
 TEST(PlausibleModel, FallsBackToTheFixedValuesOutsideTheMeasuredRangeAndSaysSo) {
-  struct Case {
-    double lambda;
-    bool kept;
-  };
-  for (const Case c : {Case{kLowestPlausibleLambda, true}, Case{2.0, true},
-                       Case{kHighestPlausibleLambda, true}, Case{0.05, false}, Case{9.4, false}}) {
-    const SignificanceModel model = plausibleModel({c.lambda, 0.01, 1000, 900});
-    EXPECT_EQ(model.lambda, c.kept ? c.lambda : kFixedLambda) << c.lambda;
-    EXPECT_EQ(model.usesFixedValues(), !c.kept) << c.lambda;
-    EXPECT_EQ(model.noteText().empty(), c.kept) << c.lambda;
+  for (const auto& [lambda, kept] : {std::pair{kLowestPlausibleLambda, true},
+                                     {2.0, true},
+                                     {kHighestPlausibleLambda, true},
+                                     {0.05, false},
+                                     {9.4, false}}) {
+    const SignificanceModel model = plausibleModel({lambda, 0.01, 1000, 900});
+    EXPECT_EQ(std::tuple(model.lambda, model.usesFixedValues(), model.noteText().empty()),
+              std::tuple(kept ? lambda : kFixedLambda, !kept, kept))
+        << lambda;
   }
 }
 

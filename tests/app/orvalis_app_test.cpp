@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
@@ -16,6 +15,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/about_dlg.h"
@@ -35,9 +35,7 @@ using testing::TempDir;
 
 constexpr int kWaitMs = 5000;
 
-// Runs the program through COrvalisApp::InitInstance, as main() does, with
-// prompts that record each message and settings in a temporary folder, and
-// lets a test act inside the running main dialog.
+// A run of the program through COrvalisApp::InitInstance, as main() does.
 struct ProgramRun {
   int status = -1;
   bool dialogShown = false;
@@ -53,9 +51,8 @@ class ShellDriver {
     };
   }
 
-  // Runs the program with `arguments`. `inDialog` runs inside the modal main
-  // dialog's event loop once it is on screen, and should close it; a dialog
-  // still open after 20 seconds is closed and the test fails.
+  // `inDialog` runs in the main dialog once it is on screen and should close
+  // it; one still open after 20 seconds is closed and the test fails.
   ProgramRun run(const std::vector<std::string>& arguments,
                  const std::function<void(COrvalisDlg&)>& inDialog) {
     ProgramRun result;
@@ -105,7 +102,7 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
   const std::filesystem::path base = dir.path();
   const auto cwd = std::filesystem::current_path();
   // The file to run with ("folder " before a folder), "help", "version" or
-  // "error".
+  // "error"; --help and --version alone are run in the start-up tests.
   const auto parsed = [](const std::vector<std::string>& arguments) -> std::string {
     const StartRequest request = parseCommandLine(arguments);
     EXPECT_EQ(request.error.empty(), request.action != Action::kUsageError);
@@ -122,9 +119,7 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
       // Relative to the folder the program was started in.
       {{"essays/a.txt"}, (cwd / "essays/a.txt").native()},
       {{"--", "-notes.txt"}, (cwd / "-notes.txt").native()},
-      {{"--help"}, "help"},
       {{"a.txt", "-h"}, "help"},
-      {{"--version"}, "version"},
       {{"--jobs"}, "error"},
       {{"a.txt", "b.txt"}, "error"},
       {{""}, "error"},
@@ -134,7 +129,6 @@ TEST(CommandLine, ReadsOptionsAndOneFileOrFolderKeepingTheBytesOfItsName) {
       {{(base / "sub").string() + "/"}, "folder " + (base / "sub").string()},
       {{(base / "sub" / "..").string()}, "folder " + base.string()},
       {{(base / "sub" / "a.txt").string()}, (base / "sub" / "a.txt").string()},
-      {{(base / "sub" / "b.txt").string()}, (base / "sub" / "b.txt").string()},
       {{(base / "gone").string() + "/"}, "folder " + (base / "gone").string()},
       {{"/"}, "folder /"},
   };
@@ -147,11 +141,6 @@ CSplashWnd* waitForSplash() {
   return QTest::qWaitFor([] { return CSplashWnd::activeSplash != nullptr; }, kWaitMs)
              ? CSplashWnd::activeSplash
              : nullptr;
-}
-
-bool checkEnabled(const COrvalisDlg& dialog) {
-  const auto* check = dialog.findChild<QPushButton*>(QStringLiteral("checkButton"));
-  return check != nullptr && check->isEnabled();
 }
 
 TEST(StartUp, SplashShowsCentredOverTheDialogForItsTimeWhateverTheUserDoes) {
@@ -189,23 +178,8 @@ TEST(StartUp, SplashShowsCentredOverTheDialogForItsTimeWhateverTheUserDoes) {
   EXPECT_EQ(driver.prompts.messages, std::vector<QString>{});
 }
 
-TEST(StartUp, ClosingTheDialogWithinTheSplashTimeEndsTheProgramAndLeavesNothingBehind) {
-  ShellDriver driver;
-  QPointer<CSplashWnd> splash;
-  const ProgramRun run = driver.run({}, [&](COrvalisDlg& dialog) {
-    splash = waitForSplash();
-    ASSERT_TRUE(splash);
-    dialog.close();
-  });
-  EXPECT_EQ(run.status, 0);
-  EXPECT_TRUE(splash.isNull());
-  EXPECT_EQ(CSplashWnd::activeSplash, nullptr);
-  for (QWidget* widget : QApplication::topLevelWidgets()) {
-    EXPECT_EQ(qobject_cast<CSplashWnd*>(widget), nullptr) << "a splash window is left";
-    EXPECT_EQ(qobject_cast<COrvalisDlg*>(widget), nullptr) << "the main dialog is left";
-  }
-}
-
+// The dialog is closed while the splash is still up: the program ends and
+// leaves no window behind.
 TEST(StartUp, FileArgumentStartsWithItsFolderListedOrAMessageBeforeTheSplash) {
   TempDir files;
   const auto a = files.write("a.txt", "one two three");
@@ -215,14 +189,21 @@ TEST(StartUp, FileArgumentStartsWithItsFolderListedOrAMessageBeforeTheSplash) {
   for (const auto& file : {files.path() / "new.txt", files.path() / "gone" / "a.txt"}) {
     ShellDriver driver;
     std::vector<std::filesystem::path> listed;
-    bool ready = false, splashShown = false;
+    bool ready = false;
+    QPointer<CSplashWnd> splash;
     const ProgramRun run = driver.run({file.string()}, [&](COrvalisDlg& dialog) {
-      splashShown = waitForSplash() != nullptr;
+      splash = waitForSplash();
+      ASSERT_TRUE(splash);
       listed = dialog.filePaths();
-      ready = checkEnabled(dialog);
-      dialog.reject();
+      ready = dialog.findChild<QPushButton*>(QStringLiteral("checkButton"))->isEnabled();
+      dialog.close();
     });
-    EXPECT_EQ(std::pair(run.status, splashShown), std::pair(0, true));
+    EXPECT_EQ(std::tuple(run.status, splash.isNull(), CSplashWnd::activeSplash),
+              std::tuple(0, true, nullptr));
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      EXPECT_EQ(qobject_cast<CSplashWnd*>(widget), nullptr) << "a splash window is left";
+      EXPECT_EQ(qobject_cast<COrvalisDlg*>(widget), nullptr) << "the main dialog is left";
+    }
     if (std::filesystem::exists(file.parent_path())) {
       EXPECT_EQ(listed, (std::vector<std::filesystem::path>{a, b}));
       EXPECT_TRUE(ready) << "Check is not ready";
@@ -238,25 +219,19 @@ TEST(StartUp, FileArgumentStartsWithItsFolderListedOrAMessageBeforeTheSplash) {
 }
 
 TEST(StartUp, HelpVersionAndWrongArgumentsPrintWithoutOpeningTheDialog) {
-  struct Case {
-    std::vector<std::string> arguments;
-    int status;
-    const char* out;  // the start of what goes to standard output
-    const char* err;  // ... and to standard error
+  // The arguments, the exit status, and the start of the output and the errors.
+  const std::tuple<std::string, int, const char*, const char*> cases[] = {
+      {"--help", 0, "Usage: orvalis [FILE]", ""},
+      {"--version", 0, "Orvalis Version 1.1\n", ""},
+      {"--frobnicate", 2, "", "orvalis: unknown option '--frobnicate'"},
   };
-  const Case cases[] = {
-      {{"--help"}, 0, "Usage: orvalis [FILE]", ""},
-      {{"--version"}, 0, "Orvalis Version 1.1\n", ""},
-      {{"--frobnicate"}, 2, "", "orvalis: unknown option '--frobnicate'"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.arguments.front());
+  for (const auto& [argument, status, out, err] : cases) {
+    SCOPED_TRACE(argument);
     ShellDriver driver;
-    const ProgramRun run = driver.run(c.arguments, [](COrvalisDlg& dialog) { dialog.reject(); });
-    EXPECT_FALSE(run.dialogShown);
-    EXPECT_EQ(run.status, c.status);
-    EXPECT_TRUE(run.out.starts_with(c.out)) << run.out;
-    EXPECT_TRUE(run.err.starts_with(c.err)) << run.err;
+    const ProgramRun run = driver.run({argument}, [](COrvalisDlg& dialog) { dialog.reject(); });
+    EXPECT_EQ(std::pair(run.dialogShown, run.status), std::pair(false, status));
+    EXPECT_TRUE(run.out.starts_with(out)) << run.out;
+    EXPECT_TRUE(run.err.starts_with(err)) << run.err;
   }
 }
 

@@ -1,4 +1,5 @@
-// The records, ranges and journal that the ranks of orvalis-scan-mpi share.
+// The records, ranges and journal that the ranks of orvalis-scan-mpi share, and
+// the figures rank 0 makes from scores alone against those of whole results.
 #include "cli/mpi/scan_records.h"
 
 #include <gtest/gtest.h>
@@ -6,9 +7,11 @@
 #include <bit>
 #include <cmath>
 #include <fstream>
-#include <iterator>
+#include <functional>
 #include <limits>
+#include <tuple>
 
+#include "analysis/result_listing.h"
 #include "engine/comparison_cache.h"
 #include "engine/scan.h"
 #include "engine/text.h"
@@ -17,11 +20,6 @@
 
 namespace orvalis::cli::mpi {
 namespace {
-
-std::string fileBytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 std::string describe(const RangeRecords& records) {
   std::string text = std::to_string(records.range.first) + "-" + std::to_string(records.range.end);
@@ -35,16 +33,18 @@ std::string describe(const RangeRecords& records) {
       }
       text.append(" ").append(r.consensusA).append("|").append(r.consensusB);
     }
+    for (const float score : pair.scores)
+      text += " s" + std::to_string(std::bit_cast<std::uint32_t>(score));
     text += "]";
   }
   return text;
 }
 
 // Pair `first` complete with scores that only bits tell apart, pair
-// `first + 1` incomplete.
+// `first + 1` incomplete, pair `first + 2` such scores alone.
 RangeRecords sampleRange(std::int64_t first) {
   RangeRecords records;
-  records.range = {first, first + 2};
+  records.range = {first, first + 3};
   PairRecords& done = records.pairs.emplace_back();
   done.digestA = sha256(std::string("a").append(std::to_string(first)));
   done.digestB = sha256("b");
@@ -55,6 +55,10 @@ RangeRecords sampleRange(std::int64_t first) {
   done.results.push_back(
       {nullptr, nullptr, -1, 7, 3, 4, std::bit_cast<float>(0x7fc00123u), "", ""});
   records.pairs.emplace_back().digestA = sha256("c");
+  PairRecords& scores = records.pairs.emplace_back();
+  scores.complete = true;
+  scores.scores = {-0.0f, std::numeric_limits<float>::denorm_min(),
+                   std::bit_cast<float>(0x7fc00123u)};
   return records;
 }
 
@@ -71,24 +75,21 @@ TEST(ScanRecords, RangesGoThroughBytesBitForBitAndNothingElseDecodes) {
 }
 
 TEST(ScanRecords, RangesHoldTheirCellsAndStopAtPairsDone) {
-  struct Case {
-    std::vector<std::uint64_t> cells;
-    std::vector<bool> done;
-    std::uint64_t target;
-    std::vector<PairRange> expected;
-  };
-  const Case cases[] = {
-      {{}, {}, 10, {}},
-      {{5, 5, 5, 5, 5}, {false, false, false, false, false}, 10, {{0, 2}, {2, 4}, {4, 5}}},
-      {{5, 5, 5, 5, 5}, {false, false, false, false, false}, 11, {{0, 3}, {3, 5}}},
-      {{30, 1, 1}, {false, false, false}, 10, {{0, 1}, {1, 3}}},
-      {{1, 1, 1, 1, 1}, {false, true, false, false, true}, 100, {{0, 1}, {2, 4}}},
-      {{1, 1}, {true, true}, 100, {}},
-  };
-  for (const Case& c : cases) {
+  // Each pair's cells, the pairs done, the cells a range aims at, the ranges.
+  const std::tuple<std::vector<std::uint64_t>, std::vector<bool>, std::uint64_t,
+                   std::vector<PairRange>>
+      cases[] = {
+          {{}, {}, 10, {}},
+          {{5, 5, 5, 5, 5}, {false, false, false, false, false}, 10, {{0, 2}, {2, 4}, {4, 5}}},
+          {{5, 5, 5, 5, 5}, {false, false, false, false, false}, 11, {{0, 3}, {3, 5}}},
+          {{30, 1, 1}, {false, false, false}, 10, {{0, 1}, {1, 3}}},
+          {{1, 1, 1, 1, 1}, {false, true, false, false, true}, 100, {{0, 1}, {2, 4}}},
+          {{1, 1}, {true, true}, 100, {}},
+      };
+  for (const auto& [cells, done, target, expected] : cases) {
     std::vector<WorkPair> pairs;
-    for (const std::uint64_t cells : c.cells) pairs.push_back({nullptr, nullptr, cells});
-    EXPECT_EQ(splitRanges(pairs, c.done, c.target), c.expected) << c.target;
+    for (const std::uint64_t count : cells) pairs.push_back({nullptr, nullptr, count});
+    EXPECT_EQ(splitRanges(pairs, done, target), expected) << target;
   }
 }
 
@@ -158,7 +159,7 @@ class JournalTest : public ::testing::Test {
 
 TEST_F(JournalTest, AResumeTakesTheWholeBlocksOfARunKilledAnywhere) {
   const std::vector<std::size_t> sizes = writeThree();
-  const std::string whole = fileBytes(file);
+  const std::string whole = testing::contents(file);
   for (std::size_t cut = sizes[0]; cut <= whole.size(); ++cut) {
     std::ofstream(file, std::ios::binary | std::ios::trunc) << whole.substr(0, cut);
     const auto blocks = static_cast<std::size_t>(std::upper_bound(sizes.begin(), sizes.end(), cut) -
@@ -174,7 +175,7 @@ TEST_F(JournalTest, AResumeTakesTheWholeBlocksOfARunKilledAnywhere) {
 
 TEST_F(JournalTest, ADamagedBlockEndsWhatIsTaken) {
   const std::vector<std::size_t> sizes = writeThree();
-  std::string bytes = fileBytes(file);
+  std::string bytes = testing::contents(file);
   bytes[sizes[1] + 20] ^= 1;  // inside the second block's records
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
   EXPECT_EQ(resumed().size(), 1u);
@@ -193,12 +194,12 @@ TEST_F(JournalTest, ADamagedBlockEndsWhatIsTaken) {
 
 TEST_F(JournalTest, OnlyAJournalOfTheSameScanIsResumedAndOthersAreLeftAlone) {
   writeThree();
-  const std::string bytes = fileBytes(file);
+  const std::string bytes = testing::contents(file);
   std::vector<RangeRecords> finished;
   std::string error;
   EXPECT_FALSE(Journal::resume(file, sha256("another"), finished, error));
   EXPECT_NE(error.find("another scan"), std::string::npos) << error;
-  EXPECT_EQ(fileBytes(file), bytes);
+  EXPECT_EQ(testing::contents(file), bytes);
 
   std::ofstream(file, std::ios::binary | std::ios::trunc) << "some other file, long enough to "
                                                              "hold a header";
@@ -210,25 +211,68 @@ TEST_F(JournalTest, OnlyAJournalOfTheSameScanIsResumedAndOthersAreLeftAlone) {
   EXPECT_TRUE(resumed().empty());  // the missing one was started, empty
 }
 
-TEST(ScanRecords, TheFingerprintFollowsSettingsFilesAndTheirSizes) {
+// The job goes through bytes whole; its fingerprint, which tells a journal's
+// scan apart, follows the settings, the files, their sizes and what is kept.
+TEST(ScanRecords, TheJobGoesThroughBytesAndItsFingerprintFollowsWhatTheScanIs) {
   const testing::TempDir dir;
   const auto a = dir.write("a.txt", "one two");
   const auto b = dir.write("b.txt", "three");
   const ScanJob job{-0.33f, -0.5f, 1000, {a, b}, {}};
   const Sha256Digest base = scanFingerprint(job);
   EXPECT_EQ(scanFingerprint(job), base);
-  ScanJob changed = job;
-  changed.gapScore = -0.51f;
-  EXPECT_NE(scanFingerprint(changed), base);
-  changed = job;
-  changed.files = {b, a};
-  EXPECT_NE(scanFingerprint(changed), base);
-  changed = job;
-  changed.files = {a};
-  changed.earlierFiles = {b};
-  EXPECT_NE(scanFingerprint(changed), base);
+  const std::function<void(ScanJob&)> changes[] = {
+      [](ScanJob& j) { j.gapScore = -0.51f; },
+      [&](ScanJob& j) {
+        j.files = {b, a};
+      },
+      [&](ScanJob& j) {
+        j.files = {a};
+        j.earlierFiles = {b};
+      },
+      [](ScanJob& j) { j.scoresOnly = true; },
+  };
+  for (const auto& change : changes) {
+    ScanJob changed = job;
+    change(changed);
+    EXPECT_NE(scanFingerprint(changed), base);
+    const auto decoded = decodeJob(encodeJob(changed));
+    ASSERT_TRUE(decoded);
+    EXPECT_EQ(encodeJob(*decoded), encodeJob(changed));
+    EXPECT_EQ(decoded->scoresOnly, changed.scoresOnly);
+    EXPECT_FALSE(decodeJob(encodeJob(changed) + "x"));
+  }
   dir.write("b.txt", "three four");
   EXPECT_NE(scanFingerprint(job), base);
+}
+
+// The threshold of scores in key order is the threshold of the results
+// holding them, to the bit: sums of floats depend on their order.
+TEST(MpiScores, ThresholdOfScoresIsThatOfTheResults) {
+  const std::vector<std::vector<float>> cases = {
+      {},
+      {1e8f, 1.0f, -1e8f, 1.0f, 0.1f},
+      {16777216.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f},  // lost in one order only
+  };
+  for (const auto& scores : cases) {
+    ResultMap results;
+    for (std::size_t i = 0; i < scores.size(); ++i) {
+      results[static_cast<std::int32_t>(i * 3)].score = scores[i];
+    }
+    EXPECT_EQ(std::bit_cast<std::uint32_t>(computeScoreThreshold(scores)),
+              std::bit_cast<std::uint32_t>(computeThreshold(results)))
+        << scores.size();
+  }
+}
+
+// A listing made from part of a scan's results takes the small-scan rule
+// (long stretches listed whatever their score) from the whole scan's count.
+TEST(MpiScores, ListingOfPartOfAScanTakesTheWholeScansSize) {
+  ResultMap results;
+  results[4].score = 1.0f;
+  results[4].endB = 40;
+  results[9].score = 5.0f;
+  EXPECT_EQ(listResults(results, 2.0f, false, 3).size(), 2u);
+  EXPECT_EQ(listResults(results, 2.0f, false, 4).size(), 1u);
 }
 
 }  // namespace

@@ -30,9 +30,8 @@ TEST(Selection, MatchesTheLastExtensionIgnoringAsciiCaseInAnOrderIndependentOfTh
   EXPECT_EQ(
       selectFiles({{"a.txt"}, {"b.TXT"}, {"c.tXt"}, {"d.txt.bak"}, {"e.text"}, {"txt"}}, ".Txt"),
       (Paths{"a.txt", "b.TXT", "c.tXt"}));
-  // Case is ignored first; names equal that way go by their exact bytes, and
-  // bytes above 0x7F come after ASCII.
-  // "_" lies between the upper and the lower case letters.
+  // Case is ignored first, then exact bytes decide; bytes above 0x7F come after
+  // ASCII, and "_" lies between the upper and the lower case letters.
   const Paths ordered{"_x", "A", "a", "B", "b", "Z", "\xC3\x89t\xC3\xA9"};
   EXPECT_EQ(selectFiles({{"b"}, {"A"}, {"Z"}, {"a"}, {"\xC3\x89t\xC3\xA9"}, {"_x"}, {"B"}}, ""),
             ordered);

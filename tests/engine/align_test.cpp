@@ -104,11 +104,10 @@ TEST(Alignment, GroupWithoutWordsGivesAnEmptyResult) {
   EXPECT_THROW(workspace.reserve(std::numeric_limits<std::size_t>::max() / 2), std::bad_alloc);
 }
 
-// Random groups over a tiny vocabulary, so that ties, gaps and totals of
-// exactly zero are common, checked field by field against the plain reference
-// on every kernel. Group lengths straddle every vector width (8, 16) and strip
-// height (32, 64) and their multiples, so that every padded lane, partial
-// strip and strip boundary is exercised.
+// Random groups over a tiny vocabulary (ties, gaps and totals of exactly zero
+// are common) checked field by field against the plain reference on every
+// kernel, at lengths around every vector width, strip height and their
+// multiples.
 class KernelAgreement : public ::testing::TestWithParam<AlignKernel> {
  protected:
   void SetUp() override {
@@ -116,9 +115,8 @@ class KernelAgreement : public ::testing::TestWithParam<AlignKernel> {
     workspace_.kernel = GetParam();
   }
 
-  // Aligns with the kernel under test and with the reference, and checks that
-  // every field and the last cell's move agree.
-  // Settings that are not finite can make the last move differ (NaN totals).
+  // Every field and the last cell's move agree with the reference's; settings
+  // that are not finite can make the last move differ (NaN totals).
   void expectAgreement(const AlignScores& scores, const std::string& textA,
                        const std::string& textB, bool scanIds, const std::string& what,
                        bool finite = true) {

@@ -6,13 +6,10 @@
 #include <utility>
 #include <vector>
 
+#include "engine/encoding.h"
 #include "engine/input_file.h"
+#include "engine/sha256.h"
 #include "tests/support/scan_fixture.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 namespace orvalis {
 namespace {
@@ -86,7 +83,7 @@ TEST(Grouping, CountsOfVeryLongFilesCoverEveryWordWithinTheGroupSize) {
   EXPECT_EQ(groupCounts(16'780'203, 1000), (GroupCounts{16'798, 999}));
 }
 
-TEST(ReadingFiles, AFileIsReadAsFarAsTheSizeItHadWhenOpenedAndOnlyWithPermission) {
+TEST(ReadingFiles, AFileIsReadAsFarAsTheSizeItHadWhenOpened) {
   const testing::TempDir dir;
   // Bytes added after opening are not read: a growing file cannot keep a read going.
   InputFile file;
@@ -95,22 +92,62 @@ TEST(ReadingFiles, AFileIsReadAsFarAsTheSizeItHadWhenOpenedAndOnlyWithPermission
   char buffer[64];
   EXPECT_EQ(file.read(buffer, sizeof buffer), 5);
   EXPECT_EQ(file.read(buffer, sizeof buffer), 0);
-#ifndef _WIN32
-  const auto secret = dir.write("secret.txt", "words");
-  std::filesystem::permissions(secret, std::filesystem::perms::none);
-  std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
-  // Root reads everything, so a child drops its privileges to find out.
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(2);
-    std::string text;
-    ::_exit(readTextFile(secret, text).message == "Permission denied" ? 0 : 1);
+}
+
+TEST(Encoding, RecognisesValidUtf8Only) {
+  for (const char* valid :
+       {"", "ascii", "caf\xC3\xA9 \xE2\x80\x9Cq\xE2\x80\x9D \xF0\x9F\x98\x80"}) {
+    EXPECT_TRUE(isValidUtf8(valid)) << valid;
   }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-#endif
+  // Windows-1252, overlong, surrogate, above U+10FFFF, cut short.
+  for (const char* invalid :
+       {"caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE2\x80"}) {
+    EXPECT_FALSE(isValidUtf8(invalid)) << invalid;
+  }
+}
+
+TEST(Encoding, DecodesUtf8AsItIsAndOtherBytesAsWindows1252) {
+  EXPECT_EQ(decodeForDisplay("caf\xC3\xA9"), "caf\xC3\xA9");
+  EXPECT_EQ(decodeForDisplay("caf\xE9 \x80 \x93q\x94 \x81"),
+            "caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x9Cq\xE2\x80\x9D \xC2\x81");
+  // A piece cut inside a character of a UTF-8 file stays valid text.
+  EXPECT_EQ(decodeTextPiece("ab\xC3", true), "ab\xEF\xBF\xBD");
+  EXPECT_EQ(decodeTextPiece("\xC3\xA9", false), "\xC3\x83\xC2\xA9");
+  EXPECT_EQ(utf16Length("caf\xC3\xA9 \xF0\x9F\x98\x80 \xE2\x80"), 10u);
+}
+
+TEST(Encoding, LineTextEscapesWhatWouldBreakALine) {
+  EXPECT_EQ(lineText("a b/caf\xE9.txt"), "a b/caf\xC3\xA9.txt");
+  EXPECT_EQ(lineText("new\nline\r\ttab\x01\x7F.txt"), "new\\nline\\r\\ttab\\x01\\x7F.txt");
+}
+
+// Windows names are UTF-16 and may hold a surrogate without its partner.
+TEST(Encoding, Utf16BecomesUtf8AndALoneSurrogateBecomesAReplacement) {
+  EXPECT_EQ(utf16ToUtf8(u"a\u00E9\u0395\u4E2D\U0001F600"),
+            "a\xC3\xA9\xCE\x95\xE4\xB8\xAD\xF0\x9F\x98\x80");
+  const std::u16string broken = {0xD83D, u'x', 0xDE00, 0xDE00, 0xD83D};
+  EXPECT_EQ(utf16ToUtf8(broken), "\xEF\xBF\xBDx\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+// Published vectors, and lengths at the padding's edges (55, 56 and 64 bytes),
+// each also hashed in pieces of 1 to 130 bytes.
+TEST(Sha256, GivesThePublishedDigestsWholeAndInPieces) {
+  const std::pair<std::string, const char*> cases[] = {
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {std::string(55, 'x'), "d5e285683cd4efc02d021a5c62014694958901005d6f71e89e0989fac77e4072"},
+      {std::string(56, 'x'), "04c26261370ee7541549d16dee320c723e3fd14671e66a099afe0a377c16888e"},
+      {std::string(64, 'x'), "7ce100971f64e7001e8fe5a51973ecdfe1ced42befe7ee8d5fd6219506b5393c"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  for (const auto& [input, digest] : cases) {
+    EXPECT_EQ(hexText(sha256(input)), digest) << input.size() << " bytes";
+    for (std::size_t piece = 1; piece <= 130 && input.size() < 1000; ++piece) {
+      Sha256 hash;
+      for (std::size_t at = 0; at < input.size(); at += piece) hash.update(input.substr(at, piece));
+      ASSERT_EQ(hexText(hash.finish()), digest) << input.size() << " bytes by " << piece;
+    }
+  }
 }
 
 }  // namespace

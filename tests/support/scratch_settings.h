@@ -1,6 +1,5 @@
 // The settings store of this platform for one test, and direct access to what
-// it holds, so that the same tests run against the settings file and against
-// the registry.
+// it holds: the same tests run against the settings file and the registry.
 #pragma once
 
 #include <memory>
@@ -15,11 +14,9 @@ namespace orvalis::testing {
 
 class ScratchSettings {
  public:
-  // Elsewhere than Windows: the settings file below a temporary configuration
-  // folder, which XDG_CONFIG_DIRS names from now on, for this process and the
-  // programs it starts. On Windows: the machine's own key
-  // HKEY_LOCAL_MACHINE\SOFTWARE\Tovimar\Orvalis (a test under Wine has a fresh
-  // prefix of its own), removed again at the end with the "Tovimar" key.
+  // A temporary settings file, which XDG_CONFIG_DIRS names for this process and
+  // its children; on Windows (a fresh Wine prefix) the machine's own key
+  // HKEY_LOCAL_MACHINE\SOFTWARE\Tovimar\Orvalis, removed at the end.
   ScratchSettings();
   ~ScratchSettings();
   ScratchSettings(const ScratchSettings&) = delete;

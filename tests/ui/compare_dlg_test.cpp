@@ -14,19 +14,15 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTableView>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,12 +52,6 @@ const Files kThreeFiles = {
     {"b1.txt", std::string("one ") + kPassageQ + " finish"},
     {"a2.txt", std::string("two ") + kPassageP + " middle " + kPassageQ + " close"},
 };
-
-std::string contents(const std::filesystem::path& file) {
-  std::stringstream text;
-  text << std::ifstream(file, std::ios::binary).rdbuf();
-  return text.str();
-}
 
 QString selected(const QPlainTextEdit* view) {
   return view->textCursor().selectedText().replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
@@ -141,24 +131,6 @@ TEST_F(ResultsWindow, ChoosingLinesInTurnLoadsEachViewsFileOnceAndMovesItsSelect
   EXPECT_EQ(prompts.messages, std::vector<QString>{changed});
   choose(2);
   EXPECT_EQ(prompts.messages.size(), 1u);
-}
-
-TEST_F(ResultsWindow, SelectedTextIsExactlyTheMatchedWords) {
-  // Two files sharing a passage, and the passage as each view shows it.
-  const std::tuple<const char*, std::string, std::string, QString> cases[] = {
-      {"Windows line breaks", "Alpha zebra\r\nshared words here\r\nof the passage\r\nomega\r\n",
-       "beta shared words here\r\nof the passage yak\r\n", "shared words here\nof the passage"},
-      {"UTF-8", "début Köln café 😀 naïve façade fin", "autre café 😀 naïve façade rien",
-       "café 😀 naïve façade"},
-  };
-  for (const auto& [what, first, second, passage] : cases) {
-    SCOPED_TRACE(what);
-    scanFiles({{std::string(what) + "x.txt", first}, {std::string(what) + "y.txt", second}});
-    open(engine.pairResults);
-    choose(0);
-    EXPECT_EQ(std::pair(selected(upper()), selected(lower())), std::pair(passage, passage));
-  }
-  EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(ResultsWindow, FileThatCannotBeShownIsReportedOnceAndTheViewKeepsItsText) {
@@ -288,9 +260,9 @@ TEST_F(ResultsWindow, SavedReportIsTheSamePageAsOrvalisScanWrites) {
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
     prompts.nextChoice = toQString(fromWindow);
     control<QAction>("saveReportAction")->trigger();
-    const std::string page = contents(fromWindow);
+    const std::string page = testing::contents(fromWindow);
     EXPECT_NE(page.find("<mark"), std::string::npos);
-    EXPECT_EQ(page, contents(fromScan)) << (all ? "all results" : "listed results");
+    EXPECT_EQ(page, testing::contents(fromScan)) << (all ? "all results" : "listed results");
     EXPECT_EQ(control<QLabel>("statusLine")->text(),
               "Report saved to " + toQString(fromWindow) + ".");
   }

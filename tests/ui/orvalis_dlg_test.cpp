@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -11,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,7 @@
 #include "tests/ui/fake_prompts.h"
 #include "ui/main/dialog_texts.h"
 #include "ui/qt_convert.h"
+#include "ui/results/compare_dlg.h"
 
 namespace orvalis {
 namespace {
@@ -61,16 +65,9 @@ class MainDialogTest : public ::testing::Test {
   // and the progress bar, e.g. "Browse+ Check- See+ |All done.| 0".
   std::string seen() {
     const auto mark = [](const QPushButton* b) { return b->isEnabled() ? "+ " : "- "; };
-    return std::string("Browse")
-        .append(mark(button("Browse")))
-        .append(check()->text().toStdString())
-        .append(mark(check()))
-        .append("See")
-        .append(mark(button("See Similarities")))
-        .append("|")
-        .append(status()->text().toStdString())
-        .append("| ")
-        .append(std::to_string(progress()->value()));
+    return std::string("Browse") + mark(button("Browse")) + check()->text().toStdString() +
+           mark(check()) + "See" + mark(button("See Similarities")) + "|" +
+           status()->text().toStdString() + "| " + std::to_string(progress()->value());
   }
 
   std::vector<std::string> listedPaths() {
@@ -123,13 +120,6 @@ class MainDialogTest : public ::testing::Test {
   COrvalisDlg dialog;
 };
 
-TEST_F(MainDialogTest, StartsFreshAndTheFirstShowingCreatesTheSettings) {
-  EXPECT_EQ(seen(), "Browse+ Check- See- || 0");
-  dialog.show();
-  ASSERT_TRUE(waitFor([&] { return fs::exists(settings.filePath()); }));
-  EXPECT_TRUE(prompts.messages.empty());
-}
-
 TEST_F(MainDialogTest, MissingOrUnusableSettingsAreReportedOnceAtTheFirstShowing) {
   configDir.write("Tovimar/Orvalis.conf", "MU=-1\nNUM_WORDS_PER_GROUPING=1\n");
   dialog.show();
@@ -156,10 +146,6 @@ TEST_F(MainDialogTest, BrowseListsTheFilesOfTheChosenExtensionOrSaysWhyNot) {
   const QString skipped = fromUtf8("This entry is not a file that can be compared:\n\n" +
                                    (folder.path() / "sub.txt").string() + ": is a folder");
   EXPECT_EQ(prompts.messages, std::vector<QString>{skipped});
-  // A name typed into the chooser need not exist: its folder and extension count.
-  browse(folder.path() / "not-there.TxT");
-  EXPECT_EQ(listedPaths(), found);
-  EXPECT_EQ(prompts.messages.size(), 2u);
   button("Browse")->click();  // a cancelled chooser changes nothing
   EXPECT_EQ(listedPaths(), found);
 
@@ -170,10 +156,10 @@ TEST_F(MainDialogTest, BrowseListsTheFilesOfTheChosenExtensionOrSaysWhyNot) {
   EXPECT_EQ(fileList()->count(), 0);
   // A folder that cannot be listed is reported and leaves the list as it was.
   browse(folder.path() / "no-such-folder" / "a.txt");
-  ASSERT_EQ(prompts.messages.size(), 5u);
-  EXPECT_EQ(prompts.messages[3], kNoFilesFoundMessage);
-  EXPECT_EQ(prompts.messages[2], kOnlyOneFileMessage);
-  EXPECT_TRUE(prompts.messages[4].contains("no-such-folder")) << prompts.messages[4].toStdString();
+  ASSERT_EQ(prompts.messages.size(), 4u);
+  EXPECT_EQ(prompts.messages[2], kNoFilesFoundMessage);
+  EXPECT_EQ(prompts.messages[1], kOnlyOneFileMessage);
+  EXPECT_TRUE(prompts.messages[3].contains("no-such-folder")) << prompts.messages[3].toStdString();
   EXPECT_EQ(control<QLineEdit>(dialog, "Folder")->text(), toQString(folder.path()));
 }
 
@@ -288,10 +274,13 @@ TEST_F(MainDialogTest, ClosingDuringAScanOrWithTheNoticeOpenEndsTheWorkerFirst) 
   EXPECT_EQ(finished.count(), 3);
 }
 
+// The first showing creates the settings, and says nothing of them.
 TEST_F(MainDialogTest, AFolderGivenAtStartIsShownWithHowToChooseTheExtension) {
   folder.write("a.txt", "x");
   folder.write("b.txt", "y");
+  EXPECT_EQ(seen(), "Browse+ Check- See- || 0");
   dialog.show();
+  ASSERT_TRUE(waitFor([&] { return fs::exists(settings.filePath()); }));
   dialog.openFolder(folder.path());
   EXPECT_EQ(control<QLineEdit>(dialog, "Folder")->text(), toQString(folder.path()));
   EXPECT_EQ(fileList()->count(), 0);
@@ -362,6 +351,72 @@ TEST_F(MainDialogTest, TemplateFilesAreShownInTheStatusLineAndKeptForEveryScan) 
     prompts.dismissNotice();
     ASSERT_TRUE(waitFor([&] { return !dialog.engine().running; }));
   }
+}
+
+// Files of 2,000 words of six bytes each ("w0123 "), random but for a passage
+// of 120 words that the first two share.
+void writeFolder(const testing::TempDir& folder, int files) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int> word(1000, 9999);
+  std::string shared;
+  for (int w = 0; w < 120; ++w) shared.append("w").append(std::to_string(word(random))).append(" ");
+  for (int f = 0; f < files; ++f) {
+    std::string text;
+    for (int w = 0; w < 2000; ++w) {
+      if (f < 2 && w == 500) text.append(shared);
+      text.append("w").append(std::to_string(word(random))).append(" ");
+    }
+    folder.write(std::string("f").append(std::to_string(1000 + f)).append(".txt"), text);
+  }
+}
+
+// The offer of faster scans for a big folder, and the results window after a
+// fast scan.
+TEST_F(MainDialogTest, FasterScansAreOfferedForABigFolderOnlyAndAFastScanListsByEvalue) {
+  const testing::TempDir small, big;
+  writeFolder(small, 10);
+  writeFolder(big, 120);
+  dialog.show();
+  auto* allProcessors = dialog.findChild<QCheckBox*>(QStringLiteral("allProcessorsBox"));
+  auto* fast = dialog.findChild<QCheckBox*>(QStringLiteral("fastScanBox"));
+  ASSERT_TRUE(allProcessors && fast);
+
+  dialog.browseFile(big.path() / "f1000.txt");
+  ASSERT_TRUE(fast->isVisible());
+  EXPECT_TRUE(fast->text().contains("(about ") || fast->text().contains("(under a second)"));
+  fast->click();
+  EXPECT_TRUE(allProcessors->isChecked());
+  EXPECT_FALSE(allProcessors->isEnabled());
+
+  dialog.findChild<QPushButton*>(QStringLiteral("checkButton"))->click();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !prompts.pendingNotices.empty(); }, 120000));
+  prompts.dismissNotice();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog.engine().running; }, 20000));
+  EXPECT_EQ(dialog.engine().comparisonsTotal, 7140 * 9);
+  EXPECT_LT(dialog.engine().pairResults.size(), 7140u * 9 / 4);  // the seeds' pairs and a sample
+
+  // The results window opens by E-value and stays so; the shared passage leads.
+  bool checked = false;
+  QTimer::singleShot(0, &dialog, [&] {
+    auto* results = qobject_cast<CCompareDlg*>(QApplication::activeModalWidget());
+    ASSERT_NE(results, nullptr);
+    auto* strongest = results->findChild<QCheckBox*>(QStringLiteral("strongestFirstBox"));
+    EXPECT_TRUE(strongest->isChecked());
+    EXPECT_FALSE(strongest->isEnabled());
+    EXPECT_TRUE(results->findChild<QComboBox*>()->itemText(0).startsWith("f1001.txt & f1000.txt"))
+        << results->findChild<QComboBox*>()->itemText(0).toStdString();
+    checked = true;
+    results->reject();
+  });
+  dialog.findChild<QPushButton*>(QStringLiteral("seeSimilaritiesButton"))->click();
+  EXPECT_TRUE(checked);
+
+  // A small folder: no offer, and a ticked box from before counts no more.
+  dialog.browseFile(small.path() / "f1000.txt");
+  EXPECT_FALSE(fast->isVisible());
+  EXPECT_FALSE(fast->isChecked());
+  EXPECT_FALSE(allProcessors->isChecked());
+  EXPECT_TRUE(prompts.messages.empty());
 }
 
 }  // namespace

@@ -1,15 +1,21 @@
-// The dialogs' plain logic: what a view shows of a file, and their texts.
+// The dialogs' plain logic: what a view shows of a file, their texts, and the
+// estimate behind the offer of faster scans.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "engine/encoding.h"
+#include "engine/records.h"
 #include "engine/text.h"
 #include "tests/support/temp_dir.h"
 #include "ui/main/dialog_texts.h"
+#include "ui/main/scan_choices.h"
 #include "ui/results/results_texts.h"
 #include "ui/results/text_file_source.h"
 #include "ui/results/view_text.h"
@@ -62,10 +68,9 @@ std::pair<std::int32_t, std::int32_t> wordSpan(std::string_view bytes, std::size
 }
 
 TEST(ViewText, SelectionCoversExactlyTheMatchedWordsWhateverThePieces) {
-  // The file's bytes, the matched words (first and last), and the view text of
-  // that stretch: CR LF is one position, UTF-8 shows as its characters (an
-  // emoji takes two positions), other text as Windows-1252, controls as their
-  // pictures, and 0x1A ends the text.
+  // The file's bytes, the first and last matched words, and their view text: CR LF
+  // is one position, UTF-8 its characters (an emoji two positions), other text
+  // Windows-1252, controls their pictures, and 0x1A ends the text.
   const std::tuple<std::string_view, std::size_t, std::size_t, std::string_view> cases[] = {
       {"one two\r\nthree four\r\nfive", 1, 3, "two\nthree four"},
       {"\r\n\r\n\n  first words here\r\n", 0, 1, "first words"},
@@ -109,45 +114,66 @@ TEST(OpenFilter, GivesTheToolkitAllThirtyFivePatternsThenTheDocumentsThenEveryFi
 }
 
 TEST(DialogTexts, UnreadableFilesAreListedInOneMessage) {
-  EXPECT_EQ(unreadableFilesMessage({{1, "/d/a.txt", "no permission"}}),
-            "This file could not be read and is compared as an empty file:\n\n"
-            "/d/a.txt: no permission");
   EXPECT_EQ(unreadableFilesMessage({{1, "/d/a.txt", "gone"}, {4, "/d/\xE9.txt", "is a folder"}}),
             "These files could not be read and are compared as empty files:\n\n"
             "/d/a.txt: gone\n/d/\xC3\xA9.txt: is a folder");
 }
 
 TEST(CappedListLine, SaysWhatTheListLeavesOutAndHowToSeeTheRest) {
-  struct Case {
-    bool showAll, strongestFirst;
-    std::size_t shown, total;
-    const char* line;
-  };
-  const Case cases[] = {
+  // Show all, strongest first, lines shown and in all, the line.
+  const std::tuple<bool, bool, std::size_t, std::size_t, const char*> cases[] = {
       {false, false, 200, 200, ""},
       {false, false, 200, 701,
-       "200 of 701 results above the threshold shown, in scan order. Tick "
-       "\"Strongest first\" "
-       "to list the strongest first; orvalis-scan --all --json lists every "
-       "result."},
+       "200 of 701 results above the threshold shown, in scan order. Tick \"Strongest first\" to "
+       "list the strongest first; orvalis-scan --all --json lists every result."},
       {true, false, 200, 9870,
-       "200 of 9870 results shown, in scan order. Tick \"Strongest first\" to "
-       "list the "
-       "strongest first; orvalis-scan --all --json lists every result."},
+       "200 of 9870 results shown, in scan order. Tick \"Strongest first\" to list the strongest "
+       "first; orvalis-scan --all --json lists every result."},
       {false, true, 200, 350,
-       "200 of 350 results of E-value 0.01 or less shown, strongest first. "
-       "orvalis-scan "
-       "--max-evalue 0.01 --pairs lists every pair of files of them, --json "
-       "every result."},
+       "200 of 350 results of E-value 0.01 or less shown, strongest first. orvalis-scan "
+       "--max-evalue 0.01 --pairs lists every pair of files of them, --json every result."},
       {true, true, 200, 9870,
-       "200 of 9870 results shown, strongest first. orvalis-scan --all "
-       "--max-evalue 0.01 "
-       "--json lists every result."},
+       "200 of 9870 results shown, strongest first. orvalis-scan --all --max-evalue 0.01 --json "
+       "lists every result."},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(cappedListLine({c.shown, c.total}, windowListingRule(c.showAll, c.strongestFirst)),
-              c.line);
+  for (const auto& [showAll, strongestFirst, shown, total, line] : cases) {
+    EXPECT_EQ(cappedListLine({shown, total}, windowListingRule(showAll, strongestFirst)), line);
   }
+}
+
+// 200 files of 2,000 words make 19,900 file pairs of 3 × 3 groups: 179,100
+// comparisons, each followed by the 1 ms pause in the usual scan.
+TEST(ScanChoices, EstimatesFromTheComparisonsAndCellsOfEveryFilePair) {
+  const std::vector<std::uint64_t> big(200, 2000);
+  const ScanTimeEstimate estimate =
+      estimateScanTime(big, kDefaultGroupSize, 2, std::chrono::milliseconds(1));
+  // One worker takes twice as long as two, and pauses 179,100 times.
+  EXPECT_NEAR(estimate.paused, 179.1 + 2 * estimate.allProcessors, 0.5);
+  EXPECT_GT(estimate.paused, kOfferFasterScansAfter);
+  EXPECT_LT(estimate.fast, estimate.allProcessors / 5);
+
+  // A small folder is not worth the offer; its fast scan aligns everything.
+  const std::vector<std::uint64_t> small(20, 500);
+  const ScanTimeEstimate quick =
+      estimateScanTime(small, kDefaultGroupSize, 2, std::chrono::milliseconds(1));
+  EXPECT_LT(quick.paused, kOfferFasterScansAfter);
+  EXPECT_GE(quick.fast, quick.allProcessors);
+  EXPECT_EQ(estimateScanTime({}, kDefaultGroupSize, 2, std::chrono::milliseconds(1)).paused, 0);
+}
+
+TEST(ScanChoices, WordsFromSizesAndDurationsInWords) {
+  EXPECT_EQ(estimatedWords("essay.txt", 600), 100u);
+  EXPECT_EQ(estimatedWords("essay.DOCX", 600), 30u);
+  EXPECT_EQ(estimatedWords("scan.pdf", 600), 30u);
+
+  const struct {
+    double seconds;
+    const char* text;
+  } rows[] = {{0.4, "under a second"},    {1, "about 1 second"},      {89.4, "about 89 seconds"},
+              {90, "about 2 minutes"},    {5399, "about 90 minutes"}, {5400, "about 2 hours"},
+              {40 * 3600, "about 2 days"}};
+  for (const auto& row : rows) EXPECT_EQ(durationText(row.seconds), row.text) << row.seconds;
+  EXPECT_EQ(usualScanText(190), "A usual scan of these files takes about 3 minutes.");
 }
 
 }  // namespace

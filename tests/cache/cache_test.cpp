@@ -1,19 +1,69 @@
-// The SQLite results cache on real files: what it keeps and drops, and what
-// it does with files it cannot use.
-#include "cache/results_cache.h"
-
 #include <gtest/gtest.h>
+
+#include "cache/pair_record.h"
+
+#if ORVALIS_TEST_RESULTS_CACHE
 #include <sqlite3.h>
 
-#include <fstream>
 #include <functional>
 #include <thread>
 
+#include "cache/results_cache.h"
 #include "tests/support/temp_dir.h"
+#endif
+
+#include <bit>
+#include <cmath>
 
 namespace orvalis {
 namespace {
 
+std::string describe(const std::vector<PairResult>& results) {
+  std::string text;
+  for (const PairResult& r : results) {
+    for (const std::int32_t n : {r.startA, r.endA, r.startB, r.endB})
+      text += std::to_string(n) + ",";
+    text += std::to_string(std::bit_cast<std::uint32_t>(r.score)) + r.consensusA + "|" +
+            r.consensusB + ";";
+  }
+  return text;
+}
+
+// A record gives back every result bit for bit, and only for its own key, its
+// own count and without any byte changed, missing or added.
+TEST(PairRecord, GivesBackItsResultsBitForBitAndRefusesAnythingElse) {
+  ComparisonKey key{sha256("first file"), sha256("second file"), -0.33f, -0.5f, 1000};
+  std::vector<PairResult> results(3);
+  results[0] = {nullptr, nullptr, 0, 17, 40, 57, 3.25f, "a b c ", "a  *  c "};
+  results[1] = {nullptr, nullptr, -1, 2147483647, 5, 5, std::nextafter(1.0f, 2.0f), "", ""};
+  results[2] = {nullptr, nullptr, 9, 9, 0, 0, -0.0f, std::string("\xff\x00\xe9", 3), "\n"};
+  const std::string record = encodePairRecord(key, results);
+  std::vector<PairResult> back;
+  ASSERT_TRUE(decodePairRecord(key, record, 3, back));
+  EXPECT_EQ(describe(back), describe(results));
+
+  EXPECT_FALSE(decodePairRecord(key, record, 2, back));
+  EXPECT_FALSE(decodePairRecord(key, record + "x", 3, back));
+  for (std::size_t at = 0; at < record.size(); ++at) {
+    std::string flipped = record;
+    flipped[at] = static_cast<char>(flipped[at] ^ 0x10);
+    EXPECT_FALSE(decodePairRecord(key, flipped, 3, back)) << "byte " << at;
+    EXPECT_FALSE(decodePairRecord(key, record.substr(0, at), 3, back)) << at << " bytes";
+    EXPECT_TRUE(back.empty());
+  }
+  const auto other = [&](auto change) {
+    ComparisonKey changed = key;
+    change(changed);
+    return decodePairRecord(changed, record, 3, back);
+  };
+  EXPECT_FALSE(other([](ComparisonKey& k) { std::swap(k.first, k.second); }));
+  EXPECT_FALSE(other([](ComparisonKey& k) { k.mismatchScore = -0.34f; }));
+  EXPECT_FALSE(other([](ComparisonKey& k) { k.splitting = kWordSplittingVersion + 1; }));
+}
+
+#if ORVALIS_TEST_RESULTS_CACHE
+// The SQLite results cache on real files: what it keeps and drops, and what
+// it does with files it cannot use.
 namespace fs = std::filesystem;
 
 ComparisonKey keyOf(const std::string& a) { return {sha256(a), sha256("b"), -0.33f, -0.5f, 1000}; }
@@ -69,31 +119,26 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
   runSql(good, "PRAGMA wal_checkpoint(TRUNCATE)");  // everything in the file itself
   const std::string goodBytes = testing::contents(good);
   ASSERT_GT(goodBytes.size(), 6000u);
-  const auto write = [](const fs::path& f, const std::string& text) {
-    std::ofstream(f, std::ios::binary) << text;
-  };
-  const struct {
-    const char* name;
-    std::function<void(const fs::path&)> make;
-    const char* warning;  // empty: none, the file is used as it is
-  } cases[] = {
-      {"empty", [&](const fs::path& f) { write(f, ""); }, ""},
-      {"zeroed", [&](const fs::path& f) { write(f, std::string(goodBytes.size(), '\0')); },
+  // The file, how it is made, and the warning (empty: none, it is used as it is).
+  const std::tuple<const char*, std::function<void(const fs::path&)>, const char*> cases[] = {
+      {"empty", [&](const fs::path& f) { dir.write(f, ""); }, ""},
+      {"zeroed", [&](const fs::path& f) { dir.write(f, std::string(goodBytes.size(), '\0')); },
        "is damaged"},
-      {"truncated", [&](const fs::path& f) { write(f, goodBytes.substr(0, 6000)); }, "is damaged"},
+      {"truncated", [&](const fs::path& f) { dir.write(f, goodBytes.substr(0, 6000)); },
+       "is damaged"},
       {"foreign", [](const fs::path& f) { runSql(f, "CREATE TABLE notes(text)"); },
        "is not a results cache of Orvalis"},
       {"newer",
        [&](const fs::path& f) {
-         write(f, goodBytes);
+         dir.write(f, goodBytes);
          runSql(f, "PRAGMA user_version=2");
        },
        "is of a newer version"},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    const fs::path file = dir.path() / c.name;
-    c.make(file);
+  for (const auto& [name, make, warning] : cases) {
+    SCOPED_TRACE(name);
+    const fs::path file = dir.path() / name;
+    make(file);
     warnings.clear();
     auto cache = openCache(file, warnings);
     ASSERT_TRUE(cache);
@@ -101,14 +146,14 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
     cache->store(keyOf("new"), {{}});
     cache->scanEnded();
     EXPECT_TRUE(has(*cache, "new", 0));
-    if (*c.warning == '\0') {
+    if (*warning == '\0') {
       EXPECT_TRUE(warnings.empty());
       continue;
     }
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find(warning), std::string::npos) << warnings[0];
     EXPECT_NE(warnings[0].find("moved to"), std::string::npos) << warnings[0];
-    EXPECT_TRUE(fs::exists(dir.path() / (std::string(c.name) + ".unusable")));
+    EXPECT_TRUE(fs::exists(dir.path() / (std::string(name) + ".unusable")));
   }
   // A folder that cannot be made: no cache, and the warning says so.
   warnings.clear();
@@ -116,6 +161,7 @@ TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0].rfind("cannot use the results cache ", 0), 0u) << warnings[0];
 }
+#endif
 
 }  // namespace
 }  // namespace orvalis
