@@ -173,9 +173,11 @@ SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int
     if (!next) break;
     law = next;
     std::vector<std::pair<double, double>> chance;
+    const double logTrialsK = std::log(trials * law->k);
+    const double logTrimEvalue = std::log(kTrimEvalue);
     for (const auto& sample : usable) {
-      const double logE = std::log(trials * law->k) + sample.second - law->lambda * sample.first;
-      if (logE >= std::log(kTrimEvalue)) chance.push_back(sample);
+      const double logE = logTrialsK + sample.second - law->lambda * sample.first;
+      if (logE >= logTrimEvalue) chance.push_back(sample);
     }
     if (chance.size() == kept.size() || chance.size() < kMinFitComparisons) break;
     kept = std::move(chance);
