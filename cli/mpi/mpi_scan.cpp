@@ -32,8 +32,7 @@ constexpr int kTagRecords = 4;
 
 // Waits for a message by polling with growing pauses rather than in a blocking
 // receive, which Open MPI spins in: rank 0 mostly waits and must leave its
-// core to a worker. The longest pause keeps the wake-ups of a long wait few,
-// while a range of work takes far longer than the pause adds to it.
+// core to a worker.
 MPI_Status waitForMessage(int source, int tag) {
   auto pause = std::chrono::microseconds(20);
   for (;;) {
@@ -42,7 +41,7 @@ MPI_Status waitForMessage(int source, int tag) {
     MPI_Iprobe(source, tag, MPI_COMM_WORLD, &arrived, &status);
     if (arrived != 0) return status;
     std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::microseconds(8000));
+    pause = std::min(pause * 2, std::chrono::microseconds(2000));
   }
 }
 
