@@ -23,16 +23,20 @@ namespace {
 
 // Message tags. Rank 0 sends a worker the job (or the end), then a range after
 // each of the worker's messages; an empty range ends the worker's work. A
-// worker sends the records of each range it finished, and an empty range
-// first, to ask for its first.
+// worker sends the records of each range it finished, and kRangesInHand empty
+// ranges first, to ask for its first ranges: it always holds the next range
+// while it computes one, so that it never waits for rank 0 to answer.
 constexpr int kTagJob = 1;
 constexpr int kTagStop = 2;
 constexpr int kTagRange = 3;
 constexpr int kTagRecords = 4;
+constexpr int kRangesInHand = 2;
 
 // Waits for a message by polling with growing pauses rather than in a blocking
 // receive, which Open MPI spins in: rank 0 mostly waits and must leave its
-// core to a worker.
+// core to a worker. The longest pause keeps the wake-ups of a long wait few;
+// no worker waits for rank 0 to wake, since each holds its next range and
+// sends its records without waiting for them to be received.
 MPI_Status waitForMessage(int source, int tag) {
   auto pause = std::chrono::microseconds(20);
   for (;;) {
@@ -41,7 +45,7 @@ MPI_Status waitForMessage(int source, int tag) {
     MPI_Iprobe(source, tag, MPI_COMM_WORLD, &arrived, &status);
     if (arrived != 0) return status;
     std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, std::chrono::microseconds(2000));
+    pause = std::min(pause * 2, std::chrono::microseconds(8000));
   }
 }
 
@@ -148,7 +152,7 @@ ScanStartHookResult Coordinator::start(CompareEngine& engine, ComparisonCache* c
   const std::string bytes = encodeJob(job);
   for (int worker = 1; worker < ranks_; ++worker) sendBytes(worker, kTagJob, bytes);
   jobSent_ = true;
-  activeWorkers_ = ranks_ - 1;
+  openRequests_ = (ranks_ - 1) * kRangesInHand;
   engine_ = &engine;
   inner_ = cache;
   if (!keepApart_) return {this, {}};
@@ -167,7 +171,7 @@ bool Coordinator::takeScores(std::int64_t pair, const ComparisonKey& key, std::s
     for (const PairResult& result : found) scores.push_back(result.score);
     return true;
   }
-  while (!arrived_.contains(pair) && activeWorkers_ > 0) serviceOne();
+  while (!arrived_.contains(pair) && openRequests_ > 0) serviceOne();
   auto node = arrived_.extract(pair);
   if (node.empty()) return false;
   const PairRecords& records = node.mapped();
@@ -348,7 +352,7 @@ void Coordinator::serviceOne() {
     sendRange(status.MPI_SOURCE, ranges_[nextRange_++]);
   } else {
     sendRange(status.MPI_SOURCE, {});
-    --activeWorkers_;
+    --openRequests_;
   }
 }
 
@@ -371,7 +375,7 @@ bool Coordinator::take(std::int64_t pair, const ComparisonKey& key, std::size_t 
     return true;
   }
   results.clear();
-  while (!arrived_.contains(pair) && activeWorkers_ > 0) serviceOne();
+  while (!arrived_.contains(pair) && openRequests_ > 0) serviceOne();
   auto node = arrived_.extract(pair);
   if (node.empty()) return false;
   PairRecords& records = node.mapped();
@@ -403,7 +407,7 @@ void Coordinator::finish() {
   nextRange_ = ranges_.size();
   nextPair_ = INT64_MAX;
   arrived_.clear();
-  while (activeWorkers_ > 0) serviceOne();
+  while (openRequests_ > 0) serviceOne();
 }
 
 void runWorker() {
@@ -442,18 +446,43 @@ void runWorker() {
   giveWordIds(groups);
   const std::vector<WorkPair> plan = planWorkPairs(engine);
 
-  RangeRecords done;  // empty at first: the request for a first range
-  for (;;) {
-    sendBytes(0, kTagRecords, encodeRange(done));
+  // Records go out while the next range is computed; their bytes stay until
+  // the send is complete.
+  std::string inFlight;
+  MPI_Request sending = MPI_REQUEST_NULL;
+  const auto send = [&](std::string records) {
+    MPI_Wait(&sending, MPI_STATUS_IGNORE);
+    if (records.size() > static_cast<std::size_t>(INT_MAX)) {
+      throw std::length_error("a message of more than 2 GiB");
+    }
+    inFlight = std::move(records);
+    MPI_Isend(inFlight.data(), static_cast<int>(inFlight.size()), MPI_BYTE, 0, kTagRecords,
+              MPI_COMM_WORLD, &sending);
+  };
+  const auto receiveRange = [] {
     std::int64_t bounds[2] = {0, 0};
     MPI_Status status = waitForMessage(0, kTagRange);
     MPI_Recv(bounds, 2, MPI_INT64_T, 0, kTagRange, MPI_COMM_WORLD, &status);
-    if (bounds[1] <= bounds[0]) return;
-    done = {};
-    done.range = {bounds[0], bounds[1]};
-    for (std::int64_t pair = bounds[0]; pair < bounds[1]; ++pair) {
+    return PairRange{bounds[0], bounds[1]};
+  };
+  for (int request = 0; request < kRangesInHand; ++request) send(encodeRange({}));
+  int open = kRangesInHand;  // requests not answered yet
+  for (;;) {
+    const PairRange range = receiveRange();
+    --open;
+    if (range.end <= range.first) {
+      // Every later answer is the end too.
+      for (; open > 0; --open) receiveRange();
+      MPI_Wait(&sending, MPI_STATUS_IGNORE);
+      return;
+    }
+    RangeRecords done;
+    done.range = range;
+    for (std::int64_t pair = range.first; pair < range.end; ++pair) {
       done.pairs.push_back(computePair(engine, plan, pair, job->scoresOnly));
     }
+    send(encodeRange(done));
+    ++open;
   }
 }
 

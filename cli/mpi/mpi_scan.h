@@ -99,8 +99,8 @@ class Coordinator final : public ComparisonCache {
   std::size_t nextRange_ = 0;
   std::map<std::int64_t, PairRecords> arrived_;
   std::int64_t nextPair_ =
-      0;  // the pair the scan asks for next; records of earlier ones are dropped
-  int activeWorkers_ = 0;
+      0;                  // the pair the scan asks for next; records of earlier ones are dropped
+  int openRequests_ = 0;  // requests of the workers that rank 0 has not answered
   CoordinatorStats stats_;
 };
 
