@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -25,6 +26,9 @@ constexpr std::int32_t kSchemaVersion = 1;
 constexpr int kBusyTimeoutMilliseconds = 10000;
 // Records are written in transactions of about this many bytes.
 constexpr std::size_t kBatchBytes = std::size_t{8} << 20;
+// A log this long is copied into the database when the cache is closed: the
+// length at which SQLite copies it after a commit, 1,000 pages of 4 KiB.
+constexpr std::uintmax_t kLongLogBytes = std::uintmax_t{4} << 20;
 
 // The keys with their times of use apart from the records, so that marking a
 // record as used rewrites a few small pages, not the pages of its results.
@@ -135,8 +139,9 @@ Opened openFile(const fs::path& file) {
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
   if (code == SQLITE_OK) {
     sqlite3_busy_timeout(opened.db, kBusyTimeoutMilliseconds);
-    // The log is copied into the database when it grows long, not at every
-    // close, which would cost each scan two waits for the disk.
+    // The log is copied into the database when it has grown long (see
+    // ~SqliteResultsCache), not at every close, which would cost each scan
+    // two waits for the disk.
     sqlite3_db_config(opened.db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   }
   const auto fail = [&](int failure) {
@@ -210,7 +215,7 @@ class SqliteResultsCache final : public ResultsCache {
   SqliteResultsCache(sqlite3* db, CacheOptions options)
       : db_(db), options_(std::move(options)), name_(displayText(options_.file)) {
     if (find_.prepare(db_,
-                      "SELECT k.id, r.results, k.used FROM pair_keys k JOIN pair_results r "
+                      "SELECT k.id, r.results FROM pair_keys k JOIN pair_results r "
                       "ON r.id = k.id WHERE k.key=?1") != SQLITE_OK ||
         insert_.prepare(db_,
                         "INSERT INTO pair_keys(key, used) VALUES(?1, ?2) ON CONFLICT(key) DO "
@@ -227,6 +232,7 @@ class SqliteResultsCache final : public ResultsCache {
 
   ~SqliteResultsCache() override {
     flush();
+    emptyLongLog();
     close();
   }
 
@@ -259,11 +265,7 @@ class SqliteResultsCache final : public ResultsCache {
                                results);
       // A record of the wrong length or with a wrong checksum is dropped and
       // computed again.
-      if (!found) {
-        damaged_.push_back(id);
-      } else if (sqlite3_column_int64(find_.get(), 2) <= opened_) {
-        used_.push_back(id);  // not yet marked since this cache was opened
-      }
+      (found ? used_ : damaged_).push_back(id);
     }
     find_.reset();
     if (code != SQLITE_ROW && code != SQLITE_DONE) failed(code, "read");
@@ -332,6 +334,23 @@ class SqliteResultsCache final : public ResultsCache {
       return;
     }
     keepWithinSize();
+  }
+
+  // Copies a long log into the database and empties it. SQLite copies the log
+  // when a commit makes it long, but the next process to open the file reads
+  // the whole log again and copies it from its start, so that without this
+  // the log would only grow: by the times of use that every rescan writes,
+  // and the reading of it with it. Gives up at once when another scan is
+  // using the cache; the scan that closes it last empties the log.
+  void emptyLongLog() {
+    if (db_ == nullptr || !writable_) return;
+    fs::path log = options_.file;
+    log += "-wal";
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(log, error);
+    if (error || size < kLongLogBytes) return;
+    sqlite3_busy_timeout(db_, 0);
+    sqlite3_wal_checkpoint_v2(db_, nullptr, SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
   }
 
   // The look-ups of a scan share one read transaction rather than each
@@ -437,7 +456,6 @@ class SqliteResultsCache final : public ResultsCache {
   CacheOptions options_;
   std::string name_;
   Statement find_, insert_, insertResults_, touch_, remove_, removeResults_;
-  const std::int64_t opened_ = nowMilliseconds();
   std::vector<std::pair<std::string, std::string>> pending_;  // key, record
   std::size_t pendingBytes_ = 0;
   std::vector<std::int64_t> used_;     // records found
