@@ -296,6 +296,14 @@ class SqliteResultsCache final : public ResultsCache {
       return;
     }
     int code = sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    // Damaged records go first: a pair's new record, computed since it was
+    // found damaged, is kept under the same key.
+    for (std::size_t i = 0; code == SQLITE_OK && i < damaged_.size(); ++i) {
+      sqlite3_bind_int64(remove_.get(), 1, damaged_[i]);
+      code = stepDone(remove_);
+      sqlite3_bind_int64(removeResults_.get(), 1, damaged_[i]);
+      if (code == SQLITE_OK) code = stepDone(removeResults_);
+    }
     const std::int64_t now = nowMilliseconds();
     for (std::size_t i = 0; code == SQLITE_OK && i < pending_.size(); ++i) {
       const auto& [key, record] = pending_[i];
@@ -316,12 +324,6 @@ class SqliteResultsCache final : public ResultsCache {
       sqlite3_bind_int64(touch_.get(), 1, now);
       sqlite3_bind_int64(touch_.get(), 2, used_[i]);
       code = stepDone(touch_);
-    }
-    for (std::size_t i = 0; code == SQLITE_OK && i < damaged_.size(); ++i) {
-      sqlite3_bind_int64(remove_.get(), 1, damaged_[i]);
-      code = stepDone(remove_);
-      sqlite3_bind_int64(removeResults_.get(), 1, damaged_[i]);
-      if (code == SQLITE_OK) code = stepDone(removeResults_);
     }
     if (code == SQLITE_OK) code = sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
     if (code != SQLITE_OK) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);

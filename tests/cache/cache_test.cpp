@@ -124,6 +124,25 @@ TEST(ResultsCache, KeepsItsLogShortFromScanToScan) {
   EXPECT_TRUE(warnings.empty());
 }
 
+// A damaged record is dropped, and the results computed again in its place
+// are found by the next scan.
+TEST(ResultsCache, KeepsTheResultsComputedAgainForADamagedRecord) {
+  const testing::TempDir dir;
+  const fs::path file = dir.path() / "cache.sqlite";
+  std::vector<std::string> warnings;
+  std::vector<PairResult> results(1);
+  results[0].consensusA = "a ";
+  openCache(file, warnings)->store(keyOf("a"), results);
+  runSql(file, "UPDATE pair_results SET results = x'00'");
+  {
+    auto cache = openCache(file, warnings);
+    EXPECT_FALSE(has(*cache, "a", 2));
+    cache->store(keyOf("a"), results);
+  }
+  EXPECT_TRUE(has(*openCache(file, warnings), "a", 2));
+  EXPECT_TRUE(warnings.empty());
+}
+
 // Each kind of file that is no usable cache: moved aside with a warning that
 // says what it is, and a new cache made in its place.
 TEST(ResultsCache, SetsAsideFilesItCannotUseAndStartsANewOne) {
