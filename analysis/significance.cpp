@@ -80,15 +80,24 @@ bool sortedByInsertion(std::vector<Item>& items, std::size_t budget) {
   return true;
 }
 
+// A sample's x = S − ln(m·n)/λ.
+struct Adjusted {
+  double value;
+  std::uint32_t sample;
+};
+
 // λ and K of samples (score, ln m·n) that are all chance matches; none when the
-// scores do not spread (all equal, say) and so say nothing about λ.
-std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable) {
+// scores do not spread (all equal, say) and so say nothing about λ. `adjusted`
+// is work space, kept from call to call.
+std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable,
+                          std::vector<Adjusted>& adjusted) {
   // The Gumbel quantiles at the plotting positions (i + 0.5) / count used in the
   // line, and their mean and spread, which stay the same in every round.
   const std::size_t count = usable.size();
   const auto first = static_cast<std::size_t>(std::ceil(kLowestPosition * count - 0.5));
   const auto last = std::min(count - 1, static_cast<std::size_t>(kHighestPosition * count - 0.5));
   std::vector<double> quantiles;
+  quantiles.reserve(last + 1 - first);
   for (std::size_t i = first; i <= last; ++i) {
     const double position = (static_cast<double>(i) + 0.5) / static_cast<double>(count);
     quantiles.push_back(-std::log(-std::log(position)));
@@ -104,11 +113,7 @@ std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable) 
   // each round computes them in the last round's order, and a sort by
   // insertion puts the few that moved in place. A round whose λ moved far
   // falls back to a full sort. Either way the sorted values are the same.
-  struct Adjusted {
-    double value;
-    std::uint32_t sample;
-  };
-  std::vector<Adjusted> adjusted(count);
+  adjusted.resize(count);
   for (std::size_t i = 0; i < count; ++i) adjusted[i].sample = static_cast<std::uint32_t>(i);
   const auto adjust = [&](double lambda) {
     for (Adjusted& item : adjusted) {
@@ -149,6 +154,7 @@ std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable) 
 SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int64_t comparisons) {
   // Each sample as (score, ln m·n), the groups large enough to follow the law.
   std::vector<std::pair<double, double>> usable;
+  usable.reserve(samples.size());
   for (const ScoreSample& sample : samples) {
     if (sample.wordsA < static_cast<std::int64_t>(kMinFitWords) ||
         sample.wordsB < static_cast<std::int64_t>(kMinFitWords) || !std::isfinite(sample.score)) {
@@ -167,12 +173,15 @@ SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int
   // the samples kept stay the same.
   const double trials = static_cast<double>(std::max<std::int64_t>(comparisons, 1));
   std::vector<std::pair<double, double>> kept = usable;
+  std::vector<std::pair<double, double>> chance;
+  chance.reserve(usable.size());
+  std::vector<Adjusted> adjusted;
   std::optional<Law> law;
   for (int round = 0; round < kMaxTrimRounds; ++round) {
-    const std::optional<Law> next = fitLaw(kept);
+    const std::optional<Law> next = fitLaw(kept, adjusted);
     if (!next) break;
     law = next;
-    std::vector<std::pair<double, double>> chance;
+    chance.clear();
     const double logTrialsK = std::log(trials * law->k);
     const double logTrimEvalue = std::log(kTrimEvalue);
     for (const auto& sample : usable) {
@@ -180,7 +189,7 @@ SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int
       if (logE >= logTrimEvalue) chance.push_back(sample);
     }
     if (chance.size() == kept.size() || chance.size() < kMinFitComparisons) break;
-    kept = std::move(chance);
+    kept.swap(chance);
   }
   if (!law) return fixedModel(comparisons);
   return {law->lambda, law->k, comparisons, static_cast<std::int64_t>(kept.size())};
