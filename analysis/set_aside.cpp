@@ -245,17 +245,21 @@ std::vector<std::vector<bool>> commonPassageWords(const std::vector<const FileEn
   for (const FileEntry* file : files) words.push_back(fileWords(*file));
   std::vector<RunKeys> edgeKeys;
   std::vector<RunKeys> passageKeys;
-  for (const FileWords& file : words) {
+  // Each table is let go once counted, so that the next one reuses its memory.
+  for (FileWords& file : words) {
     edgeKeys.push_back(edgeRunKeys(file));
     passageKeys.push_back(passageRunKeys(edgeKeys.back()));
+    file.hashes = {};
   }
   const auto passages = widelySharedRuns(passageKeys, maxFiles);
+  passageKeys = {};
   const auto edges = widelySharedRuns(edgeKeys, maxFiles);
+  edgeKeys = {};
 
   std::vector<std::vector<bool>> flags(words.size());
   for (std::size_t f = 0; f < words.size(); ++f) {
     const FileWords& file = words[f];
-    const std::size_t count = file.hashes.size();
+    const std::size_t count = file.setAside.size();
     std::vector<bool>& flagged = flags[f];
     flagged.assign(count, false);
     const auto flag = [&](std::size_t at, std::size_t length) {

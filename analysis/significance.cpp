@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string_view>
@@ -173,23 +174,23 @@ SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int
   // the samples kept stay the same.
   const double trials = static_cast<double>(std::max<std::int64_t>(comparisons, 1));
   std::vector<std::pair<double, double>> kept = usable;
-  std::vector<std::pair<double, double>> chance;
-  chance.reserve(usable.size());
   std::vector<Adjusted> adjusted;
   std::optional<Law> law;
   for (int round = 0; round < kMaxTrimRounds; ++round) {
     const std::optional<Law> next = fitLaw(kept, adjusted);
     if (!next) break;
     law = next;
-    chance.clear();
     const double logTrialsK = std::log(trials * law->k);
     const double logTrimEvalue = std::log(kTrimEvalue);
-    for (const auto& sample : usable) {
+    const auto chance = [&](const std::pair<double, double>& sample) {
       const double logE = logTrialsK + sample.second - law->lambda * sample.first;
-      if (logE >= logTrimEvalue) chance.push_back(sample);
-    }
-    if (chance.size() == kept.size() || chance.size() < kMinFitComparisons) break;
-    kept.swap(chance);
+      return logE >= logTrimEvalue;
+    };
+    const auto chanceCount =
+        static_cast<std::size_t>(std::count_if(usable.begin(), usable.end(), chance));
+    if (chanceCount == kept.size() || chanceCount < kMinFitComparisons) break;
+    kept.clear();  // its capacity holds every usable sample
+    std::copy_if(usable.begin(), usable.end(), std::back_inserter(kept), chance);
   }
   if (!law) return fixedModel(comparisons);
   return {law->lambda, law->k, comparisons, static_cast<std::int64_t>(kept.size())};
