@@ -24,7 +24,9 @@ struct SyntheticScan {
     for (int f = 0; f < kFiles; ++f) {
       auto entry = std::make_unique<FileEntry>();
       entry->index = f;
-      entry->displayName = "f" + std::to_string(1000 + f).substr(1) + ".txt";
+      std::string name = "f";
+      name += std::to_string(1000 + f).substr(1);
+      entry->displayName = name + ".txt";
       for (int first = 0, key = 0; first < kWords; first += kGroupWords, ++key) {
         auto group = std::make_unique<WordGroup>();
         group->file = entry.get();

@@ -209,7 +209,8 @@ std::vector<std::filesystem::path> plantedFolder(const testing::TempDir& dir, in
   const auto word = [&] {
     // Small numbers far more often than large ones, as in real text.
     const std::size_t rank = below(24) * below(24) + below(3);
-    return "w" + std::to_string(rank);
+    std::string text = "w";
+    return text += std::to_string(rank);
   };
   std::vector<std::vector<std::string>> texts(static_cast<std::size_t>(files));
   // Files of different lengths, so that file pairs make different numbers of
@@ -241,7 +242,9 @@ std::vector<std::filesystem::path> plantedFolder(const testing::TempDir& dir, in
   for (std::size_t f = 0; f < texts.size(); ++f) {
     std::string bytes;
     for (const std::string& w : texts[f]) bytes += w + ' ';
-    paths.push_back(dir.write("f" + std::to_string(100 + f) + ".txt", bytes));
+    std::string name = "f";
+    name += std::to_string(100 + f);
+    paths.push_back(dir.write(name + ".txt", bytes));
   }
   return paths;
 }
