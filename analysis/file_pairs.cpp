@@ -170,7 +170,7 @@ std::vector<const FileEntry*> filesOf(const FileTable& files) {
   return entries;
 }
 
-std::vector<const FileEntry*> filesOf(const ResultMap& results) {
+std::vector<const FileEntry*> filesOf(const ResultTable& results) {
   std::map<std::int32_t, const FileEntry*> byIndex;
   for (const auto& [key, result] : results) {
     for (const WordGroup* group : {result.groupA, result.groupB}) {
@@ -184,7 +184,7 @@ std::vector<const FileEntry*> filesOf(const ResultMap& results) {
   return entries;
 }
 
-FilePairTable buildFilePairs(const std::vector<const FileEntry*>& files, const ResultMap& results,
+FilePairTable buildFilePairs(const std::vector<const FileEntry*>& files, const ResultTable& results,
                              const SignificanceModel& model, double maxEvalue,
                              const SetAsideWords* setAside) {
   FilePairTable table;

@@ -88,13 +88,13 @@ struct FilePairTable {
 // The files of a scan in index order: all of them, or those that some result
 // names (enough where files without results do not matter).
 std::vector<const FileEntry*> filesOf(const FileTable& files);
-std::vector<const FileEntry*> filesOf(const ResultMap& results);
+std::vector<const FileEntry*> filesOf(const ResultTable& results);
 
 // The table of the pairs of `files` (in index order). Results whose E-value
 // under `model` is at most `maxEvalue` are the significant matches; results of
 // files not in `files` are left out. `setAside`, when given, names words that
 // count as not shared.
-FilePairTable buildFilePairs(const std::vector<const FileEntry*>& files, const ResultMap& results,
+FilePairTable buildFilePairs(const std::vector<const FileEntry*>& files, const ResultTable& results,
                              const SignificanceModel& model, double maxEvalue = kPairMaxEvalue,
                              const SetAsideWords* setAside = nullptr);
 

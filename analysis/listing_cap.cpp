@@ -7,7 +7,7 @@
 
 namespace orvalis {
 
-std::size_t countListable(const ResultMap& results, float threshold, bool showAll) {
+std::size_t countListable(const ResultTable& results, float threshold, bool showAll) {
   const bool smallScan = results.size() < 4;
   return static_cast<std::size_t>(
       std::count_if(results.begin(), results.end(), [&](const auto& entry) {

@@ -28,7 +28,7 @@ struct ListingCount {
 
 // The number of results that listResults takes for the same arguments without
 // its cap of kMaxListedResults.
-std::size_t countListable(const ResultMap& results, float threshold, bool showAll);
+std::size_t countListable(const ResultTable& results, float threshold, bool showAll);
 
 // A listing of `total` results shown as at most kMaxListedResults lines.
 ListingCount cappedCount(std::size_t total);

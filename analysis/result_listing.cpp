@@ -53,7 +53,7 @@ float thresholdOf(std::size_t count, const Each& each) {
 
 }  // namespace
 
-float computeThreshold(const ResultMap& results) {
+float computeThreshold(const ResultTable& results) {
   return thresholdOf(results.size(), [&](const auto& add) {
     for (const auto& [key, result] : results) add(result.score);
   });
@@ -65,11 +65,11 @@ float computeScoreThreshold(std::span<const float> scores) {
   });
 }
 
-std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll) {
+std::vector<ListedResult> listResults(const ResultTable& results, float threshold, bool showAll) {
   return listResults(results, threshold, showAll, results.size());
 }
 
-std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll,
+std::vector<ListedResult> listResults(const ResultTable& results, float threshold, bool showAll,
                                       std::size_t scanResults) {
   std::vector<ListedResult> listed;
   const bool smallScan = scanResults < 4;

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <limits>
-#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -14,8 +13,6 @@
 
 namespace orvalis {
 
-using ResultMap = std::map<std::int32_t, PairResult>;
-
 inline constexpr int kMaxListedResults = 200;
 inline constexpr const char* kNoSuspiciousFilesLine = "No suspicious files found.";
 // Follows the name of a file of earlier work in a result's line.
@@ -23,7 +20,7 @@ inline constexpr const char* kEarlierWorkMark = " [old]";
 
 // Mean plus one population standard deviation of all scores, each step rounded
 // to single precision. Not a number when there are no results.
-float computeThreshold(const ResultMap& results);
+float computeThreshold(const ResultTable& results);
 // The same for scores given in key order.
 float computeScoreThreshold(std::span<const float> scores);
 
@@ -40,10 +37,10 @@ struct ListedResult {
 // of fewer than four results, those whose stretch in the second file spans more
 // than 15 characters. When nothing is listed, callers show kNoSuspiciousFilesLine,
 // which stands for no result.
-std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll);
+std::vector<ListedResult> listResults(const ResultTable& results, float threshold, bool showAll);
 // The same where `results` holds only part of a scan of `scanResults` results,
 // among them every result the listing takes.
-std::vector<ListedResult> listResults(const ResultMap& results, float threshold, bool showAll,
+std::vector<ListedResult> listResults(const ResultTable& results, float threshold, bool showAll,
                                       std::size_t scanResults);
 
 // Whether listResults takes `result`, before its cap; smallScan: the scan has

@@ -45,7 +45,7 @@ std::vector<std::int32_t> sampleComparisons(std::int64_t total, std::int64_t cou
   return numbers;
 }
 
-SignificanceModel sampledSignificance(const ResultMap& results,
+SignificanceModel sampledSignificance(const ResultTable& results,
                                       std::span<const std::int32_t> sampled,
                                       std::int64_t comparisons) {
   std::vector<ScoreSample> samples;

@@ -25,7 +25,7 @@ std::vector<std::int32_t> sampleComparisons(std::int64_t total, std::int64_t cou
 // The model fitted to the results numbered `sampled` alone, with E-values
 // counting all `comparisons` of the scan. When the sample is every comparison,
 // this is exactly the model of a scan that computed them all.
-SignificanceModel sampledSignificance(const ResultMap& results,
+SignificanceModel sampledSignificance(const ResultTable& results,
                                       std::span<const std::int32_t> sampled,
                                       std::int64_t comparisons);
 

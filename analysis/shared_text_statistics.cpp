@@ -79,7 +79,7 @@ SignificanceModel plausibleModel(SignificanceModel model) {
 }
 
 SignificanceModel significanceOfScan(const CompareEngine& engine, int threads) {
-  const ResultMap& results = engine.pairResults;
+  const ResultTable& results = engine.pairResults;
   return significanceOfScan(
       engine,
       [&](const auto& visit) {

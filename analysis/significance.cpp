@@ -201,7 +201,7 @@ std::string SignificanceModel::noteText() const {
   return usesFixedValues() ? kFixedValuesNote : std::string();
 }
 
-SignificanceModel significanceOf(const ResultMap& results) {
+SignificanceModel significanceOf(const ResultTable& results) {
   std::vector<ScoreSample> samples;
   samples.reserve(results.size());
   for (const auto& [key, result] : results) {
@@ -241,7 +241,7 @@ std::string strongLineText(const PairResult& result, double evalue) {
   return resultLineText(result) + " E=" + evalueText(evalue);
 }
 
-std::vector<ListedResult> listByEvalue(const ResultMap& results, const SignificanceModel& model,
+std::vector<ListedResult> listByEvalue(const ResultTable& results, const SignificanceModel& model,
                                        double maxEvalue, bool showAll) {
   struct Candidate {
     double logE;

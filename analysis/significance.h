@@ -69,7 +69,7 @@ struct ScoreSample {
 SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int64_t comparisons);
 
 // The model of a scan's results.
-SignificanceModel significanceOf(const ResultMap& results);
+SignificanceModel significanceOf(const ResultTable& results);
 
 // Natural logarithm of the E-value, finite for every score (the E-value itself
 // underflows to 0 for very long matches).
@@ -88,7 +88,7 @@ std::string strongLineText(const PairResult& result, double evalue);
 // The results whose E-value is at most maxEvalue (every result when showAll is
 // set), smallest E-value first, equal E-values in key order; each line as
 // strongLineText gives it. Not capped: a front end caps what it shows.
-std::vector<ListedResult> listByEvalue(const ResultMap& results, const SignificanceModel& model,
+std::vector<ListedResult> listByEvalue(const ResultTable& results, const SignificanceModel& model,
                                        double maxEvalue, bool showAll);
 
 // Sets the evalue field of every listed result.

@@ -18,7 +18,7 @@ constexpr int kGroupWords = 999;
 
 struct SyntheticScan {
   FileTable files;
-  ResultMap results;
+  ResultTable results;
 
   SyntheticScan() {
     for (int f = 0; f < kFiles; ++f) {

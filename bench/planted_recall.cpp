@@ -47,7 +47,7 @@ void scan(CompareEngine& engine, const std::vector<fs::path>& paths) {
 }
 
 // The comparisons of E-value at most kMaxEvalue, by number.
-std::set<std::int32_t> significant(const ResultMap& results, const SignificanceModel& model) {
+std::set<std::int32_t> significant(const ResultTable& results, const SignificanceModel& model) {
   std::set<std::int32_t> found;
   for (const auto& [number, result] : results) {
     if (evalueOf(model, result) <= kMaxEvalue) found.insert(number);

@@ -4,8 +4,8 @@
 
 namespace orvalis::cli {
 
-ListingCount runListingCount(const ScanOptions& options, const ResultMap& results, float threshold,
-                             const std::vector<ListedResult>& listed) {
+ListingCount runListingCount(const ScanOptions& options, const ResultTable& results,
+                             float threshold, const std::vector<ListedResult>& listed) {
   if (!options.maxEvalue) {
     return {listed.size(), countListable(results, threshold, options.showAll)};
   }

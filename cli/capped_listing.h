@@ -14,8 +14,8 @@ namespace orvalis::cli {
 // show: the listing by threshold is capped at kMaxListedResults itself; the
 // one by E-value is capped only where it is printed one line per result.
 // `listed` is the run's listing, threshold the one it was made with.
-ListingCount runListingCount(const ScanOptions& options, const ResultMap& results, float threshold,
-                             const std::vector<ListedResult>& listed);
+ListingCount runListingCount(const ScanOptions& options, const ResultTable& results,
+                             float threshold, const std::vector<ListedResult>& listed);
 
 // The listing rule of a run, for the words of the note.
 ListingRule runListingRule(const ScanOptions& options);

@@ -290,9 +290,10 @@ std::uint64_t stringHeapBytes(std::uint64_t length) {
   return (length + 1 + 15) / 16 * 16 + kAllocatorHeader;
 }
 
-// Each result: its node in the results map with the allocator's header, room
-// for the two consensus texts of a short alignment (the usual one between
-// unrelated texts), and what the front ends hold per result to list them.
+// Each result: its place among the scan's results, counted as generously as a
+// node of a tree with the allocator's header, room for the two consensus texts
+// of a short alignment (the usual one between unrelated texts), and what the
+// front ends hold per result to list them.
 constexpr std::uint64_t kResultNodeBytes = 4 * sizeof(void*) + 8 + sizeof(PairResult) + 16;
 constexpr std::uint64_t kConsensusBytes = 2 * 48;
 constexpr std::uint64_t kListingBytes = 64;

@@ -22,6 +22,7 @@
 
 #include "engine/align_workspace.h"
 #include "engine/input_file.h"
+#include "engine/result_table.h"
 #include "engine/sha256.h"
 
 namespace orvalis {
@@ -111,6 +112,9 @@ struct PairResult {
   std::string consensusB;
 };
 
+// A scan's results under their comparison numbers.
+using ResultTable = NumberedResults<PairResult>;
+
 // One comparison named by its place: the two files' indexes (the higher first)
 // and the numbers of their groups. Ordered as the scan numbers comparisons.
 struct GroupPairIndex {
@@ -166,7 +170,7 @@ class CompareEngine {
   std::int32_t groupSize = kDefaultGroupSize;   // NUM_WORDS_PER_GROUPING
   std::thread workerThread;
   std::map<std::int32_t, std::unique_ptr<FileEntry>> fileTable;
-  std::map<std::int32_t, PairResult> pairResults;  // keyed by comparison number
+  ResultTable pairResults;
   ScanTarget* notifyWindow = nullptr;
   std::atomic<bool> running{false};
   AlignWorkspace workspace;  // the alignment's matrices, sized once per scan

@@ -53,24 +53,24 @@ struct PlannedPair {
   std::int64_t size = 0;      // comparisons: 0 when either file has no words
   std::int64_t computed = 0;  // of these, the ones the scan hands out
   std::size_t firstTask = 0;
-  bool fromCache = false;  // every result is in the plan's cached results
+  bool fromCache = false;  // every result was found in the results cache
 };
 
 // Every comparison of a scan in the order of their numbers: file pairs (1, 0),
 // (2, 0), (2, 1), (3, 0), ... that the engine compares; within a pair every
 // group of the first file, in order, against every group of the second. Tasks
 // hold only the comparisons to compute.
+//
+// Planning also lays out the engine's results: a place for every planned
+// comparison in the order of the numbers, holding the result found in the
+// results cache or, until the scan computes it, an empty one. A rescan so
+// writes each result once, where it stays.
 struct ScanPlan {
   std::vector<ComparisonTask> tasks;
   // Each task's comparison number when only chosen comparisons are computed;
   // empty when every one is, and task i is comparison i.
   std::vector<std::int32_t> numbers;
   std::vector<PlannedPair> pairs;
-  // The results of the pairs found in the results cache, groups filled in,
-  // under their comparison numbers. Each moves into the engine's results as
-  // the scan reaches it, node and all, so that a rescan allocates each
-  // result once.
-  std::map<std::int32_t, PairResult> cached;
   std::size_t longestGroup = 0;
 };
 
@@ -113,10 +113,10 @@ bool cacheable(const CompareEngine& engine, const PlannedPair& pair) {
 }
 
 // Looks the pair, whose first comparison is number `firstNumber`, up in the
-// engine's cache; on success its results are in `cached` with their groups
-// filled in. `found` is room for the look-up, kept from pair to pair.
+// engine's cache; on success its results are added to `results` with their
+// groups filled in. `found` is room for the look-up, kept from pair to pair.
 void findInCache(const CompareEngine& engine, PlannedPair& pair, std::int64_t firstNumber,
-                 std::vector<PairResult>& found, std::map<std::int32_t, PairResult>& cached) {
+                 std::vector<PairResult>& found, ResultTable& results) {
   if (!cacheable(engine, pair)) return;
   const ComparisonKey key = comparisonKey(engine, *pair.fileA, *pair.fileB);
   if (!engine.resultCache->find(key, static_cast<std::size_t>(pair.size), found) ||
@@ -129,7 +129,7 @@ void findInCache(const CompareEngine& engine, PlannedPair& pair, std::int64_t fi
     for (const auto& [numberB, groupB] : pair.fileB->groups) {
       result->groupA = groupA.get();
       result->groupB = groupB.get();
-      cached.emplace_hint(cached.end(), number++, std::move(*result++));
+      results.emplace(number++, std::move(*result++));
     }
   }
   pair.fromCache = true;
@@ -151,7 +151,8 @@ void giveScanWordIds(CompareEngine& engine, const ComparisonCounts& counts) {
 
 // The plan of the chosen comparisons alone, each with the number it has among
 // all comparisons. Only file pairs with a chosen comparison are planned.
-ScanPlan planChosen(const CompareEngine& engine, std::vector<GroupPairIndex> chosen) {
+ScanPlan planChosen(const CompareEngine& engine, std::vector<GroupPairIndex> chosen,
+                    ResultTable& results) {
   std::sort(chosen.begin(), chosen.end());
   chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
   ScanPlan plan;
@@ -185,6 +186,7 @@ ScanPlan planChosen(const CompareEngine& engine, std::vector<GroupPairIndex> cho
                               groupA->second->startOffset, groupB->second->startOffset});
         plan.numbers.push_back(static_cast<std::int32_t>(
             firstNumber + next->groupA * static_cast<std::int64_t>(groupsB.size()) + next->groupB));
+        results.emplace(plan.numbers.back(), PairResult{});
         ++pair->computed;
       }
       firstNumber += size;
@@ -193,9 +195,11 @@ ScanPlan planChosen(const CompareEngine& engine, std::vector<GroupPairIndex> cho
   return plan;
 }
 
-ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
+ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts,
+                  ResultTable& results) {
   ScanPlan plan;
   plan.tasks.reserve(static_cast<std::size_t>(counts.comparisons));
+  results.reserve(static_cast<std::size_t>(counts.comparisons));
   plan.pairs.reserve(static_cast<std::size_t>(counts.filePairs));
   for (const auto& [index, entry] : engine.fileTable) {
     for (const auto& [number, group] : entry->groups) {
@@ -215,13 +219,16 @@ ScanPlan planScan(const CompareEngine& engine, const ComparisonCounts& counts) {
       pair.size = static_cast<std::int64_t>(groupsA.size() * groupsB.size());
       pair.computed = pair.size;
       pair.firstTask = plan.tasks.size();
-      if (!engine.comparisonChooser) findInCache(engine, pair, firstNumber, found, plan.cached);
-      firstNumber += pair.size;
-      if (pair.fromCache) continue;
+      if (!engine.comparisonChooser) findInCache(engine, pair, firstNumber, found, results);
+      if (pair.fromCache) {
+        firstNumber += pair.size;
+        continue;
+      }
       for (const auto& [numberA, groupA] : groupsA) {
         for (const auto& [numberB, groupB] : groupsB) {
           plan.tasks.push_back(
               {groupA.get(), groupB.get(), groupA->startOffset, groupB->startOffset});
+          results.emplace(static_cast<std::int32_t>(firstNumber++), PairResult{});
         }
       }
     }
@@ -437,11 +444,13 @@ std::vector<UnreadableFile> loadFiles(CompareEngine& engine, ScanTarget& target,
 
 enum class CompareOutcome { kComplete, kCancelled };
 
-// Runs every comparison of the plan in order, storing each result under its
-// number and posting progress, until done or `running` is found false after a
+// Runs every comparison of the plan in order, storing each result in its place
+// and posting progress, until done or `running` is found false after a
 // comparison. Results of the cache are handed out as if computed; the results
-// of each pair computed in full go to the cache.
-CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& plan) {
+// of each pair computed in full go to the cache. `filled` counts the places
+// reached, whose results are final.
+CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& plan,
+                          std::size_t& filled) {
   const auto filePairs = static_cast<std::int64_t>(plan.pairs.size());
 
   std::unique_ptr<ComparisonPool> pool;
@@ -452,7 +461,6 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
   }
 
   target.post(WM_SCAN_STARTED, 0, filePairs);
-  std::int32_t comparisonNumber = 0;
   std::int64_t filePairsDone = 0;
   std::vector<PairResult> toStore;
   for (PlannedPair& pair : plan.pairs) {
@@ -462,13 +470,9 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
                          cacheable(engine, pair);
     toStore.clear();
     for (std::int64_t done = 1; done <= pair.computed; ++done) {
-      if (pair.fromCache) {
-        engine.pairResults.insert(engine.pairResults.end(), plan.cached.extract(comparisonNumber));
-      } else {
+      if (!pair.fromCache) {
         PairResult result;
-        std::int32_t key = comparisonNumber;
         const std::size_t number = pair.firstTask + static_cast<std::size_t>(done - 1);
-        if (!plan.numbers.empty()) key = plan.numbers[number];
         if (pool) {
           result = pool->take(number);
         } else {
@@ -478,9 +482,10 @@ CompareOutcome compareAll(CompareEngine& engine, ScanTarget& target, ScanPlan& p
           alignGroups(engine, result, task.baseA, task.baseB);
         }
         if (storing) toStore.push_back(result);
-        engine.pairResults.emplace(key, std::move(result));
+        (engine.pairResults.begin() + static_cast<std::ptrdiff_t>(filled))->second =
+            std::move(result);
       }
-      ++comparisonNumber;
+      ++filled;
       target.post(WM_SCAN_SET_POS, 0, done);
       if (!engine.running) return CompareOutcome::kCancelled;
     }
@@ -570,6 +575,12 @@ int scanWorker(CompareEngine& engine) {
   }
 
   CompareOutcome outcome;
+  std::size_t filled = 0;
+  // A scan that ends early keeps the results it reached, and no empty place.
+  const auto dropUnfilled = [&engine, &filled] {
+    auto& results = engine.pairResults;
+    results.erase(results.begin() + static_cast<std::ptrdiff_t>(filled), results.end());
+  };
   try {
     if (engine.beforeComparing) {
       engine.beforeComparing(engine);
@@ -588,14 +599,15 @@ int scanWorker(CompareEngine& engine) {
         target.scanFailed(refusal);
         return 0;
       }
-      plan = planChosen(engine, std::move(chosen.pairs));
+      plan = planChosen(engine, std::move(chosen.pairs), engine.pairResults);
     } else {
-      plan = planScan(engine, counts);
+      plan = planScan(engine, counts, engine.pairResults);
     }
     engine.filePairsCompared = static_cast<std::int64_t>(counts.filePairs);
     engine.workspace.reserve(plan.longestGroup);
-    outcome = compareAll(engine, target, plan);
+    outcome = compareAll(engine, target, plan, filled);
   } catch (const std::bad_alloc&) {
+    dropUnfilled();
     if (engine.resultCache != nullptr) engine.resultCache->scanEnded();
     engine.workspace.release();
     engine.running = false;
@@ -604,7 +616,10 @@ int scanWorker(CompareEngine& engine) {
   }
   if (engine.resultCache != nullptr) engine.resultCache->scanEnded();
   engine.workspace.release();
-  if (outcome == CompareOutcome::kCancelled) return 0;
+  if (outcome == CompareOutcome::kCancelled) {
+    dropUnfilled();
+    return 0;
+  }
 
   target.post(WM_SCAN_SET_POS, 0, 0);
   target.showNotice(kFinishedNotice);

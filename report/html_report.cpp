@@ -343,7 +343,7 @@ class ReportWriter {
 // The map of files by files: each cell coloured by the band of the best E-value
 // of its pair over the whole scan, linked to the pair's first listed result
 // when it has one; the diagonal grey. Cells of chance pairs are the background.
-void writeHeatMap(std::ostream& out, const ResultMap& results, const SignificanceModel& model,
+void writeHeatMap(std::ostream& out, const ResultTable& results, const SignificanceModel& model,
                   const std::map<FileIndexPair, std::size_t>& firstListed) {
   std::map<std::int32_t, const FileEntry*> files;
   std::map<FileIndexPair, PairBest> best;
@@ -637,7 +637,7 @@ void writeMarkedText(std::ostream& out, const std::string& text, bool isUtf8,
 
 // Each pair with a significant match, largest share first: its figures and both
 // files once, with every significant match marked in both in the same tint.
-void writePairSections(std::ostream& out, const FilePairTable& table, const ResultMap& results) {
+void writePairSections(std::ostream& out, const FilePairTable& table, const ResultTable& results) {
   std::vector<std::size_t> linked;
   for (std::size_t at = 0; at < table.pairs.size(); ++at) {
     if (!table.pairs[at].matches.empty()) linked.push_back(at);
@@ -705,7 +705,7 @@ int heatBand(double evalue) {
   return band;
 }
 
-void writeHtmlReport(std::ostream& out, const ResultMap& results,
+void writeHtmlReport(std::ostream& out, const ResultTable& results,
                      const std::vector<ListedResult>& listed, float threshold,
                      const SignificanceModel& model, const FilePairTable* filePairs,
                      const SetAsideReport* setAside) {
@@ -777,7 +777,7 @@ void writeHtmlReport(std::ostream& out, const ResultMap& results,
   out << kPageEnd;
 }
 
-std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
+std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultTable& results,
                                 const std::vector<ListedResult>& listed, float threshold,
                                 const SignificanceModel& model, const FilePairTable* filePairs,
                                 const SetAsideReport* setAside) {

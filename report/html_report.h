@@ -32,14 +32,14 @@ namespace orvalis {
 // every such match marked in a tint of its own. With `setAside`, the page says
 // what was set aside as template text and how many words of each file. The
 // caller checks `out` for write errors.
-void writeHtmlReport(std::ostream& out, const ResultMap& results,
+void writeHtmlReport(std::ostream& out, const ResultTable& results,
                      const std::vector<ListedResult>& listed, float threshold,
                      const SignificanceModel& model, const FilePairTable* filePairs = nullptr,
                      const SetAsideReport* setAside = nullptr);
 
 // Writes the page to `file`, replacing it. Returns why it could not, empty when
 // the whole page was written.
-std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultMap& results,
+std::string writeHtmlReportFile(const std::filesystem::path& file, const ResultTable& results,
                                 const std::vector<ListedResult>& listed, float threshold,
                                 const SignificanceModel& model,
                                 const FilePairTable* filePairs = nullptr,

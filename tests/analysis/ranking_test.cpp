@@ -79,7 +79,7 @@ TEST(Significance, TooFewComparisonsSmallGroupsOrScoresThatDoNotSpreadUseTheFixe
   // Every score the same.
   for (ScoreSample& sample : samples) sample = {3.0f, 500, 500};
   EXPECT_TRUE(isFixed(fitSignificance(samples, 1000)));
-  EXPECT_TRUE(isFixed(significanceOf(ResultMap{})));
+  EXPECT_TRUE(isFixed(significanceOf(ResultTable{})));
 }
 
 // Results over groups of given word counts; the groups live as long as the test.
@@ -124,7 +124,7 @@ TEST(Significance, EvalueIsComparisonsTimesKmnTimesTheExponentialOfTheScore) {
 TEST(Significance, ListingByEvalueIsStrongestFirstWithTiesInKeyOrderAndTheCutIncluded) {
   Groups g;
   const SignificanceModel model{1.0, 1.0, 1, 400};  // E = m·n·e^(−score)
-  ResultMap results;
+  ResultTable results;
   results[5] = g.result(1, 10, 0, 10, 10.0f);  // E = 100·e^−10
   results[2] = g.result(2, 10, 0, 10, 12.0f);  // E = 100·e^−12
   results[9] = g.result(2, 10, 1, 10, 10.0f);  // ties with 5
@@ -157,7 +157,7 @@ TEST(Significance, PairsGatherTheirResultsBestEvalueAndMatchedWords) {
   EXPECT_EQ(matchedWords({nullptr, nullptr, 0, 0, 0, 0, 0.0f, "a  * b ", "a  * c "}), 1);
   Groups g;
   const SignificanceModel model{1.0, 1.0, 1, 400};
-  ResultMap results;
+  ResultTable results;
   results[0] = g.result(1, 10, 0, 10, 6.0f, "p q r ", "p q r ");
   results[1] = g.result(2, 10, 0, 10, 9.0f, "s t ", "s u ");
   results[2] = g.result(1, 10, 0, 10, 8.0f, "v  * w ", "v x w ");
@@ -196,15 +196,16 @@ PairResult result(float score, std::int32_t spanB = 0, const WordGroup& a = grou
 
 // `count` results keyed 0, 1, ... with these scores in turn; the stretch in
 // the second file spans spanB bytes.
-ResultMap results(const std::vector<float>& scores, std::size_t count = 0, std::int32_t spanB = 0) {
-  ResultMap map;
+ResultTable results(const std::vector<float>& scores, std::size_t count = 0,
+                    std::int32_t spanB = 0) {
+  ResultTable map;
   for (std::size_t i = 0; i < std::max(count, scores.size()); ++i) {
     map.emplace(static_cast<std::int32_t>(i), result(scores[i % scores.size()], spanB));
   }
   return map;
 }
 
-Keys listedKeys(const ResultMap& map, bool showAll = false) {
+Keys listedKeys(const ResultTable& map, bool showAll = false) {
   Keys keys;
   for (const auto& entry : listResults(map, computeThreshold(map), showAll))
     keys.push_back(entry.comparison);
@@ -232,14 +233,14 @@ TEST(Threshold, IsMeanPlusPopulationDeviationAccumulatedInSinglePrecisionInKeyOr
 TEST(Listing, ScoresAboveTheThresholdLongStretchesOfSmallScansAndAtMost200InKeyOrder) {
   struct Case {
     const char* name;
-    ResultMap results;
+    ResultTable results;
     bool showAll;
     std::size_t listable;
     Keys first;  // the first keys listed
   };
   // Scores 1 and 9 in turn: the threshold is 9, so none passes the score rule;
   // with 1, 1, 1, 9 in turn it is 3 + 3.46, and every fourth result passes.
-  ResultMap oneLong = results({5, 5, 5}, 3, 15);
+  ResultTable oneLong = results({5, 5, 5}, 3, 15);
   oneLong.at(1).endB = oneLong.at(1).startB + 16;
   const Case cases[] = {
       {"no results", {}, false, 0, {}},
@@ -268,7 +269,7 @@ TEST(Listing, ScoresAboveTheThresholdLongStretchesOfSmallScansAndAtMost200InKeyO
     EXPECT_EQ(count.shown, keys.size());
     EXPECT_EQ(count.capped(), listable > keys.size());
   }
-  const ResultMap map{{40, result(4)}, {-7, result(1)}, {3, result(3)}, {12, result(2)}};
+  const ResultTable map{{40, result(4)}, {-7, result(1)}, {3, result(3)}, {12, result(2)}};
   const auto listed = listResults(map, computeThreshold(map), false);
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(std::tuple(listed[0].comparison, listed[0].result, listed[0].text),
@@ -314,7 +315,7 @@ constexpr float kWeak = 2.0f;
 // Files of one-byte words "x x x ...": word i stands at bytes [2i, 2i + 1).
 struct Scan {
   FileTable files;
-  ResultMap results;
+  ResultTable results;
 
   // A file of `words` words cut into groups of 10.
   void file(std::int32_t index, int words) {

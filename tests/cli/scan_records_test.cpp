@@ -254,7 +254,7 @@ TEST(MpiScores, ThresholdOfScoresIsThatOfTheResults) {
       {16777216.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f, 1.0f},  // lost in one order only
   };
   for (const auto& scores : cases) {
-    ResultMap results;
+    ResultTable results;
     for (std::size_t i = 0; i < scores.size(); ++i) {
       results[static_cast<std::int32_t>(i * 3)].score = scores[i];
     }
@@ -267,7 +267,7 @@ TEST(MpiScores, ThresholdOfScoresIsThatOfTheResults) {
 // A listing made from part of a scan's results takes the small-scan rule
 // (long stretches listed whatever their score) from the whole scan's count.
 TEST(MpiScores, ListingOfPartOfAScanTakesTheWholeScansSize) {
-  ResultMap results;
+  ResultTable results;
   results[4].score = 1.0f;
   results[4].endB = 40;
   results[9].score = 5.0f;

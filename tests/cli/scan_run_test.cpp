@@ -59,7 +59,7 @@ TEST(CappedListing, NotesWhatTheLinesLeaveOutAndHowToSeeIt) {
   const WordGroup group{.file = &file, .words = {}};
   for (const auto& [name, options, shown, total, note] : cases) {
     SCOPED_TRACE(name);
-    ResultMap results;
+    ResultTable results;
     const std::size_t stored = options.maxEvalue ? shown : total;
     for (std::size_t i = 0; i < stored; ++i) {
       results.emplace(static_cast<std::int32_t>(i),

@@ -29,7 +29,7 @@ const SignificanceModel kModel{1.0, 1.0, 1, 1};
 struct Scan {
   testing::TempDir dir;
   FileTable files;
-  ResultMap results;
+  ResultTable results;
 
   // File `index` named `name`, holding `bytes`; none: missing from the disk.
   const WordGroup* file(std::int32_t index, const std::string& name,

@@ -60,7 +60,7 @@ QString selected(const QPlainTextEdit* view) {
 class ResultsWindow : public ::testing::Test, protected testing::ScanFixture {
  protected:
   // Opens a fresh window over `results`.
-  void open(const ResultMap& results) {
+  void open(const ResultTable& results) {
     window = std::make_unique<CCompareDlg>(prompts);
     window->engineResults = &results;
     window->show();
@@ -180,7 +180,7 @@ TEST_F(ResultsWindow, ShowAllResultsRefillsTheListAndKeepsWhatIsShown) {
   EXPECT_EQ(list()->count(), 2);
 
   // A stretch of no words selects nothing.
-  ResultMap results = engine.pairResults;
+  ResultTable results = engine.pairResults;
   results.at(1).endA = results.at(1).startA;
   open(results);
   showAllBox()->click();
@@ -225,7 +225,7 @@ TEST_F(ResultsWindow, StrongestFirstListsByEvalueAndUntickedGivesBackTheFirstLis
 }
 
 TEST_F(ResultsWindow, NoSuspiciousFilesLineChangesNothingWhenChosen) {
-  const ResultMap none;
+  const ResultTable none;
   open(none);
   for (const bool all : {false, true}) {
     if (all) showAllBox()->click();

@@ -316,7 +316,7 @@ void CCompareDlg::OnInitDialog() {
   } else if (engine != nullptr && engineResults == &engine->pairResults) {
     significance = significanceOfScan(*engine, engine->comparisonThreads);
   } else {
-    significance = significanceOf(engineResults != nullptr ? *engineResults : ResultMap{});
+    significance = significanceOf(engineResults != nullptr ? *engineResults : ResultTable{});
   }
   // Statistics other than the plain fit say why where the E-values are chosen.
   if (!significance.note.empty()) comparisonsGroup_->setToolTip(fromUtf8(significance.note));
@@ -451,15 +451,15 @@ void CCompareDlg::OnSaveReport() {
 }
 
 void CCompareDlg::OnFilePairs() {
-  static const ResultMap kNoResults;
-  const ResultMap& results = engineResults != nullptr ? *engineResults : kNoResults;
+  static const ResultTable kNoResults;
+  const ResultTable& results = engineResults != nullptr ? *engineResults : kNoResults;
   const FilePairTable table = buildFilePairs(filesOf(results), results, significance);
   CFilePairsDlg pairs(prompts_, table, results, 0, this);
   pairs.exec();
 }
 
 std::string CCompareDlg::writeReport(const std::filesystem::path& file) const {
-  static const ResultMap kNoResults;
+  static const ResultTable kNoResults;
   return writeHtmlReportFile(file, engineResults != nullptr ? *engineResults : kNoResults, listing_,
                              threshold, significance, nullptr, setAside);
 }

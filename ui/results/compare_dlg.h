@@ -63,7 +63,7 @@ class CCompareDlg : public QDialog {
 
   // The results of the last scan, read only; they must not change while the
   // dialog is open.
-  const ResultMap* engineResults = nullptr;
+  const ResultTable* engineResults = nullptr;
   // The scan itself, when known: its statistics then leave widely shared text
   // out of the fit. What it set aside, when anything: the window says so.
   const CompareEngine* engine = nullptr;

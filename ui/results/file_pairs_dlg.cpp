@@ -20,7 +20,7 @@
 namespace orvalis {
 
 CFilePairsDlg::CFilePairsDlg(UserPrompts& prompts, const FilePairTable& table,
-                             const ResultMap& results, int group, QWidget* parent)
+                             const ResultTable& results, int group, QWidget* parent)
     : QDialog(parent), prompts_(prompts), table_(table), results_(results), group_(group) {
   setWindowTitle(group_ > 0 ? fromUtf8(groupCaption(table_, group_))
                             : QString::fromUtf8(kFilePairsCaption));

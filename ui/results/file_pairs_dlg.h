@@ -26,7 +26,7 @@ class CFilePairsDlg : public QDialog {
  public:
   // `table` and `results` must outlive the dialog; `prompts` tells about files
   // that cannot be shown. With a group number, only that group's pairs.
-  CFilePairsDlg(UserPrompts& prompts, const FilePairTable& table, const ResultMap& results,
+  CFilePairsDlg(UserPrompts& prompts, const FilePairTable& table, const ResultTable& results,
                 int group = 0, QWidget* parent = nullptr);
   ~CFilePairsDlg() override;
 
@@ -54,7 +54,7 @@ class CFilePairsDlg : public QDialog {
 
   UserPrompts& prompts_;
   const FilePairTable& table_;
-  const ResultMap& results_;
+  const ResultTable& results_;
   int group_ = 0;
   FilePairsModel* model_ = nullptr;
   QLabel* summary_ = nullptr;

@@ -29,7 +29,7 @@ QPushButton* makeDialogButton(QWidget* parent, const char* caption, const char* 
 }
 
 CPairViewDlg::CPairViewDlg(UserPrompts& prompts, const FilePairTable& table, std::size_t pair,
-                           const ResultMap& results, QWidget* parent)
+                           const ResultTable& results, QWidget* parent)
     : QDialog(parent), prompts_(prompts), pair_(table.pairs.at(pair)), results_(results) {
   const QString nameA = toQString(pair_.fileA->displayName);
   const QString nameB = toQString(pair_.fileB->displayName);

@@ -29,7 +29,7 @@ class CPairViewDlg : public QDialog {
   // `table` and `results` must outlive the dialog; `pair` is a position in
   // table.pairs. Both files are loaded when the dialog is made.
   CPairViewDlg(UserPrompts& prompts, const FilePairTable& table, std::size_t pair,
-               const ResultMap& results, QWidget* parent = nullptr);
+               const ResultTable& results, QWidget* parent = nullptr);
   ~CPairViewDlg() override;
 
   void OnNextMatch();
@@ -48,7 +48,7 @@ class CPairViewDlg : public QDialog {
 
   UserPrompts& prompts_;
   const FilePairStats& pair_;
-  const ResultMap& results_;
+  const ResultTable& results_;
   std::size_t current_ = 0;
 
   QLabel* figures_ = nullptr;
