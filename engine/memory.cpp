@@ -326,9 +326,8 @@ WordMemory wordMemoryOf(std::string_view text, std::int32_t groupSize) {
   const std::uint64_t wordBytes = memory.words * sizeof(WordEntry);
   const std::uint64_t perGroup = groupSize > 2 ? static_cast<std::uint64_t>(groupSize) - 1 : 1;
   const std::uint64_t groups = (memory.words + perGroup - 1) / perGroup;
-  // Splitting holds the text and the words; grouping holds the words twice
-  // over, once in the list being cut and once in the groups, without the text.
-  memory.peak = std::max(text.size() + wordBytes, 2 * wordBytes) + heap + groups * kGroupBytes;
+  // Splitting holds the text and the words, which go straight into their groups.
+  memory.peak = text.size() + wordBytes + heap + groups * kGroupBytes;
   memory.kept = wordBytes + heap + memory.words * sizeof(std::uint32_t) + groups * kGroupBytes;
   return memory;
 }

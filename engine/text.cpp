@@ -1,5 +1,6 @@
 #include "engine/text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -69,30 +70,78 @@ GroupCounts groupCounts(std::int32_t wordCount, std::int32_t groupSize) {
   return counts;
 }
 
-void groupWords(FileEntry& entry, std::vector<WordEntry> words, std::int32_t groupSize) {
-  const auto wordCount = static_cast<std::int32_t>(words.size());
-  if (wordCount == 0) return;
-  const auto [groupCount, groupLength] = groupCounts(wordCount, groupSize);
+namespace {
 
-  for (std::int32_t k = 0; k < groupCount; ++k) {
-    const std::int64_t first = static_cast<std::int64_t>(k) * groupLength;
-    if (first >= wordCount) break;  // rounding in single precision cannot leave a group empty
-    const auto s = static_cast<std::int32_t>(first);
-    const std::int32_t e = std::min(wordCount, s + groupLength);
+// Stores a file's words in its groups as they come, in text order, each word's
+// offset made relative to its group's first word. Every group but the last
+// holds the length that groupCounts gives, and spans the one separator after
+// its last word.
+class GroupFiller {
+ public:
+  GroupFiller(FileEntry& entry, std::int32_t wordCount, std::int32_t groupSize)
+      : entry_(entry),
+        wordCount_(wordCount),
+        length_(wordCount > 0 ? groupCounts(wordCount, groupSize).length : 0) {}
 
-    auto group = std::make_unique<WordGroup>();
-    group->file = &entry;
-    group->startOffset = words[s].startOffset();
-    const bool isLast = (k == groupCount - 1) || e == wordCount;
-    group->length = words[e - 1].endOffset - group->startOffset + (isLast ? 0 : 1);
-    group->words.reserve(static_cast<std::size_t>(e - s));
-    for (std::int32_t w = s; w < e; ++w) {
-      WordEntry& word = words[w];
-      word.endOffset -= group->startOffset;
-      group->words.push_back(std::move(word));
+  // A word and the offset just past it in the text.
+  void add(std::string text, std::int32_t endOffset) {
+    const std::int32_t start = endOffset - static_cast<std::int32_t>(text.size());
+    if (group_ == nullptr || static_cast<std::int32_t>(group_->words.size()) >= length_) {
+      startGroup(start);
     }
-    entry.groups.emplace(k, std::move(group));
+    group_->words.emplace_back(std::move(text), endOffset - group_->startOffset);
+    lastEnd_ = endOffset;
+    ++added_;
   }
+
+  // After the last word.
+  void finish() {
+    if (group_ != nullptr) group_->length = lastEnd_ - group_->startOffset;
+  }
+
+ private:
+  void startGroup(std::int32_t startOffset) {
+    if (group_ != nullptr) group_->length = lastEnd_ - group_->startOffset + 1;
+    auto group = std::make_unique<WordGroup>();
+    group->file = &entry_;
+    group->startOffset = startOffset;
+    group->words.reserve(static_cast<std::size_t>(std::clamp(wordCount_ - added_, 1, length_)));
+    group_ = group.get();
+    entry_.groups.emplace(static_cast<std::int32_t>(entry_.groups.size()), std::move(group));
+  }
+
+  FileEntry& entry_;
+  const std::int32_t wordCount_;
+  const std::int32_t length_;
+  WordGroup* group_ = nullptr;
+  std::int32_t added_ = 0;
+  std::int32_t lastEnd_ = 0;
+};
+
+}  // namespace
+
+void groupWords(FileEntry& entry, std::vector<WordEntry> words, std::int32_t groupSize) {
+  GroupFiller groups(entry, static_cast<std::int32_t>(words.size()), groupSize);
+  for (WordEntry& word : words) groups.add(std::move(word.text), word.endOffset);
+  groups.finish();
+}
+
+void splitIntoGroups(FileEntry& entry, std::string_view text, std::int32_t wordCount,
+                     std::int32_t groupSize) {
+  GroupFiller groups(entry, wordCount, groupSize);
+  std::size_t wordStart = 0;
+  bool inWord = false;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    const bool separator = i == text.size() || text[i] == ' ' || text[i] == '\n';
+    if (separator && inWord) {
+      groups.add(std::string(text.substr(wordStart, i - wordStart)), static_cast<std::int32_t>(i));
+      inWord = false;
+    } else if (!separator && !inWord) {
+      wordStart = i;
+      inWord = true;
+    }
+  }
+  groups.finish();
 }
 
 std::int32_t effectiveGroupSize(std::int32_t groupSize) {
@@ -141,9 +190,7 @@ LoadError splitAndGroup(FileEntry& entry, std::string text, std::int32_t groupSi
     if (!budget->fits(memory.peak)) return {notEnoughMemoryReason(*budget, memory.peak)};
     budget->take(memory.kept);
   }
-  auto words = splitWords(text, static_cast<std::size_t>(memory.words));
-  text = std::string();
-  groupWords(entry, std::move(words), groupSize);
+  splitIntoGroups(entry, text, static_cast<std::int32_t>(memory.words), groupSize);
   return {};
 }
 

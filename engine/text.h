@@ -45,6 +45,12 @@ GroupCounts groupCounts(std::int32_t wordCount, std::int32_t groupSize);
 // to its group's first word.
 void groupWords(FileEntry& entry, std::vector<WordEntry> words, std::int32_t groupSize);
 
+// Splits a text of `wordCount` words (as splitWords counts them) straight into
+// entry.groups, as groupWords would group them, without a list of every word
+// between.
+void splitIntoGroups(FileEntry& entry, std::string_view text, std::int32_t wordCount,
+                     std::int32_t groupSize);
+
 // The group size a scan uses: the setting, or the default when the setting is
 // below 2 and so cannot group words.
 std::int32_t effectiveGroupSize(std::int32_t groupSize);

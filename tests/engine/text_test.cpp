@@ -42,29 +42,41 @@ TEST(WordSplitting, OnlyBlanksAndLineFeedsSeparateWords) {
   for (const auto& [text, words] : cases) EXPECT_EQ(wordsOf(splitWords(text)), words) << text;
 }
 
+// A file's words grouped from a list of them, or split straight into groups.
+void group(FileEntry& entry, const std::string& text, std::int32_t groupSize, bool fromList) {
+  if (fromList) {
+    groupWords(entry, splitWords(text), groupSize);
+  } else {
+    splitIntoGroups(entry, text, static_cast<std::int32_t>(splitWords(text).size()), groupSize);
+  }
+}
+
 TEST(Grouping, GroupsHoldAtMostGroupSizeMinusOneWordsAndKnowTheirSpan) {
   const std::vector<std::tuple<int, std::int32_t, std::vector<std::size_t>>> cases = {
       {999, 1000, {999}}, {2000, 1000, {667, 667, 666}}, {3, 2, {1, 1, 1}}, {0, 1000, {}}};
-  for (const auto& [count, groupSize, expected] : cases) {
+  for (const bool fromList : {true, false}) {
+    for (const auto& [count, groupSize, expected] : cases) {
+      FileEntry entry;
+      group(entry, testing::numberedWords(count), groupSize, fromList);
+      std::vector<std::size_t> sizes;
+      for (const auto& [number, group] : entry.groups) sizes.push_back(group->words.size());
+      EXPECT_EQ(sizes, expected) << count << " words";
+    }
+    // Leading separators, and several separators at the group boundary: a
+    // group counts the one blank after it, the last group none.
     FileEntry entry;
-    groupWords(entry, splitWords(testing::numberedWords(count)), groupSize);
-    std::vector<std::size_t> sizes;
-    for (const auto& [number, group] : entry.groups) sizes.push_back(group->words.size());
-    EXPECT_EQ(sizes, expected) << count << " words";
+    group(entry, "\n\n  alpha beta \n\n gamma delta", 3, fromList);
+    ASSERT_EQ(entry.groups.size(), 2u);
+    const WordGroup& first = *entry.groups.at(0);
+    const WordGroup& last = *entry.groups.at(1);
+    EXPECT_EQ(first.file, &entry);
+    EXPECT_EQ(std::tuple(first.startOffset, first.length, last.startOffset, last.length),
+              std::tuple(4, 11, 18, 11));
+    EXPECT_EQ(wordsOf(first.words), (Words{{"alpha", 5}, {"beta", 10}}));
+    EXPECT_EQ(wordsOf(last.words), (Words{{"gamma", 5}, {"delta", 11}}));
   }
   EXPECT_EQ(std::pair(effectiveGroupSize(1), effectiveGroupSize(2)),
             std::pair(kDefaultGroupSize, 2));
-  // Leading separators, and several separators at the group boundary: a group
-  // counts the one blank after it, the last group none.
-  FileEntry entry;
-  groupWords(entry, splitWords("\n\n  alpha beta \n\n gamma delta"), 3);
-  ASSERT_EQ(entry.groups.size(), 2u);
-  const WordGroup& first = *entry.groups.at(0);
-  const WordGroup& last = *entry.groups.at(1);
-  EXPECT_EQ(first.file, &entry);
-  EXPECT_EQ(std::tuple(first.startOffset, first.length, last.startOffset, last.length),
-            std::tuple(4, 11, 18, 11));
-  EXPECT_EQ(wordsOf(last.words), (Words{{"gamma", 5}, {"delta", 11}}));
 }
 
 TEST(Grouping, CountsOfVeryLongFilesCoverEveryWordWithinTheGroupSize) {
