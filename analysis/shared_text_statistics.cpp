@@ -110,15 +110,13 @@ SignificanceModel significanceOfScan(const CompareEngine& engine,
     }
   }
 
-  SignificanceModel plain;
-  {
-    std::vector<ScoreSample> all;
-    all.reserve(count);
-    comparisons([&](const ScoredComparison& one) {
-      all.push_back({one.score, wordsOf(one.groupA), wordsOf(one.groupB)});
-    });
-    plain = fitSignificance(all, static_cast<std::int64_t>(count));
-  }
+  SignificanceModel plain = fitSignificance(
+      [&](const auto& add) {
+        comparisons([&](const ScoredComparison& one) {
+          add({one.score, wordsOf(one.groupA), wordsOf(one.groupB)});
+        });
+      },
+      count, static_cast<std::int64_t>(count));
   const bool lookedAhead = sharing.valid();
   std::vector<std::vector<bool>> shared;
   if (lookedAhead) shared = sharing.get();

@@ -153,17 +153,26 @@ std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable,
 }  // namespace
 
 SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int64_t comparisons) {
+  return fitSignificance(
+      [&](const auto& add) {
+        for (const ScoreSample& sample : samples) add(sample);
+      },
+      samples.size(), comparisons);
+}
+
+SignificanceModel fitSignificance(const ScoreSamples& samples, std::size_t expected,
+                                  std::int64_t comparisons) {
   // Each sample as (score, ln m·n), the groups large enough to follow the law.
   std::vector<std::pair<double, double>> usable;
-  usable.reserve(samples.size());
-  for (const ScoreSample& sample : samples) {
+  usable.reserve(expected);
+  samples([&](const ScoreSample& sample) {
     if (sample.wordsA < static_cast<std::int64_t>(kMinFitWords) ||
         sample.wordsB < static_cast<std::int64_t>(kMinFitWords) || !std::isfinite(sample.score)) {
-      continue;
+      return;
     }
     usable.emplace_back(sample.score, std::log(static_cast<double>(sample.wordsA) *
                                                static_cast<double>(sample.wordsB)));
-  }
+  });
   if (usable.size() < kMinFitComparisons) return fixedModel(comparisons);
   // Sorted, so that the fit depends on the samples as a set, not their order.
   std::sort(usable.begin(), usable.end());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -67,6 +68,14 @@ struct ScoreSample {
 // groups of kMinFitWords words or more, or when they cannot be fitted. The
 // result depends only on the samples as a set; `fitted` counts those kept.
 SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int64_t comparisons);
+
+// Hands each sample, in any order, to the function it is given.
+using ScoreSamples = std::function<void(const std::function<void(const ScoreSample&)>&)>;
+
+// The same fit, of samples handed over one by one rather than held in a list;
+// `expected` is about how many there are.
+SignificanceModel fitSignificance(const ScoreSamples& samples, std::size_t expected,
+                                  std::int64_t comparisons);
 
 // The model of a scan's results.
 SignificanceModel significanceOf(const ResultTable& results);
