@@ -110,13 +110,12 @@ SignificanceModel significanceOfScan(const CompareEngine& engine,
     }
   }
 
-  SignificanceModel plain = fitSignificance(
-      [&](const auto& add) {
-        comparisons([&](const ScoredComparison& one) {
-          add({one.score, wordsOf(one.groupA), wordsOf(one.groupB)});
-        });
-      },
-      count, static_cast<std::int64_t>(count));
+  ChanceSamples all;
+  all.reserve(count);
+  comparisons([&](const ScoredComparison& one) {
+    all.add({one.score, wordsOf(one.groupA), wordsOf(one.groupB)});
+  });
+  SignificanceModel plain = std::move(all).fit(static_cast<std::int64_t>(count));
   const bool lookedAhead = sharing.valid();
   std::vector<std::vector<bool>> shared;
   if (lookedAhead) shared = sharing.get();

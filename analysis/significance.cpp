@@ -153,26 +153,14 @@ std::optional<Law> fitLaw(const std::vector<std::pair<double, double>>& usable,
 }  // namespace
 
 SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int64_t comparisons) {
-  return fitSignificance(
-      [&](const auto& add) {
-        for (const ScoreSample& sample : samples) add(sample);
-      },
-      samples.size(), comparisons);
+  ChanceSamples usable;
+  usable.reserve(samples.size());
+  for (const ScoreSample& sample : samples) usable.add(sample);
+  return std::move(usable).fit(comparisons);
 }
 
-SignificanceModel fitSignificance(const ScoreSamples& samples, std::size_t expected,
-                                  std::int64_t comparisons) {
-  // Each sample as (score, ln m·n), the groups large enough to follow the law.
-  std::vector<std::pair<double, double>> usable;
-  usable.reserve(expected);
-  samples([&](const ScoreSample& sample) {
-    if (sample.wordsA < static_cast<std::int64_t>(kMinFitWords) ||
-        sample.wordsB < static_cast<std::int64_t>(kMinFitWords) || !std::isfinite(sample.score)) {
-      return;
-    }
-    usable.emplace_back(sample.score, std::log(static_cast<double>(sample.wordsA) *
-                                               static_cast<double>(sample.wordsB)));
-  });
+SignificanceModel ChanceSamples::fit(std::int64_t comparisons) && {
+  std::vector<std::pair<double, double>> usable = std::move(usable_);
   if (usable.size() < kMinFitComparisons) return fixedModel(comparisons);
   // Sorted, so that the fit depends on the samples as a set, not their order.
   std::sort(usable.begin(), usable.end());
@@ -211,12 +199,12 @@ std::string SignificanceModel::noteText() const {
 }
 
 SignificanceModel significanceOf(const ResultTable& results) {
-  std::vector<ScoreSample> samples;
+  ChanceSamples samples;
   samples.reserve(results.size());
   for (const auto& [key, result] : results) {
-    samples.push_back({result.score, wordsOf(result.groupA), wordsOf(result.groupB)});
+    samples.add({result.score, wordsOf(result.groupA), wordsOf(result.groupB)});
   }
-  return fitSignificance(samples, static_cast<std::int64_t>(results.size()));
+  return std::move(samples).fit(static_cast<std::int64_t>(results.size()));
 }
 
 double logEvalue(const SignificanceModel& model, float score, std::int64_t wordsA,

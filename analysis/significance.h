@@ -4,8 +4,8 @@
 // window, orvalis-scan and the HTML report.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -69,13 +69,26 @@ struct ScoreSample {
 // result depends only on the samples as a set; `fitted` counts those kept.
 SignificanceModel fitSignificance(std::span<const ScoreSample> samples, std::int64_t comparisons);
 
-// Hands each sample, in any order, to the function it is given.
-using ScoreSamples = std::function<void(const std::function<void(const ScoreSample&)>&)>;
+// The samples of a fit gathered one by one, without a list of them all: each
+// sample that the law describes is kept as (score, ln m·n), the others are
+// left out as the fit leaves them out.
+class ChanceSamples {
+ public:
+  void reserve(std::size_t count) { usable_.reserve(count); }
+  void add(const ScoreSample& sample) {
+    if (sample.wordsA < static_cast<std::int64_t>(kMinFitWords) ||
+        sample.wordsB < static_cast<std::int64_t>(kMinFitWords) || !std::isfinite(sample.score)) {
+      return;
+    }
+    usable_.emplace_back(sample.score, std::log(static_cast<double>(sample.wordsA) *
+                                                static_cast<double>(sample.wordsB)));
+  }
+  // fitSignificance of the samples added, which are then spent.
+  SignificanceModel fit(std::int64_t comparisons) &&;
 
-// The same fit, of samples handed over one by one rather than held in a list;
-// `expected` is about how many there are.
-SignificanceModel fitSignificance(const ScoreSamples& samples, std::size_t expected,
-                                  std::int64_t comparisons);
+ private:
+  std::vector<std::pair<double, double>> usable_;
+};
 
 // The model of a scan's results.
 SignificanceModel significanceOf(const ResultTable& results);
