@@ -89,7 +89,7 @@ class GroupFiller {
     if (group_ == nullptr || static_cast<std::int32_t>(group_->words.size()) >= length_) {
       startGroup(start);
     }
-    group_->words.emplace_back(std::move(text), endOffset - group_->startOffset);
+    group_->words.push_back({std::move(text), endOffset - group_->startOffset});
     lastEnd_ = endOffset;
     ++added_;
   }
