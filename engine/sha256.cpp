@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(ORVALIS_X86_KERNELS)
+#include <cpuid.h>
+#endif
+
 namespace orvalis {
 namespace {
 
@@ -20,13 +24,7 @@ constexpr std::uint32_t rotateRight(std::uint32_t value, int bits) {
   return (value >> bits) | (value << (32 - bits));
 }
 
-}  // namespace
-
-Sha256::Sha256()
-    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
-
-void Sha256::compress(const std::uint8_t* block) {
+void compressPortable(std::array<std::uint32_t, 8>& state, const std::uint8_t* block) {
   std::array<std::uint32_t, 64> w{};
   for (int i = 0; i < 16; ++i) {
     w[i] = static_cast<std::uint32_t>(block[4 * i]) << 24 |
@@ -40,7 +38,7 @@ void Sha256::compress(const std::uint8_t* block) {
         rotateRight(w[i - 2], 17) ^ rotateRight(w[i - 2], 19) ^ (w[i - 2] >> 10);
     w[i] = w[i - 16] + s0 + w[i - 7] + s1;
   }
-  auto [a, b, c, d, e, f, g, h] = state_;
+  auto [a, b, c, d, e, f, g, h] = state;
   for (int i = 0; i < 64; ++i) {
     const std::uint32_t s1 = rotateRight(e, 6) ^ rotateRight(e, 11) ^ rotateRight(e, 25);
     const std::uint32_t choice = (e & f) ^ (~e & g);
@@ -58,7 +56,59 @@ void Sha256::compress(const std::uint8_t* block) {
     a = t1 + t2;
   }
   const std::array<std::uint32_t, 8> add = {a, b, c, d, e, f, g, h};
-  for (int i = 0; i < 8; ++i) state_[i] += add[i];
+  for (int i = 0; i < 8; ++i) state[i] += add[i];
+}
+
+Sha256Kernel bestKernel() {
+  static const Sha256Kernel best = sha256KernelSupported(Sha256Kernel::kShaExtensions)
+                                       ? Sha256Kernel::kShaExtensions
+                                       : Sha256Kernel::kPortable;
+  return best;
+}
+
+}  // namespace
+
+#if defined(ORVALIS_X86_KERNELS)
+namespace sha256_x86 {
+void compressBlocks(std::array<std::uint32_t, 8>& state, const std::array<std::uint32_t, 64>& k,
+                    const std::uint8_t* data, std::size_t blocks);
+}  // namespace sha256_x86
+#endif
+
+bool sha256KernelSupported(Sha256Kernel kernel) {
+  switch (kernel) {
+    case Sha256Kernel::kPortable:
+      return true;
+    case Sha256Kernel::kShaExtensions: {
+#if defined(ORVALIS_X86_KERNELS)
+      // The SHA extensions (leaf 7, EBX bit 29) with SSE4.1 (leaf 1, ECX bit
+      // 19), which the kernel's shuffles use.
+      unsigned a = 0, b = 0, c = 0, d = 0;
+      if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & (1u << 19)) == 0) return false;
+      return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & (1u << 29)) != 0;
+#else
+      return false;
+#endif
+    }
+  }
+  return false;
+}
+
+Sha256::Sha256() : Sha256(bestKernel()) {}
+
+Sha256::Sha256(Sha256Kernel kernel)
+    : kernel_(sha256KernelSupported(kernel) ? kernel : Sha256Kernel::kPortable),
+      state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+
+void Sha256::compress(const std::uint8_t* blocks, std::size_t count) {
+#if defined(ORVALIS_X86_KERNELS)
+  if (kernel_ == Sha256Kernel::kShaExtensions) {
+    sha256_x86::compressBlocks(state_, kRoundConstants, blocks, count);
+    return;
+  }
+#endif
+  for (; count > 0; --count, blocks += 64) compressPortable(state_, blocks);
 }
 
 void Sha256::update(std::string_view bytes) {
@@ -72,10 +122,13 @@ void Sha256::update(std::string_view bytes) {
     data += take;
     size -= take;
     if (buffered_ < buffer_.size()) return;
-    compress(buffer_.data());
+    compress(buffer_.data(), 1);
     buffered_ = 0;
   }
-  for (; size >= 64; data += 64, size -= 64) compress(data);
+  const std::size_t blocks = size / 64;
+  compress(data, blocks);
+  data += 64 * blocks;
+  size -= 64 * blocks;
   if (size > 0) std::memcpy(buffer_.data(), data, size);
   buffered_ = size;
 }
