@@ -5,6 +5,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <new>
 #include <string_view>
@@ -13,6 +14,7 @@
 #include <utility>
 
 #include "engine/align_strips.h"
+#include "engine/bit_mix.h"
 #include "engine/encoding.h"
 
 namespace orvalis {
@@ -197,19 +199,88 @@ void AlignWorkspace::release() {
   capacityWords = 0;
 }
 
+namespace {
+
+// A word's hash: eight bytes a step, each step mapping the hash one to one.
+std::uint64_t wordHash(std::string_view text) {
+  std::uint64_t hash = text.size() * 0x9E3779B97F4A7C15ull;
+  std::size_t at = 0;
+  for (; at + 8 <= text.size(); at += 8) {
+    std::uint64_t bytes = 0;
+    std::memcpy(&bytes, text.data() + at, 8);
+    hash = mixBits(hash ^ bytes);
+  }
+  std::uint64_t tail = 0;
+  if (at < text.size()) std::memcpy(&tail, text.data() + at, text.size() - at);
+  return mixBits(hash ^ tail);
+}
+
+// Ids for word texts, 0, 1, 2, ... in the order the texts first come: an
+// open-addressed table of the ids, looked up by hash, and a copy of each
+// distinct text to compare on a match. A scan's few thousand distinct words
+// keep both small enough to stay in the processor's caches, where the words
+// themselves lie scattered over megabytes.
+class Vocabulary {
+ public:
+  std::uint32_t idOf(std::string_view text) {
+    const std::uint64_t hash = wordHash(text);
+    for (std::size_t slot = hash & mask_;; slot = (slot + 1) & mask_) {
+      Slot& entry = slots_[slot];
+      if (entry.id == kEmpty) {
+        entry = {hash, static_cast<std::uint32_t>(starts_.size())};
+        starts_.push_back(texts_.size());
+        texts_.append(text);
+        if (2 * starts_.size() > slots_.size()) grow();
+        return static_cast<std::uint32_t>(starts_.size() - 1);
+      }
+      if (entry.hash == hash && textOf(entry.id) == text) return entry.id;
+    }
+  }
+  std::uint32_t size() const { return static_cast<std::uint32_t>(starts_.size()); }
+
+ private:
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFFu;
+  struct Slot {
+    std::uint64_t hash = 0;
+    std::uint32_t id = kEmpty;
+  };
+
+  std::string_view textOf(std::uint32_t id) const {
+    const std::size_t end = id + 1 < starts_.size() ? starts_[id + 1] : texts_.size();
+    return std::string_view(texts_).substr(starts_[id], end - starts_[id]);
+  }
+
+  void grow() {
+    std::vector<Slot> old(2 * slots_.size());
+    old.swap(slots_);
+    mask_ = slots_.size() - 1;
+    for (const Slot& entry : old) {
+      if (entry.id == kEmpty) continue;
+      std::size_t slot = entry.hash & mask_;
+      while (slots_[slot].id != kEmpty) slot = (slot + 1) & mask_;
+      slots_[slot] = entry;
+    }
+  }
+
+  std::vector<Slot> slots_ = std::vector<Slot>(1024);
+  std::size_t mask_ = 1023;
+  std::string texts_;                // every distinct text, one after another
+  std::vector<std::size_t> starts_;  // where each id's text begins in texts_
+};
+
+}  // namespace
+
 std::uint32_t giveWordIds(const std::vector<WordGroup*>& groups) {
   const std::uint64_t vocabulary = ++lastVocabulary;
-  std::unordered_map<std::string_view, std::uint32_t> ids;
+  Vocabulary ids;
   for (WordGroup* group : groups) {
     group->wordIds.resize(group->words.size());
     for (std::size_t i = 0; i < group->words.size(); ++i) {
-      const auto [it, added] =
-          ids.try_emplace(group->words[i].text, static_cast<std::uint32_t>(ids.size()));
-      group->wordIds[i] = it->second;
+      group->wordIds[i] = ids.idOf(group->words[i].text);
     }
     group->vocabulary = vocabulary;
   }
-  return static_cast<std::uint32_t>(ids.size());
+  return ids.size();
 }
 
 std::uint32_t setAsideWordIds(FileEntry& file, std::uint32_t nextId) {

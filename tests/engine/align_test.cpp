@@ -6,6 +6,7 @@
 #include <bit>
 #include <iomanip>
 #include <limits>
+#include <map>
 #include <memory>
 #include <new>
 #include <random>
@@ -102,6 +103,27 @@ TEST(Alignment, GroupWithoutWordsGivesAnEmptyResult) {
   EXPECT_EQ(r.consensusA, "");
   // A size whose square would wrap around is refused, not allocated short.
   EXPECT_THROW(workspace.reserve(std::numeric_limits<std::size_t>::max() / 2), std::bad_alloc);
+}
+
+// A scan's vocabulary: ids in the order the texts first come, equal exactly
+// for equal texts, across groups and over many more words than fit at first.
+TEST(Alignment, ScanIdsAreEqualExactlyForEqualWords) {
+  std::string text;
+  for (int i = 0; i < 6000; ++i) text += "w" + std::to_string(i % 3000) + (i % 2 ? "x " : " ");
+  OneGroupFile a(text);
+  OneGroupFile b("w1 w0x w1x " + text);
+  WordGroup groupA = *a.group();
+  WordGroup groupB = *b.group();
+  EXPECT_EQ(giveWordIds({&groupA, &groupB}), 3002u);  // w0 to w2999, then w1 and w0x
+  std::map<std::string, std::uint32_t> ids;
+  std::uint32_t next = 0;
+  for (const WordGroup* group : {&groupA, &groupB}) {
+    for (std::size_t i = 0; i < group->words.size(); ++i) {
+      const auto [known, added] = ids.try_emplace(group->words[i].text, next);
+      if (added) ++next;
+      ASSERT_EQ(group->wordIds[i], known->second) << group->words[i].text;
+    }
+  }
 }
 
 // Random groups over a tiny vocabulary (ties, gaps and totals of exactly zero
