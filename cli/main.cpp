@@ -32,7 +32,8 @@ int wmain(int argc, wchar_t** argv) {
   std::ostream out(&outBuffer);
   std::ostream err(&errBuffer);
   err.setf(std::ios::unitbuf);  // warnings and errors at once, as std::cerr does
-  const int status = orvalis::cli::runScanCommand(args, out, err, errBuffer.isConsole());
+  const int status = orvalis::cli::runScanCommand(args, out, err, errBuffer.isConsole(), {},
+                                                  orvalis::cli::RunRecords::kLeftToProcessEnd);
   out.flush();
   return status;
 }
@@ -41,7 +42,8 @@ int wmain(int argc, wchar_t** argv) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return orvalis::cli::runScanCommand(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0);
+  return orvalis::cli::runScanCommand(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0, {},
+                                      orvalis::cli::RunRecords::kLeftToProcessEnd);
 }
 
 #endif

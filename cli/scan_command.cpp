@@ -156,7 +156,7 @@ void orderFilePairs(std::vector<FilePair>& pairs, const FilePairTable& table, Pa
 }
 
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
-            bool showProgress, const ScanStartHook& startHook) {
+            bool showProgress, const ScanStartHook& startHook, RunRecords records) {
   if (options.files.empty() && options.clearCache) {
     openRunCache(options, err);  // emptied on opening
     return kExitSuccess;
@@ -166,7 +166,8 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
   ConsoleScanTarget target(err, showProgress);
   std::unique_ptr<ResultsCache> cache;
   const documents::DocumentTextSource documentSource;
-  CompareEngine engine;
+  auto ownEngine = std::make_unique<CompareEngine>();
+  CompareEngine& engine = *ownEngine;
   engine.textSource = &documentSource;
   loadRunSettings(store, options, engine, err);
 
@@ -320,11 +321,16 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
                     err) != kExitSuccess) {
     status = kExitError;
   }
+  if (records == RunRecords::kLeftToProcessEnd) {
+    static std::vector<std::unique_ptr<CompareEngine>>* left = nullptr;
+    if (left == nullptr) left = new std::vector<std::unique_ptr<CompareEngine>>();
+    left->push_back(std::move(ownEngine));
+  }
   return status;
 }
 
 int runScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err,
-                   bool stderrIsTerminal, const ScanStartHook& startHook) {
+                   bool stderrIsTerminal, const ScanStartHook& startHook, RunRecords records) {
   const ParseResult parsed = parseArguments(args);
   if (!parsed.ok()) {
     err << kProgramName << ": " << parsed.error << '\n' << usageText();
@@ -343,7 +349,8 @@ int runScanCommand(std::span<const std::string> args, std::ostream& out, std::os
   }
   try {
     const auto store = openSystemSettingsStore();
-    return runScan(options, *store, out, err, stderrIsTerminal && !options.quiet, startHook);
+    return runScan(options, *store, out, err, stderrIsTerminal && !options.quiet, startHook,
+                   records);
   } catch (const std::bad_alloc&) {
     err << "error: not enough memory\n";
   } catch (const std::exception& failure) {

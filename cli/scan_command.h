@@ -48,15 +48,24 @@ using ScanStartHook = std::function<ScanStartHookResult(
     CompareEngine& engine, ComparisonCache* cache, const std::vector<std::filesystem::path>& files,
     const std::vector<std::filesystem::path>& earlierFiles)>;
 
+// What becomes of a run's files, words and results once it has written
+// everything: released, or left to a process that ends right after the run,
+// which takes their memory back at once where releasing them one by one takes
+// a large scan seconds. Whatever is left stays reachable, so that leak
+// checkers do not count it.
+enum class RunRecords { kReleased, kLeftToProcessEnd };
+
 // Runs orvalis-scan on the arguments that follow the program name, with the
 // system's settings store; returns the exit status. The progress line goes to
 // `err` only when stderrIsTerminal is set.
 int runScanCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err,
-                   bool stderrIsTerminal, const ScanStartHook& startHook = {});
+                   bool stderrIsTerminal, const ScanStartHook& startHook = {},
+                   RunRecords records = RunRecords::kReleased);
 
 // The scan part of a run, with the settings read from `store`.
 int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out, std::ostream& err,
-            bool showProgress, const ScanStartHook& startHook = {});
+            bool showProgress, const ScanStartHook& startHook = {},
+            RunRecords records = RunRecords::kReleased);
 
 // Puts the settings of a run into `engine`: the store's values when the store
 // exists (a warning when some cannot be read; the store is only read, never
