@@ -81,7 +81,7 @@ class GroupFiller {
   GroupFiller(FileEntry& entry, std::int32_t wordCount, std::int32_t groupSize)
       : entry_(entry),
         wordCount_(wordCount),
-        length_(wordCount > 0 ? groupCounts(wordCount, groupSize).length : 0) {}
+        length_(wordCount > 0 ? groupCounts(wordCount, groupSize).length : 1) {}
 
   // A word and the offset just past it in the text.
   void add(std::string text, std::int32_t endOffset) {
