@@ -59,11 +59,21 @@ void compressPortable(std::array<std::uint32_t, 8>& state, const std::uint8_t* b
   for (int i = 0; i < 8; ++i) state[i] += add[i];
 }
 
-Sha256Kernel bestKernel() {
-  static const Sha256Kernel best = sha256KernelSupported(Sha256Kernel::kShaExtensions)
-                                       ? Sha256Kernel::kShaExtensions
-                                       : Sha256Kernel::kPortable;
-  return best;
+// Asked once: the processor's answer does not change, and a virtual machine
+// may take long over each question.
+bool processorHasShaExtensions() {
+#if defined(ORVALIS_X86_KERNELS)
+  static const bool has = [] {
+    // The SHA extensions (leaf 7, EBX bit 29) with SSE4.1 (leaf 1, ECX bit
+    // 19), which the kernel's shuffles use.
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & (1u << 19)) == 0) return false;
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & (1u << 29)) != 0;
+  }();
+  return has;
+#else
+  return false;
+#endif
 }
 
 }  // namespace
@@ -76,25 +86,12 @@ void compressBlocks(std::array<std::uint32_t, 8>& state, const std::array<std::u
 #endif
 
 bool sha256KernelSupported(Sha256Kernel kernel) {
-  switch (kernel) {
-    case Sha256Kernel::kPortable:
-      return true;
-    case Sha256Kernel::kShaExtensions: {
-#if defined(ORVALIS_X86_KERNELS)
-      // The SHA extensions (leaf 7, EBX bit 29) with SSE4.1 (leaf 1, ECX bit
-      // 19), which the kernel's shuffles use.
-      unsigned a = 0, b = 0, c = 0, d = 0;
-      if (__get_cpuid(1, &a, &b, &c, &d) == 0 || (c & (1u << 19)) == 0) return false;
-      return __get_cpuid_count(7, 0, &a, &b, &c, &d) != 0 && (b & (1u << 29)) != 0;
-#else
-      return false;
-#endif
-    }
-  }
-  return false;
+  return kernel == Sha256Kernel::kPortable || processorHasShaExtensions();
 }
 
-Sha256::Sha256() : Sha256(bestKernel()) {}
+Sha256::Sha256()
+    : Sha256(processorHasShaExtensions() ? Sha256Kernel::kShaExtensions : Sha256Kernel::kPortable) {
+}
 
 Sha256::Sha256(Sha256Kernel kernel)
     : kernel_(sha256KernelSupported(kernel) ? kernel : Sha256Kernel::kPortable),
