@@ -322,8 +322,7 @@ int runScan(const ScanOptions& options, SettingsStore& store, std::ostream& out,
     status = kExitError;
   }
   if (records == RunRecords::kLeftToProcessEnd) {
-    static std::vector<std::unique_ptr<CompareEngine>>* left = nullptr;
-    if (left == nullptr) left = new std::vector<std::unique_ptr<CompareEngine>>();
+    static auto* const left = new std::vector<std::unique_ptr<CompareEngine>>();
     left->push_back(std::move(ownEngine));
   }
   return status;

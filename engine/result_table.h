@@ -43,13 +43,6 @@ class NumberedResults {
   void clear() { items_ = {}; }  // the memory goes too
   void reserve(size_type count) { items_.reserve(count); }
 
-  // The first result whose number is not below `number`.
-  iterator lower_bound(std::int32_t number) {
-    return std::lower_bound(items_.begin(), items_.end(), number, below);
-  }
-  const_iterator lower_bound(std::int32_t number) const {
-    return std::lower_bound(items_.begin(), items_.end(), number, below);
-  }
   iterator find(std::int32_t number) {
     const auto at = lower_bound(number);
     return at != items_.end() && at->first == number ? at : items_.end();
@@ -58,11 +51,19 @@ class NumberedResults {
     const auto at = lower_bound(number);
     return at != items_.end() && at->first == number ? at : items_.end();
   }
-  bool contains(std::int32_t number) const { return find(number) != items_.end(); }
-  size_type count(std::int32_t number) const { return contains(number) ? 1 : 0; }
 
-  Result& at(std::int32_t number) { return checked(find(number))->second; }
-  const Result& at(std::int32_t number) const { return checked(find(number))->second; }
+  bool contains(std::int32_t number) const { return find(number) != items_.end(); }
+
+  Result& at(std::int32_t number) {
+    const auto found = find(number);
+    if (found == items_.end()) missing();
+    return found->second;
+  }
+  const Result& at(std::int32_t number) const {
+    const auto found = find(number);
+    if (found == items_.end()) missing();
+    return found->second;
+  }
 
   // Adds `result` under `number` unless a result is there already; returns
   // where the number's result is and whether it was added.
@@ -83,14 +84,16 @@ class NumberedResults {
 
  private:
   static bool below(const value_type& item, std::int32_t number) { return item.first < number; }
-
-  template <typename It>
-  static It checked(It found, It end) {
-    if (found == end) throw std::out_of_range("no result under this comparison number");
-    return found;
+  // The first result whose number is not below `number`.
+  iterator lower_bound(std::int32_t number) {
+    return std::lower_bound(items_.begin(), items_.end(), number, below);
   }
-  iterator checked(iterator found) { return checked(found, items_.end()); }
-  const_iterator checked(const_iterator found) const { return checked(found, items_.end()); }
+  const_iterator lower_bound(std::int32_t number) const {
+    return std::lower_bound(items_.begin(), items_.end(), number, below);
+  }
+  [[noreturn]] static void missing() {
+    throw std::out_of_range("no result under this comparison number");
+  }
 
   std::vector<value_type> items_;
 };
