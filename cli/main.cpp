@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/heap_pages.h"
 #include "cli/scan_command.h"
 
 #ifdef _WIN32
@@ -41,6 +42,7 @@ int wmain(int argc, wchar_t** argv) {
 #else
 
 int main(int argc, char** argv) {
+  orvalis::cli::useLargePagesForHeap();
   const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   return orvalis::cli::runScanCommand(args, std::cout, std::cerr, isatty(STDERR_FILENO) != 0, {},
                                       orvalis::cli::RunRecords::kLeftToProcessEnd);
