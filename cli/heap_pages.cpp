@@ -3,17 +3,34 @@
 #if defined(__linux__) && defined(__GLIBC__)
 #include <malloc.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
+#include <initializer_list>
 #endif
 
 namespace orvalis::cli {
 
 #if defined(__linux__) && defined(__GLIBC__)
 
+namespace {
+
+bool addressSpaceLimited() {
+  for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+    rlimit limit{};
+    if (getrlimit(resource, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void useLargePagesForHeap() {
+  // Under a limit, the space set aside would be taken from what blocks too
+  // large for the heap can have.
+  if (addressSpaceLimited()) return;
   constexpr int kMmapThreshold = 32 << 20;  // the C library's largest
   // One heap for every thread: the scan's workers take most of its memory.
   mallopt(M_ARENA_MAX, 1);

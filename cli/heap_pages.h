@@ -13,7 +13,7 @@ inline constexpr std::size_t kLargePageHeapBytes = std::size_t{256} << 20;
 // small page costs a trap into the kernel. Sets aside kLargePageHeapBytes of
 // address space, not memory: a page is taken when first written. Call first
 // thing in main, before any thread starts; does nothing where the C library
-// or the system lacks the means.
+// or the system lacks the means, or where the address space is limited.
 void useLargePagesForHeap();
 
 }  // namespace orvalis::cli

@@ -11,6 +11,10 @@
 #include <thread>
 #include <vector>
 
+#if defined(__linux__)
+#include <sys/resource.h>
+#endif
+
 namespace orvalis::cli {
 namespace {
 
@@ -46,14 +50,17 @@ std::string mappingFlags(const void* address) {
   return {};
 }
 
-TEST(HeapPages, BlocksOfEveryThreadComeFromTheAdvisedHeap) {
-#if !defined(__linux__) || !defined(__GLIBC__)
-  GTEST_SKIP() << "only the GNU C library on Linux has the means";
+// Whether this process can show the heap's advice: skipped when not.
+bool canAdvise() {
+#if defined(__linux__) && defined(__GLIBC__)
+  return !kOwnAllocator && std::filesystem::exists("/sys/kernel/mm/transparent_hugepage");
+#else
+  return false;
 #endif
-  if (kOwnAllocator) GTEST_SKIP() << "a sanitizer's allocator serves this build";
-  if (!std::filesystem::exists("/sys/kernel/mm/transparent_hugepage")) {
-    GTEST_SKIP() << "this kernel has no large pages for the heap";
-  }
+}
+
+TEST(HeapPages, BlocksOfEveryThreadComeFromTheAdvisedHeap) {
+  if (!canAdvise()) GTEST_SKIP() << "no large pages for the C library's heap here";
   useLargePagesForHeap();
   // Blocks such as a scan's words and results, on this thread and another.
   std::vector<char> here(std::size_t{8} << 20);
@@ -65,6 +72,19 @@ TEST(HeapPages, BlocksOfEveryThreadComeFromTheAdvisedHeap) {
     const char* middle = block->data() + block->size() / 2;
     EXPECT_NE(mappingFlags(middle).find(" hg"), std::string::npos) << mappingFlags(middle);
   }
+}
+
+TEST(HeapPages, ALimitedAddressSpaceIsLeftAsItIs) {
+  if (!canAdvise()) GTEST_SKIP() << "no large pages for the C library's heap here";
+#if defined(__linux__)
+  // Far above what this test takes, far below the unlimited default.
+  const rlimit limit{rlim_t{4} << 30, rlim_t{4} << 30};
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
+#endif
+  useLargePagesForHeap();
+  std::vector<char> block(std::size_t{8} << 20);
+  const char* middle = block.data() + block.size() / 2;
+  EXPECT_EQ(mappingFlags(middle).find(" hg"), std::string::npos) << mappingFlags(middle);
 }
 
 }  // namespace
