@@ -8,6 +8,7 @@
 // gives the results of a scan without it; problems become warnings.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -41,6 +42,11 @@ struct CacheOptions {
   std::filesystem::path file;
   std::uint64_t maxSize = kDefaultCacheMaxSize;  // in bytes of the database file
   bool clear = false;                            // empty it on opening
+  // A record's time of use is written anew when found this long after it was
+  // last written, as `relatime` does for files: rescans within the hour write
+  // nothing for what they find, and the records go least recently used first
+  // to within the hour.
+  std::chrono::milliseconds touchInterval = std::chrono::hours(1);
 };
 
 class ResultsCache : public ComparisonCache {

@@ -32,15 +32,16 @@ constexpr std::uintmax_t kLongLogBytes = std::uintmax_t{4} << 20;
 
 // The keys with their times of use apart from the records, so that marking a
 // record as used rewrites a few small pages, not the pages of its results.
-// The times have no index: a rescan marks nearly every record, and an index
-// would have each mark move an entry too, for a tenth of the rescan's time.
+// The times have no index: a rescan (an hour or more after the last, see
+// CacheOptions::touchInterval) marks nearly every record, and an index would
+// have each mark move an entry too, for a tenth of the rescan's time.
 // Dropping the least recently used records then sorts the keys instead, once
 // for every tenth of the cache written anew.
 constexpr const char* kCreateSchema =
     "CREATE TABLE IF NOT EXISTS pair_keys("
     " id INTEGER PRIMARY KEY,"
     " key BLOB NOT NULL UNIQUE,"  // both contents' digests and the settings
-    " used INTEGER NOT NULL);"    // when last stored or found, in ms since 1970
+    " used INTEGER NOT NULL);"    // when last stored or marked found, in ms since 1970
     "CREATE TABLE IF NOT EXISTS pair_results("
     " id INTEGER PRIMARY KEY,"   // the id of its key
     " results BLOB NOT NULL);";  // every comparison's result, checksummed
@@ -221,7 +222,7 @@ class SqliteResultsCache final : public ResultsCache {
   SqliteResultsCache(sqlite3* db, CacheOptions options)
       : db_(db), options_(std::move(options)), name_(displayText(options_.file)) {
     if (find_.prepare(db_,
-                      "SELECT k.id, r.results FROM pair_keys k JOIN pair_results r "
+                      "SELECT k.id, k.used, r.results FROM pair_keys k JOIN pair_results r "
                       "ON r.id = k.id WHERE k.key=?1") != SQLITE_OK ||
         insert_.prepare(db_,
                         "INSERT INTO pair_keys(key, used) VALUES(?1, ?2) ON CONFLICT(key) DO "
@@ -265,13 +266,19 @@ class SqliteResultsCache final : public ResultsCache {
     bool found = false;
     if (code == SQLITE_ROW) {
       const std::int64_t id = sqlite3_column_int64(find_.get(), 0);
-      const auto* data = static_cast<const char*>(sqlite3_column_blob(find_.get(), 1));
-      const auto size = static_cast<std::size_t>(sqlite3_column_bytes(find_.get(), 1));
+      const std::int64_t used = sqlite3_column_int64(find_.get(), 1);
+      const auto* data = static_cast<const char*>(sqlite3_column_blob(find_.get(), 2));
+      const auto size = static_cast<std::size_t>(sqlite3_column_bytes(find_.get(), 2));
       found = decodePairRecord(key, std::string_view(data != nullptr ? data : "", size), count,
                                results);
       // A record of the wrong length or with a wrong checksum is dropped and
       // computed again.
-      (found ? used_ : damaged_).push_back(id);
+      if (!found) {
+        damaged_.push_back(id);
+      } else if (const std::int64_t age = nowMilliseconds() - used;
+                 age < 0 || age >= options_.touchInterval.count()) {
+        used_.push_back(id);  // a time ahead of the clock is written anew too
+      }
     }
     find_.reset();
     if (code != SQLITE_ROW && code != SQLITE_DONE) failed(code, "read");

@@ -69,8 +69,9 @@ namespace fs = std::filesystem;
 ComparisonKey keyOf(const std::string& a) { return {sha256(a), sha256("b"), -0.33f, -0.5f, 1000}; }
 
 std::unique_ptr<ResultsCache> openCache(const fs::path& file, std::vector<std::string>& warnings,
-                                        std::uint64_t maxSize = kDefaultCacheMaxSize) {
-  return ResultsCache::open({file, maxSize, false}, warnings);
+                                        std::uint64_t maxSize = kDefaultCacheMaxSize,
+                                        std::chrono::milliseconds touchInterval = {}) {
+  return ResultsCache::open({file, maxSize, false, touchInterval}, warnings);
 }
 
 bool has(ResultsCache& cache, const std::string& a, std::size_t size = 1) {
@@ -104,6 +105,35 @@ TEST(ResultsCache, DropsThePairsUsedLeastRecentlyToKeepWithinItsSize) {
   EXPECT_TRUE(has(*cache, "39", 20000));
   EXPECT_LE(fs::file_size(file), 320u * 1024);
   EXPECT_TRUE(warnings.empty());
+}
+
+// A record found again within the interval keeps the time it was stored at,
+// and so goes before one stored after it.
+TEST(ResultsCache, WritesTheTimeOfUseOnlyOnceTheIntervalHasPassed) {
+  for (const auto interval : {std::chrono::milliseconds(0), std::chrono::milliseconds(3600000)}) {
+    const testing::TempDir dir;
+    const fs::path file = dir.path() / "cache.sqlite";
+    std::vector<std::string> warnings;
+    std::vector<PairResult> big(1);
+    big[0].consensusA = std::string(20000, 'w');
+    for (const char* name : {"old", "new", "found"}) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      auto cache = openCache(file, warnings, 256 * 1024, interval);
+      if (std::string_view(name) == "found") {
+        EXPECT_TRUE(has(*cache, "old", 20000));
+      } else {
+        cache->store(keyOf(name), big);
+      }
+    }
+    // Ten records more make the cache drop its least recently used.
+    for (int n = 0; n < 10; ++n) {
+      openCache(file, warnings, 256 * 1024, interval)->store(keyOf(std::to_string(n)), big);
+    }
+    auto cache = openCache(file, warnings);
+    const bool touched = interval.count() == 0;
+    EXPECT_EQ(has(*cache, "old", 20000), touched) << interval.count();
+    EXPECT_EQ(has(*cache, "new", 20000), !touched) << interval.count();
+  }
 }
 
 // Every scan that writes adds to the log; the one that closes the cache keeps
