@@ -1,13 +1,16 @@
 #include "cli/heap_pages.h"
 
+// Before the test for the C library, which its headers name.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
 #if defined(__linux__) && defined(__GLIBC__)
 #include <malloc.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <cstdint>
-#include <cstdlib>
 #include <initializer_list>
 #endif
 
@@ -16,6 +19,9 @@ namespace orvalis::cli {
 #if defined(__linux__) && defined(__GLIBC__)
 
 namespace {
+
+// The heap space set aside for large pages.
+constexpr std::size_t kLargePageHeapBytes = std::size_t{256} << 20;
 
 bool addressSpaceLimited() {
   for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
