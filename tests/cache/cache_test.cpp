@@ -110,7 +110,8 @@ TEST(ResultsCache, DropsThePairsUsedLeastRecentlyToKeepWithinItsSize) {
 // A record found again within the interval keeps the time it was stored at,
 // and so goes before one stored after it.
 TEST(ResultsCache, WritesTheTimeOfUseOnlyOnceTheIntervalHasPassed) {
-  for (const auto interval : {std::chrono::milliseconds(0), std::chrono::milliseconds(3600000)}) {
+  for (const std::chrono::milliseconds interval :
+       {std::chrono::milliseconds(0), std::chrono::milliseconds(std::chrono::hours(1))}) {
     const testing::TempDir dir;
     const fs::path file = dir.path() / "cache.sqlite";
     std::vector<std::string> warnings;

@@ -1,4 +1,6 @@
-// The heap that orvalis-scan asks to be backed by large pages.
+// The heap that orvalis-scan asks to be backed by large pages. The heap is set
+// up once per process: each test runs in a process of its own, as ctest runs
+// them.
 #include "cli/heap_pages.h"
 
 #include <gtest/gtest.h>
@@ -77,11 +79,16 @@ TEST(HeapPages, BlocksOfEveryThreadComeFromTheAdvisedHeap) {
 TEST(HeapPages, ALimitedAddressSpaceIsLeftAsItIs) {
   if (!canAdvise()) GTEST_SKIP() << "no large pages for the C library's heap here";
 #if defined(__linux__)
-  // Far above what this test takes, far below the unlimited default.
-  const rlimit limit{rlim_t{4} << 30, rlim_t{4} << 30};
+  // Far above what this test takes, far below the unlimited default; the
+  // soft limit alone, so that it can be lifted again.
+  rlimit unlimited{};
+  ASSERT_EQ(getrlimit(RLIMIT_AS, &unlimited), 0);
+  rlimit limit = unlimited;
+  limit.rlim_cur = rlim_t{4} << 30;
   ASSERT_EQ(setrlimit(RLIMIT_AS, &limit), 0);
-#endif
   useLargePagesForHeap();
+  setrlimit(RLIMIT_AS, &unlimited);
+#endif
   std::vector<char> block(std::size_t{8} << 20);
   const char* middle = block.data() + block.size() / 2;
   EXPECT_EQ(mappingFlags(middle).find(" hg"), std::string::npos) << mappingFlags(middle);
