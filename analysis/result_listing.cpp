@@ -23,6 +23,16 @@ std::string fileNameOf(const WordGroup* group) {
   return name;
 }
 
+}  // namespace
+
+std::string listedFileName(const FileEntry& file) {
+  std::string name = displayText(file.displayName);
+  if (file.earlier) name += kEarlierWorkMark;
+  return name;
+}
+
+namespace {
+
 // Mean plus deviation of `count` scores that `each` hands to its argument in
 // key order.
 template <typename Each>

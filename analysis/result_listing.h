@@ -18,6 +18,10 @@ inline constexpr const char* kNoSuspiciousFilesLine = "No suspicious files found
 // Follows the name of a file of earlier work in a result's line.
 inline constexpr const char* kEarlierWorkMark = " [old]";
 
+// A file's name as tables and pages show it, followed by kEarlierWorkMark
+// when the file is earlier work.
+std::string listedFileName(const FileEntry& file);
+
 // Mean plus one population standard deviation of all scores, each step rounded
 // to single precision. Not a number when there are no results.
 float computeThreshold(const ResultTable& results);

@@ -81,11 +81,7 @@ std::string escapeHtml(std::string_view utf8) {
 std::string escapeUtf8(std::string_view text) { return escapeHtml(decodeTextPiece(text, true)); }
 
 // A file's name as the page shows it, marked when it is earlier work.
-std::string fileLabel(const FileEntry& file) {
-  std::string label = escapeHtml(displayText(file.displayName));
-  if (file.earlier) label += escapeHtml(kEarlierWorkMark);
-  return label;
-}
+std::string fileLabel(const FileEntry& file) { return escapeHtml(listedFileName(file)); }
 
 std::string formatNumber(float value) {
   if (std::isnan(value)) return "not a number";
@@ -368,7 +364,7 @@ void writeHeatMap(std::ostream& out, const ResultTable& results, const Significa
   std::vector<std::string> names;
   for (const auto& [index, file] : files) {
     position[index] = static_cast<int>(names.size());
-    names.push_back(displayText(file->displayName) + (file->earlier ? kEarlierWorkMark : ""));
+    names.push_back(listedFileName(*file));
     longestName = std::max(longestName, std::min<std::size_t>(names.back().size(), 24));
   }
   const int count = static_cast<int>(files.size());

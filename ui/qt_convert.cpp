@@ -2,6 +2,9 @@
 
 #include <QFile>
 
+#include "analysis/result_listing.h"
+#include "engine/records.h"
+
 namespace orvalis {
 
 QString toQString(const std::filesystem::path& path) {
@@ -10,6 +13,12 @@ QString toQString(const std::filesystem::path& path) {
 #else
   return QFile::decodeName(QByteArray::fromStdString(path.native()));
 #endif
+}
+
+QString fileNameText(const FileEntry& file) {
+  QString name = toQString(file.displayName);
+  if (file.earlier) name += QString::fromUtf8(kEarlierWorkMark);
+  return name;
 }
 
 QString fromUtf8(std::string_view text) {

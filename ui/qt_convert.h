@@ -7,8 +7,14 @@
 
 namespace orvalis {
 
+struct FileEntry;
+
 // A path for display, through the toolkit's own conversion of file names.
 QString toQString(const std::filesystem::path& path);
+
+// A file's name as the windows show it over its text: marked " [old]" when it
+// is earlier work, as in the lines of results.
+QString fileNameText(const FileEntry& file);
 
 // A text in UTF-8.
 QString fromUtf8(std::string_view text);

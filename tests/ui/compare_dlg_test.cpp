@@ -34,6 +34,7 @@
 #include "ui/results/eliding_line_edit.h"
 #include "ui/results/file_pairs_dlg.h"
 #include "ui/results/file_pairs_model.h"
+#include "ui/results/file_pairs_texts.h"
 #include "ui/results/pair_view_dlg.h"
 #include "ui/results/results_texts.h"
 #include "ui/results/rich_edit_ctrl_gs.h"
@@ -155,6 +156,17 @@ TEST_F(ResultsWindow, FileThatCannotBeShownIsReportedOnceAndTheViewKeepsItsText)
   EXPECT_EQ(prompts.messages,
             (std::vector<QString>{missing, "Failed to open document.\n" + toQString(paths[2])}));
   EXPECT_EQ(upper()->toPlainText().toStdString(), kThreeFiles[1].second);
+}
+
+TEST_F(ResultsWindow, EarlierWorkIsMarkedInTheListAndOverItsView) {
+  scanFiles(kThreeFiles);
+  engine.fileTable.at(0)->earlier = true;  // c0
+  open(engine.pairResults);
+  showAllBox()->click();
+  choose(1);  // a2 against c0
+  EXPECT_EQ(list()->itemText(1), "a2.txt & c0.txt [old] (5.00)");
+  EXPECT_EQ(control<QLineEdit>("nameBoxA")->text(), "a2.txt");
+  EXPECT_EQ(control<QLineEdit>("nameBoxB")->text(), "c0.txt [old]");
 }
 
 TEST_F(ResultsWindow, ShowAllResultsRefillsTheListAndKeepsWhatIsShown) {
@@ -375,11 +387,16 @@ TEST_F(FilePairsWindow, APairShowsEveryMatchInItsTintInBothFilesAndStepsThroughT
   // order in the two files, so the pair has two matches.
   scanPairs({{"y0.txt", kQ + " g h i j k " + kP}, {"x1.txt", kP + " a b c d e " + kQ}}, 6);
   ASSERT_EQ(table.pairs[0].matches.size(), 2u);
+  engine.fileTable.at(1)->earlier = true;  // x1, the pair's first file
   CPairViewDlg view(prompts, table, 0, engine.pairResults);
   view.show();
   QApplication::setActiveWindow(&view);
   ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
   auto* counter = view.findChild<QLabel*>(QStringLiteral("matchCounter"));
+  // Earlier work is marked wherever the pair names its files.
+  EXPECT_EQ(view.windowTitle(), "x1.txt [old] & y0.txt");
+  EXPECT_EQ(pairCellText(table.pairs[0], PairsColumn::kFileA), "x1.txt [old]");
+  EXPECT_EQ(groupCaption(table, 1), "Group 1: y0.txt, x1.txt [old] (1 pair)");
 
   // Both matches marked at once, each in its own tint, the same tint in both.
   const QString tintP = QString::fromLatin1(kMatchTints[0]);

@@ -426,7 +426,7 @@ void CCompareDlg::showSide(CRichEditCtrlGS& view, int& shownFile, const WordGrou
     }
   }
   view.selectStretch(start, end);
-  nameBox.setText(file != nullptr ? toQString(file->displayName) : QString());
+  nameBox.setText(file != nullptr ? fileNameText(*file) : QString());
   nameBox.setToolTip(file != nullptr ? toQString(file->path) : QString());
   nameBox.setCursorPosition(0);
   consensusBox.setText(fromUtf8(decodeTextPiece(consensus, true)));

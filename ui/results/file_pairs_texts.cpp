@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/result_listing.h"
 #include "engine/encoding.h"
 
 namespace orvalis {
@@ -64,9 +65,9 @@ bool isNumberColumn(PairsColumn column) {
 std::string pairCellText(const FilePairStats& pair, PairsColumn column) {
   switch (column) {
     case PairsColumn::kFileA:
-      return displayText(pair.fileA->displayName);
+      return listedFileName(*pair.fileA);
     case PairsColumn::kFileB:
-      return displayText(pair.fileB->displayName);
+      return listedFileName(*pair.fileB);
     case PairsColumn::kShareA:
       return shareText(pair.sharedA, pair.wordsA);
     case PairsColumn::kShareB:
@@ -87,16 +88,16 @@ std::string shareDetailText(const FilePairStats& pair, bool first) {
   const std::int64_t shared = first ? pair.sharedA : pair.sharedB;
   const std::int64_t total = first ? pair.wordsA : pair.wordsB;
   return std::to_string(shared) + " of " + words(total) + " of " +
-         displayText((first ? pair.fileA : pair.fileB)->displayName);
+         listedFileName(*(first ? pair.fileA : pair.fileB));
 }
 
 std::string pairsSummaryText(const FilePairTable& table) {
   std::size_t linked = 0;
   for (const FilePairStats& pair : table.pairs) linked += pair.matches.empty() ? 0 : 1;
   return std::to_string(linked) + " of " + std::to_string(table.pairs.size()) +
-         (table.pairs.size() == 1 ? " pair has" : " pairs have") +
-         " a significant match (E-value at most " + cutText(table.maxEvalue) + "); " +
-         std::to_string(table.groups.size()) + (table.groups.size() == 1 ? " group." : " groups.");
+         (table.pairs.size() == 1 ? " pair has" : " pairs have") + " a significant match (E-value at most " +
+         cutText(table.maxEvalue) + "); " + std::to_string(table.groups.size()) +
+         (table.groups.size() == 1 ? " group." : " groups.");
 }
 
 std::string groupCaption(const FilePairTable& table, int group) {
@@ -105,7 +106,7 @@ std::string groupCaption(const FilePairTable& table, int group) {
   std::string text = "Group " + std::to_string(group) + ": ";
   for (std::size_t m = 0; m < members.members.size(); ++m) {
     if (m > 0) text += ", ";
-    text += displayText(table.files[table.position.at(members.members[m])]->displayName);
+    text += listedFileName(*table.files[table.position.at(members.members[m])]);
   }
   return text + " (" + std::to_string(members.pairs.size()) +
          (members.pairs.size() == 1 ? " pair)" : " pairs)");

@@ -31,8 +31,8 @@ QPushButton* makeDialogButton(QWidget* parent, const char* caption, const char* 
 CPairViewDlg::CPairViewDlg(UserPrompts& prompts, const FilePairTable& table, std::size_t pair,
                            const ResultTable& results, QWidget* parent)
     : QDialog(parent), prompts_(prompts), pair_(table.pairs.at(pair)), results_(results) {
-  const QString nameA = toQString(pair_.fileA->displayName);
-  const QString nameB = toQString(pair_.fileB->displayName);
+  const QString nameA = fileNameText(*pair_.fileA);
+  const QString nameB = fileNameText(*pair_.fileB);
   setWindowTitle(nameA + QStringLiteral(" & ") + nameB);
 
   figures_ = new QLabel(fromUtf8(pairFiguresText(pair_)), this);
