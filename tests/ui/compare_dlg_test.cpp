@@ -473,6 +473,20 @@ TEST_F(FilePairsWindow, TableListsPairsWithMatchesSortsByAnyColumnAndOpensPairsA
             (std::vector<QString>{"a2.txt & c0.txt", "Group 1: c0.txt, a2.txt (1 pair)", "1"}));
 }
 
+// Files of earlier work are not compared with each other: with two of them
+// beside one new file, the scan has two pairs, not three.
+TEST_F(FilePairsWindow, TwoFilesOfEarlierWorkAreNoPairOfTheScan) {
+  testing::runScan(engine, {dir.write("new.txt", "two " + kP + " middle " + kQ)}, nullptr,
+                   {dir.write("old1.txt", "one " + kQ), dir.write("old2.txt", "zero " + kP)});
+  table = buildFilePairs(filesOf(engine.fileTable), engine.pairResults,
+                         significanceOf(engine.pairResults));
+  CFilePairsDlg dialog(prompts, table, engine.pairResults);
+  dialog.findChild<QCheckBox*>(QStringLiteral("showAllPairsBox"))->click();
+  EXPECT_EQ(dialog.pairTable()->model()->rowCount(), 2);
+  EXPECT_EQ(pairsSummaryText(table),
+            "2 of 2 pairs have a significant match (E-value at most 0.01); 2 groups.");
+}
+
 TEST_F(FilePairsWindow, EveryControlHasAnAccessibleNameAndTheTableReadsAsATable) {
   scanPairs({{"y0.txt", kQ + " g h i j k " + kP}, {"x1.txt", kP + " a b c d e " + kQ}}, 6);
   CFilePairsDlg dialog(prompts, table, engine.pairResults);

@@ -19,7 +19,8 @@ void FilePairsModel::setFilter(bool showAll, int group) {
     rows_ = table_.groups[static_cast<std::size_t>(group_ - 1)].pairs;
   } else {
     for (std::size_t at = 0; at < table_.pairs.size(); ++at) {
-      if (showAll_ || !table_.pairs[at].matches.empty()) rows_.push_back(at);
+      const FilePairStats& pair = table_.pairs[at];
+      if (pair.compared && (showAll_ || !pair.matches.empty())) rows_.push_back(at);
     }
   }
   order();

@@ -93,9 +93,13 @@ std::string shareDetailText(const FilePairStats& pair, bool first) {
 
 std::string pairsSummaryText(const FilePairTable& table) {
   std::size_t linked = 0;
-  for (const FilePairStats& pair : table.pairs) linked += pair.matches.empty() ? 0 : 1;
-  return std::to_string(linked) + " of " + std::to_string(table.pairs.size()) +
-         (table.pairs.size() == 1 ? " pair has" : " pairs have") + " a significant match (E-value at most " +
+  std::size_t compared = 0;
+  for (const FilePairStats& pair : table.pairs) {
+    linked += pair.matches.empty() ? 0 : 1;
+    compared += pair.compared ? 1 : 0;
+  }
+  return std::to_string(linked) + " of " + std::to_string(compared) +
+         (compared == 1 ? " pair has" : " pairs have") + " a significant match (E-value at most " +
          cutText(table.maxEvalue) + "); " + std::to_string(table.groups.size()) +
          (table.groups.size() == 1 ? " group." : " groups.");
 }
