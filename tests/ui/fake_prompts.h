@@ -38,7 +38,8 @@ class FakePrompts final : public UserPrompts {
     return std::exchange(nextChoice, std::nullopt);
   }
 
-  std::optional<QString> chooseFolder(QWidget*) override {
+  std::optional<QString> chooseFolder(QWidget*, const QString& start) override {
+    folders.push_back(start);
     return std::exchange(nextChoice, std::nullopt);
   }
 
@@ -57,7 +58,7 @@ class FakePrompts final : public UserPrompts {
   std::vector<QString> messages;
   std::function<void()> onMessage;  // called as each message comes
   std::vector<QString> filters;
-  std::vector<QString> folders;       // where each Open chooser started
+  std::vector<QString> folders;       // where each Open or folder chooser started
   std::vector<QString> suggestions;   // what each Save chooser offered
   std::optional<QString> nextChoice;  // what the next chooser returns, once
   std::vector<QString> notices;

@@ -303,8 +303,14 @@ TEST_F(MainDialogTest, EarlierWorkStaysForLaterScansAndARescanSaysWhatCameFromTh
   std::vector<std::string> warnings;
   const auto cache = ResultsCache::open({folder.path() / "cache.sqlite"}, warnings);
   dialog.setResultsCache(cache.get());
+  browse(folder.path() / "new" / "a.txt");
+  prompts.folders.clear();
+  // The chooser starts beside the folder of the files, then where the earlier work is.
   prompts.nextChoice = toQString(folder.path() / "old");
   button("Earlier work")->click();
+  button("Earlier work")->click();  // and cancelled
+  EXPECT_EQ(prompts.folders,
+            (std::vector<QString>{toQString(folder.path()), toQString(folder.path() / "old")}));
   EXPECT_EQ(status()->text(), fromUtf8(earlierWorkText(folder.path() / "old")));
   EXPECT_EQ(status()->cursorPosition(), 0);  // a long text shows its start
   for (int scan = 0; scan < 2; ++scan) {

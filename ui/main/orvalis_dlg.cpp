@@ -370,7 +370,11 @@ void COrvalisDlg::showStatus(const QString& text) {
 }
 
 void COrvalisDlg::OnEarlierWork() {
-  const std::optional<QString> chosen = prompts_.chooseFolder(this);
+  // Where the earlier work is, or else beside the folder of the files to
+  // compare, where a course's earlier years usually are.
+  std::filesystem::path start = earlierWorkFolder_;
+  if (start.empty() && !filePaths_.empty()) start = filePaths_.front().parent_path().parent_path();
+  const std::optional<QString> chosen = prompts_.chooseFolder(this, toQString(start));
   if (!chosen) return;
   setEarlierWorkFolder(toPath(*chosen));
 }

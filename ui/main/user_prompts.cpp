@@ -39,8 +39,8 @@ std::optional<QString> DesktopPrompts::chooseFileIn(QWidget* parent, const QStri
   return dialog.selectedFiles().constFirst();
 }
 
-std::optional<QString> DesktopPrompts::chooseFolder(QWidget* parent) {
-  const QString folder = QFileDialog::getExistingDirectory(parent);
+std::optional<QString> DesktopPrompts::chooseFolder(QWidget* parent, const QString& start) {
+  const QString folder = QFileDialog::getExistingDirectory(parent, QString(), start);
   if (folder.isEmpty()) return std::nullopt;
   return folder;
 }

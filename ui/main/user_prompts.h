@@ -45,10 +45,12 @@ class UserPrompts {
   virtual std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
                                                 const QString& suggestedName) = 0;
 
-  // A chooser of an existing folder. Nothing when the user cancels, and
-  // nothing where no chooser is offered.
-  virtual std::optional<QString> chooseFolder(QWidget* parent) {
+  // A chooser of an existing folder, started in `start` (empty: the working
+  // folder). Nothing when the user cancels, and nothing where no chooser is
+  // offered.
+  virtual std::optional<QString> chooseFolder(QWidget* parent, const QString& start) {
     (void)parent;
+    (void)start;
     return std::nullopt;
   }
 
@@ -68,7 +70,7 @@ class DesktopPrompts final : public UserPrompts {
   std::optional<std::vector<QString>> chooseFiles(QWidget* parent, const QString& filter) override;
   std::optional<QString> chooseSaveFile(QWidget* parent, const QString& filter,
                                         const QString& suggestedName) override;
-  std::optional<QString> chooseFolder(QWidget* parent) override;
+  std::optional<QString> chooseFolder(QWidget* parent, const QString& start) override;
   void showNotice(QWidget* parent, const QString& text, std::function<void()> dismissed) override;
 };
 
