@@ -217,7 +217,6 @@ FilePairTable buildFilePairs(const std::vector<const FileEntry*>& files, const R
       pair.fileB = entries[b];
       pair.wordsA = words[a].count();
       pair.wordsB = words[b].count();
-      pair.compared = !(pair.fileA->earlier && pair.fileB->earlier);
       table.pairs.push_back(std::move(pair));
     }
   }

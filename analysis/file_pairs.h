@@ -52,14 +52,17 @@ struct FilePairStats {
   // Keys of the significant matches, in the order they stand in fileA.
   std::vector<std::int32_t> matches;
   int group = 0;  // the number of the pair's group, from 1; 0 for none
-  // False for two files of earlier work, which no scan compares: the pair has
-  // a place in the table but is no pair of the scan.
-  bool compared = true;
+
   // The words of each file that the significant matches cover, as disjoint
   // ranges [first, last) of word numbers in text order, ascending.
   std::vector<std::pair<std::size_t, std::size_t>> coveredA;
   std::vector<std::pair<std::size_t, std::size_t>> coveredB;
 
+  // False for two files of earlier work, which no scan compares: the pair has
+  // a place in the table but is no pair of the scan.
+  bool compared() const {
+    return fileA == nullptr || fileB == nullptr || !(fileA->earlier && fileB->earlier);
+  }
   // Shares from 0 to 1; 0 for a file of no words.
   double shareA() const;
   double shareB() const;

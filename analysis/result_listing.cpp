@@ -23,16 +23,6 @@ std::string fileNameOf(const WordGroup* group) {
   return name;
 }
 
-}  // namespace
-
-std::string listedFileName(const FileEntry& file) {
-  std::string name = displayText(file.displayName);
-  if (file.earlier) name += kEarlierWorkMark;
-  return name;
-}
-
-namespace {
-
 // Mean plus deviation of `count` scores that `each` hands to its argument in
 // key order.
 template <typename Each>
@@ -62,6 +52,12 @@ float thresholdOf(std::size_t count, const Each& each) {
 }
 
 }  // namespace
+
+std::string listedFileName(const FileEntry& file) {
+  std::string name = displayText(file.displayName);
+  if (file.earlier) name += kEarlierWorkMark;
+  return name;
+}
 
 float computeThreshold(const ResultTable& results) {
   return thresholdOf(results.size(), [&](const auto& add) {

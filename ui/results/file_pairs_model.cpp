@@ -20,7 +20,7 @@ void FilePairsModel::setFilter(bool showAll, int group) {
   } else {
     for (std::size_t at = 0; at < table_.pairs.size(); ++at) {
       const FilePairStats& pair = table_.pairs[at];
-      if (pair.compared && (showAll_ || !pair.matches.empty())) rows_.push_back(at);
+      if (pair.compared() && (showAll_ || !pair.matches.empty())) rows_.push_back(at);
     }
   }
   order();

@@ -96,7 +96,7 @@ std::string pairsSummaryText(const FilePairTable& table) {
   std::size_t compared = 0;
   for (const FilePairStats& pair : table.pairs) {
     linked += pair.matches.empty() ? 0 : 1;
-    compared += pair.compared ? 1 : 0;
+    compared += pair.compared() ? 1 : 0;
   }
   return std::to_string(linked) + " of " + std::to_string(compared) +
          (compared == 1 ? " pair has" : " pairs have") + " a significant match (E-value at most " +
