@@ -17,6 +17,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # Tests and test discovery run the .exe files under Wine, each in a fresh
-# prefix of its own, cloned from a pristine one kept in the build folder.
+# prefix of its own, cloned from a pristine one kept in the build folder. Wine
+# now and then fails to start a program, so a run that fails gets a second one
+# (the same tests run without a second chance in the Linux builds).
 set(CMAKE_CROSSCOMPILING_EMULATOR
-    ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run --template ${CMAKE_BINARY_DIR}/wine-template)
+    ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run --template ${CMAKE_BINARY_DIR}/wine-template
+    --retry)
