@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -51,6 +53,14 @@ class MainDialogTest : public ::testing::Test {
   MainDialogTest() : settings(configDir.path()), dialog(prompts, settings) {}
 
   QPushButton* button(const char* name) { return control<QPushButton>(dialog, name); }
+  // The item of a button's menu with the given text.
+  QAction* menuItem(const char* buttonName, const char* text) {
+    for (QAction* item : button(buttonName)->menu()->actions()) {
+      if (item->text() == QString::fromUtf8(text)) return item;
+    }
+    ADD_FAILURE() << "no item " << text << " in the menu of " << buttonName;
+    return nullptr;
+  }
   // Named by its caption, which changes.
   QPushButton* check() {
     auto* button = dialog.findChild<QPushButton*>(QStringLiteral("checkButton"));
@@ -293,8 +303,9 @@ TEST_F(MainDialogTest, AFolderGivenAtStartIsShownWithHowToChooseTheExtension) {
   EXPECT_EQ(seen(), "Browse+ Check+ See- || 0");
 }
 
-// The chosen folder is compared with the browsed files in every later scan,
-// and a rescan takes what it can from the cache and says how much.
+// The chosen folder is compared with the browsed files in every later scan
+// until taken back, and a rescan takes what it can from the cache and says how
+// much.
 TEST_F(MainDialogTest, EarlierWorkStaysForLaterScansAndARescanSaysWhatCameFromTheCache) {
   folder.write("new/a.txt", "one two three four five six seven eight nine ten");
   folder.write("new/b.txt", "alpha beta gamma delta one two three four");
@@ -307,8 +318,11 @@ TEST_F(MainDialogTest, EarlierWorkStaysForLaterScansAndARescanSaysWhatCameFromTh
   prompts.folders.clear();
   // The chooser starts beside the folder of the files, then where the earlier work is.
   prompts.nextChoice = toQString(folder.path() / "old");
-  button("Earlier work")->click();
-  button("Earlier work")->click();  // and cancelled
+  QAction* noEarlierWork = menuItem("Earlier work", "No earlier work");
+  EXPECT_FALSE(noEarlierWork->isEnabled());
+  menuItem("Earlier work", "Choose a folder...")->trigger();
+  menuItem("Earlier work", "Choose a folder...")->trigger();  // and cancelled
+  EXPECT_TRUE(noEarlierWork->isEnabled());
   EXPECT_EQ(prompts.folders,
             (std::vector<QString>{toQString(folder.path()), toQString(folder.path() / "old")}));
   EXPECT_EQ(status()->text(), fromUtf8(earlierWorkText(folder.path() / "old")));
@@ -330,9 +344,18 @@ TEST_F(MainDialogTest, EarlierWorkStaysForLaterScansAndARescanSaysWhatCameFromTh
             status()->fontMetrics().horizontalAdvance(status()->text()));
   EXPECT_TRUE(prompts.messages.empty());
   EXPECT_TRUE(warnings.empty());
+
+  noEarlierWork->trigger();
+  EXPECT_EQ(status()->text(), fromUtf8(earlierWorkText({})));
+  EXPECT_FALSE(noEarlierWork->isEnabled());
+  browse(folder.path() / "new" / "a.txt");
+  scanToTheEnd();
+  prompts.dismissNotice();
+  ASSERT_TRUE(waitFor([&] { return !dialog.engine().running; }));
+  EXPECT_EQ(dialog.engine().filePairsCompared, 1);
 }
 
-TEST_F(MainDialogTest, TemplateFilesAreShownInTheStatusLineAndKeptForEveryScan) {
+TEST_F(MainDialogTest, TemplateFilesAreShownInTheStatusLineAndKeptForEveryScanUntilTakenBack) {
   // Three essays share the question, which is also a file of the folder.
   const std::string question =
       "Explain in your own words why the sky looks blue on a clear day and red at sunset";
@@ -341,7 +364,7 @@ TEST_F(MainDialogTest, TemplateFilesAreShownInTheStatusLineAndKeptForEveryScan) 
   folder.write("c.txt", question + " no idea at all");
   const fs::path tpl = folder.write("question.txt", question);
   prompts.nextChoice = toQString(tpl);
-  button("Template files")->click();
+  menuItem("Template files", "Choose files...")->trigger();
   EXPECT_EQ(status()->text().toStdString(), templatesStatusText({tpl}));
   // A new folder, or the same again, keeps the templates.
   for (int scan = 0; scan < 2; ++scan) {
@@ -357,6 +380,14 @@ TEST_F(MainDialogTest, TemplateFilesAreShownInTheStatusLineAndKeptForEveryScan) 
     prompts.dismissNotice();
     ASSERT_TRUE(waitFor([&] { return !dialog.engine().running; }));
   }
+  menuItem("Template files", "No template files")->trigger();
+  EXPECT_EQ(status()->text().toStdString(), templatesStatusText({}));
+  browse(first);
+  scanToTheEnd();
+  EXPECT_EQ(status()->text(), kAllDoneText);
+  EXPECT_EQ(dialog.engine().fileTable.size(), 4u);
+  prompts.dismissNotice();
+  ASSERT_TRUE(waitFor([&] { return !dialog.engine().running; }));
 }
 
 // Files of 2,000 words of six bytes each ("w0123 "), random but for a passage

@@ -56,6 +56,7 @@ std::string allDoneText(std::int64_t filePairsFromCache, std::int64_t filePairs)
 }
 
 std::string earlierWorkText(const std::filesystem::path& folder) {
+  if (folder.empty()) return "No earlier work: the files to compare are compared with each other.";
   return std::string("Earlier work: ")
       .append(displayText(folder))
       .append(" (compared with every file to compare, not with each other)");

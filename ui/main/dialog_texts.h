@@ -25,7 +25,8 @@ inline constexpr const char* kProductPageAddress = "https://tovimar.example/orva
 // the file pairs came from the results cache when any did.
 std::string allDoneText(std::int64_t filePairsFromCache, std::int64_t filePairs);
 
-// The status line once a folder of earlier work is chosen.
+// The status line once a folder of earlier work is chosen, or none (an empty
+// path).
 std::string earlierWorkText(const std::filesystem::path& folder);
 
 // "Comparing... (Completed 3 / 10 comparisons so far)".

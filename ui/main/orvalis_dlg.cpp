@@ -125,6 +125,17 @@ void COrvalisDlg::createControls() {
   templatesButton_->setObjectName(QStringLiteral("templatesButton"));
   templatesButton_->setToolTip(tr("Files whose text the scan sets aside in every file"));
   extrasRow->addWidget(templatesButton_);
+  // Each button opens a menu, to choose anew or to take the choice back.
+  auto* earlierWorkMenu = new QMenu(earlierWorkButton_);
+  chooseEarlierWorkItem_ = earlierWorkMenu->addAction(tr("Choose a folder..."));
+  noEarlierWorkItem_ = earlierWorkMenu->addAction(tr("No earlier work"));
+  noEarlierWorkItem_->setEnabled(false);
+  earlierWorkButton_->setMenu(earlierWorkMenu);
+  auto* templatesMenu = new QMenu(templatesButton_);
+  chooseTemplatesItem_ = templatesMenu->addAction(tr("Choose files..."));
+  noTemplatesItem_ = templatesMenu->addAction(tr("No template files"));
+  noTemplatesItem_->setEnabled(false);
+  templatesButton_->setMenu(templatesMenu);
 
   auto* filesGroup = new QGroupBox(tr("Files to compare"), this);
   filesGroup->setAccessibleName(tr("Files to compare"));
@@ -232,8 +243,10 @@ void COrvalisDlg::createControls() {
 // Every source of the dialog's messages, connected in one place.
 void COrvalisDlg::connectMessageMap() {
   connect(browseButton_, &QPushButton::clicked, this, &COrvalisDlg::OnBrowse);
-  connect(earlierWorkButton_, &QPushButton::clicked, this, &COrvalisDlg::OnEarlierWork);
-  connect(templatesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnTemplateFiles);
+  connect(chooseEarlierWorkItem_, &QAction::triggered, this, &COrvalisDlg::OnEarlierWork);
+  connect(noEarlierWorkItem_, &QAction::triggered, this, [this] { setEarlierWorkFolder({}); });
+  connect(chooseTemplatesItem_, &QAction::triggered, this, &COrvalisDlg::OnTemplateFiles);
+  connect(noTemplatesItem_, &QAction::triggered, this, [this] { setTemplateFiles({}); });
   connect(checkButton_, &QPushButton::clicked, this, &COrvalisDlg::OnCheck);
   connect(seeSimilaritiesButton_, &QPushButton::clicked, this, &COrvalisDlg::OnSeeSimilarities);
   connect(&scanTarget_, &QtScanTarget::posted, this, &COrvalisDlg::OnScanMessage);
@@ -381,15 +394,22 @@ void COrvalisDlg::OnEarlierWork() {
 
 void COrvalisDlg::setEarlierWorkFolder(const std::filesystem::path& folder) {
   earlierWorkFolder_ = folder;
-  showStatus(folder.empty() ? QString() : fromUtf8(earlierWorkText(folder)));
+  noEarlierWorkItem_->setEnabled(!folder.empty());
+  showStatus(fromUtf8(earlierWorkText(folder)));
 }
 
 void COrvalisDlg::OnTemplateFiles() {
   const auto chosen =
       prompts_.chooseFiles(this, QString::fromUtf8(toToolkitFilter(openFilterText())));
   if (!chosen) return;
-  templatePaths_.clear();
-  for (const QString& file : *chosen) templatePaths_.push_back(toPath(file));
+  std::vector<std::filesystem::path> files;
+  for (const QString& file : *chosen) files.push_back(toPath(file));
+  setTemplateFiles(std::move(files));
+}
+
+void COrvalisDlg::setTemplateFiles(std::vector<std::filesystem::path> files) {
+  templatePaths_ = std::move(files);
+  noTemplatesItem_->setEnabled(!templatePaths_.empty());
   showStatus(fromUtf8(templatesStatusText(templatePaths_)));
 }
 

@@ -18,6 +18,7 @@
 #include "ui/main/qt_scan_target.h"
 #include "ui/main/user_prompts.h"
 
+class QAction;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
@@ -70,7 +71,8 @@ class COrvalisDlg : public QDialog {
   void setResultsCache(ResultsCache* cache);
 
   // The folder of earlier work that the next scans compare with the files to
-  // compare, as if chosen with "Earlier work..."; empty for none.
+  // compare, as if chosen with "Earlier work..."; empty for none, as if "No
+  // earlier work" had been chosen.
   void setEarlierWorkFolder(const std::filesystem::path& folder);
   const std::filesystem::path& earlierWorkFolder() const { return earlierWorkFolder_; }
 
@@ -111,6 +113,7 @@ class COrvalisDlg : public QDialog {
   // Puts `text` in the status line, its start in view.
   void showStatus(const QString& text);
   void OnTemplateFiles();
+  void setTemplateFiles(std::vector<std::filesystem::path> files);
   void OnCheck();
   void OnSeeSimilarities();
   void OnScanMessage(quint32 message, qint64 wParam, qint64 lParam);
@@ -150,6 +153,10 @@ class COrvalisDlg : public QDialog {
   QPushButton* browseButton_ = nullptr;
   QPushButton* earlierWorkButton_ = nullptr;
   QPushButton* templatesButton_ = nullptr;
+  QAction* chooseEarlierWorkItem_ = nullptr;  // the items of the two buttons' menus
+  QAction* noEarlierWorkItem_ = nullptr;
+  QAction* chooseTemplatesItem_ = nullptr;
+  QAction* noTemplatesItem_ = nullptr;
   QPushButton* webPageButton_ = nullptr;
   QWidget* fasterScansRow_ = nullptr;  // shown for a folder that takes long to scan
   QLabel* usualScanLabel_ = nullptr;
