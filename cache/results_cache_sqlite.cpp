@@ -113,9 +113,15 @@ bool queryInteger(sqlite3* db, const char* sql, std::int64_t& value, int& code) 
   return false;
 }
 
+// The connection's message says more than the code's, but only while it is
+// still this error's: whatever ran since (a rollback after a failed write, say)
+// has put its own there, which may be "not an error".
 std::string errorText(sqlite3* db, int code) {
-  const char* message = db != nullptr ? sqlite3_errmsg(db) : nullptr;
-  return message != nullptr && *message != '\0' ? message : sqlite3_errstr(code);
+  if (db != nullptr && (sqlite3_extended_errcode(db) & 0xff) == (code & 0xff)) {
+    const char* message = sqlite3_errmsg(db);
+    if (message != nullptr && *message != '\0') return message;
+  }
+  return sqlite3_errstr(code);
 }
 
 // Makes the tables of a new cache in one transaction; another scan that
