@@ -13,6 +13,7 @@
 #else
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <chrono>
@@ -492,9 +493,9 @@ class EarlierWorkAndCache : public ::testing::Test {
   // orvalis-scan, $o is its path), or "status N" when they fail.
   std::string sh(const std::string& commands) const {
     const std::filesystem::path out = outputs.path() / "out";
-    const std::string line = "cd '" + files.path().string() +
-                             "' && o='" ORVALIS_SCAN_PATH "' && scan() { \"$o\" \"$@\"; } && { " +
-                             commands + "; } >'" + out.string() + "' 2>&1";
+    const std::string line =
+        "cd '" + files.path().string() + "' && o='" ORVALIS_SCAN_PATH "' && scan() { " + runAs +
+        "\"$o\" \"$@\"; } && { " + commands + "; } >'" + out.string() + "' 2>&1";
     const int status = std::system(line.c_str());
     return status == 0 ? contents(out) : "status " + std::to_string(WEXITSTATUS(status));
   }
@@ -513,6 +514,7 @@ class EarlierWorkAndCache : public ::testing::Test {
 
   TempDir files, outputs;
   ScratchSettings settings;
+  std::string runAs;  // a command that "scan" runs orvalis-scan with
   mutable std::mt19937 random{7};
   const std::string cache = (outputs.path() / "cache.sqlite").string();
 };
@@ -599,6 +601,32 @@ TEST_F(EarlierWorkAndCache, TwoScansAtOnceBothGiveTheRightResults) {
     EXPECT_EQ(sh(scan + "1 & " + scan + "2 & wait; cat 1; rm 1"), expected) << round;
     EXPECT_EQ(sh("cat 2"), expected) << round;
   }
+}
+
+// A cache in a folder that the scan cannot write to is used while its log is
+// there, and a new one is not made there; the output is whole either way. As
+// root, whom permissions do not bind, the scans run as the user nobody.
+TEST_F(EarlierWorkAndCache, ACacheInAFolderThatCannotBeWrittenNeverChangesTheOutput) {
+  writeFolder(6);
+  const std::string folder = (outputs.path() / "cache").string();
+  std::filesystem::create_directory(folder);
+  if (::geteuid() == 0) {
+    runAs = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    sh("chmod -R a+rwX . '" + outputs.path().string() + "'");
+    if (sh(runAs + "test -x \"$o\" && echo yes") != "yes\n") {
+      GTEST_SKIP() << "the user nobody cannot run " ORVALIS_SCAN_PATH;
+    }
+  }
+  const std::string scan = "scan --all --cache '" + folder + "/";
+  ASSERT_EQ(sh(scan + "results.sqlite' f0.txt"), sh("scan --all --no-cache f0.txt"));
+  sh("chmod a-w '" + folder + "'");
+  writeFile("f6.txt", true);
+  const std::string expected = sh("scan --all --no-cache f0.txt");
+  EXPECT_EQ(sh(scan + "results.sqlite' f0.txt"), expected);
+  EXPECT_EQ(sh(scan + "new.sqlite' f0.txt"),
+            "warning: cannot use the results cache " + folder +
+                "/new.sqlite: unable to open database file; the scan goes on without it\n" +
+                expected);
 }
 
 // In blocks of 512 bytes: too few to make the cache, or to fill it. The
